@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs the whole test suite of a build folder, with the services the tests need: a private
+# PulseAudio daemon with a null sink (the output device) and a private session bus.
+set -uo pipefail
+build="$1"
+
+work=$(mktemp -d /tmp/kelvanto-tests.XXXXXX)
+export XDG_RUNTIME_DIR="$work/runtime"
+export HOME="$work/home"
+export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=offscreen
+
+cleanup() {
+    pulseaudio --kill >/dev/null 2>&1 || true
+    [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+if command -v dbus-daemon >/dev/null 2>&1; then
+    { read -r DBUS_SESSION_BUS_ADDRESS; read -r DBUS_SESSION_BUS_PID; } < <(
+        dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    export DBUS_SESSION_BUS_ADDRESS
+fi
+if command -v pulseaudio >/dev/null 2>&1; then
+    pulseaudio -D --exit-idle-time=-1 -n --load=module-null-sink \
+        --load=module-native-protocol-unix >/dev/null 2>&1 || echo "warning: no sound server"
+    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+
+cd "$build" && ctest --output-on-failure -j "$(nproc)"

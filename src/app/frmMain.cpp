@@ -1,0 +1,535 @@
+#include "app/frmMain.h"
+
+#include "lang/CaptionTable.h"
+#include "lang/Captions.h"
+#include "lang/LanguageList.h"
+#include "ui/FramePanel.h"
+#include "ui/MessageBox.h"
+#include "ui/MyButton.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
+#include <QWindow>
+
+namespace kv {
+namespace {
+
+// Designed sizes in pixels (15 twips each).
+constexpr QSize kMainSize{728, 577};
+constexpr QSize kAboutSize{483, 246};
+constexpr QSize kFormatsSize{529, 290};
+
+const char* const kTagLabels[8] = {"Label12", "Label13", "Label14", "Label15",
+                                   "Label16", "Label17", "Label18", "Label19"};
+
+QStringList bitrates(int first, int count) {
+    static const int kRates[] = {320, 288, 256, 224, 192, 160, 128, 96, 64, 32};
+    QStringList items;
+    for (int i = 0; i < count; ++i)
+        items << QStringLiteral("%1 Kbps").arg(i == 0 ? first : kRates[i]);
+    return items;
+}
+
+QComboBox* fixedList(QComboBox* combo, const QStringList& items) {
+    combo->addItems(items);
+    combo->setCurrentIndex(0);
+    return combo;
+}
+
+// The round numbered badge in front of each step's heading.
+QPixmap stepBadge(int number, qreal dpr) {
+    QPixmap pm(QSize(26, 26) * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient g(QPointF(9, 8), 16);
+    g.setColorAt(0, QColor(255, 160, 255));
+    g.setColorAt(1, QColor(128, 0, 128));
+    p.setBrush(g);
+    p.setPen(QPen(QColor(64, 0, 64), 1));
+    p.drawEllipse(QRectF(1, 1, 24, 24));
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(15);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, 0, 26, 26), Qt::AlignCenter, QString::number(number));
+    return pm;
+}
+
+// The picture of the about panel: a note over a waveform.
+QPixmap aboutPicture(qreal dpr) {
+    QPixmap pm(QSize(64, 64) * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 64, 64);
+    g.setColorAt(0, QColor(255, 192, 255));
+    g.setColorAt(1, QColor(128, 0, 128));
+    p.setBrush(g);
+    p.setPen(QPen(QColor(64, 0, 64), 2));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+    QPainterPath wave;
+    wave.moveTo(8, 44);
+    for (int x = 8; x <= 56; x += 4)
+        wave.lineTo(x, 44 + ((x / 4) % 2 ? -6 : 6) * ((x % 12) ? 1 : 0.4));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::white, 2));
+    p.drawPath(wave);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(18, 26, 10, 8));
+    p.drawEllipse(QRectF(36, 22, 10, 8));
+    p.drawLine(QPointF(27, 30), QPointF(27, 10));
+    p.drawLine(QPointF(45, 26), QPointF(45, 8));
+    p.drawLine(QPointF(27, 10), QPointF(45, 8));
+    return pm;
+}
+
+QString captionDefault(const char* text) { return QString::fromUtf8(text); }
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setObjectName(QStringLiteral("frmMain"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    model_ = new FileListModel(this);
+    tmrAnimate = new QTimer(this);
+    tmrAnimate->setObjectName(QStringLiteral("tmrAnimate"));
+    tmrAnimate->setInterval(10);
+
+    buildMainPanel();
+    buildFormatsPanel();
+    buildAboutPanel();
+    resize(kMainSize);
+}
+
+frmMain::~frmMain() = default;
+
+template <class W> W* frmMain::place(W* widget, const char* name, const QRect& rect) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(rect);
+    designRects_.insert(widget, rect);
+    return widget;
+}
+
+QLabel* frmMain::label(QWidget* parent, const char* name, const QRect& rect, const QString& text) {
+    auto* l = place(new QLabel(text, parent), name, rect);
+    l->setWordWrap(rect.height() > 24);
+    return l;
+}
+
+MyButton* frmMain::button(QWidget* parent, const char* name, const QRect& rect,
+                          const QString& text) {
+    return place(new MyButton(text, parent), name, rect);
+}
+
+void frmMain::buildMainPanel() {
+    frMain = place(new FramePanel(this), "frMain", QRect(QPoint(0, 0), kMainSize));
+    frMain->installEventFilter(this);
+    QWidget* p = frMain;
+
+    // Title bar: language picker and the window's own buttons.
+    ComboLang = place(new QComboBox(p), "ComboLang", QRect(470, 2, 150, 20));
+    ComboLang->setIconSize(QSize(20, 13));
+    cmdAbout = button(p, "cmdAbout", QRect(628, 2, 22, 20), QStringLiteral("i"));
+    MyButton1 = button(p, "MyButton1", QRect(652, 2, 22, 20), QStringLiteral("?"));
+    cmdMinimize = button(p, "cmdMinimize", QRect(676, 2, 22, 20), QStringLiteral("_"));
+    cmdClose = button(p, "cmdClose", QRect(700, 2, 22, 20), QString::fromUtf8("\xC3\x97"));
+    connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(cmdMinimize, &QPushButton::clicked, this, &frmMain::cmdMinimize_Click);
+    connect(ComboLang, qOverload<int>(&QComboBox::activated), this, [this] { ComboLang_Click(); });
+
+    MyFrame1 = place(new FramePanel(p), "MyFrame1", QRect(6, 30, 716, 26));
+
+    const qreal dpr = devicePixelRatioF();
+    auto badge = [&](int n, int y) {
+        auto* b = place(new QLabel(p), "", QRect(10, y, 26, 26));
+        b->setObjectName(QStringLiteral("step%1").arg(n));
+        b->setPixmap(stepBadge(n, dpr));
+    };
+
+    // Step 1: add files.
+    badge(1, 62);
+    QFont heading = font();
+    heading.setBold(true);
+    label(p, "Label1", QRect(40, 64, 380, 22))->setFont(heading);
+    cmdAddFile = button(p, "cmdAddFile", QRect(40, 90, 128, 26));
+    cmdAddVideoFile = button(p, "cmdAddVideoFile", QRect(174, 90, 128, 26));
+    cmdAddFolder = button(p, "cmdAddFolder", QRect(308, 90, 112, 26));
+    label(p, "Label9", QRect(428, 86, 290, 34));
+
+    Grid = place(new QTableView(p), "Grid", QRect(10, 122, 708, 214));
+    Grid->setModel(model_);
+    Grid->setAcceptDrops(true);
+
+    chkSelectAll = place(new QCheckBox(p), "chkSelectAll", QRect(12, 342, 150, 22));
+    cmdRemove = button(p, "cmdRemove", QRect(166, 340, 124, 26));
+    cmdPlayPrev = button(p, "cmdPlayPrev", QRect(352, 340, 96, 26));
+    cmdPlay = button(p, "cmdPlay", QRect(452, 340, 62, 26));
+    cmdPause = button(p, "cmdPause", QRect(518, 340, 64, 26));
+    cmdStop = button(p, "cmdStop", QRect(586, 340, 56, 26));
+    cmdPlayNext = button(p, "cmdPlayNext", QRect(646, 340, 72, 26));
+
+    auto* line1 = place(new QFrame(p), "Line1", QRect(10, 374, 708, 2));
+    line1->setFrameShape(QFrame::HLine);
+
+    // Step 2: output folder and format.
+    badge(2, 382);
+    label(p, "Label4", QRect(40, 384, 380, 22))->setFont(heading);
+    label(p, "Label5", QRect(40, 412, 100, 22));
+    optSameFolder = place(new QRadioButton(p), "optSameFolder", QRect(140, 412, 220, 22));
+    optOtherFolder = place(new QRadioButton(p), "optOtherFolder", QRect(364, 412, 140, 22));
+    optSameFolder->setChecked(true);
+    txtOutPath = place(new QLineEdit(p), "txtOutPath", QRect(140, 438, 476, 24));
+    cmdBrowse = button(p, "cmdBrowse", QRect(622, 437, 96, 26));
+    label(p, "Label8", QRect(40, 472, 100, 22));
+    lblFormat = label(p, "lblFormat", QRect(140, 472, 476, 22));
+    cmdChangeFormat = button(p, "cmdChangeFormat", QRect(622, 470, 96, 26));
+
+    auto* line2 = place(new QFrame(p), "Line2", QRect(10, 504, 708, 2));
+    line2->setFrameShape(QFrame::HLine);
+
+    // Step 3: convert.
+    badge(3, 514);
+    label(p, "Label6", QRect(40, 516, 250, 22))->setFont(heading);
+    cmdConvert = button(p, "cmdConvert", QRect(300, 512, 136, 32));
+    cmdConvertSelected = button(p, "cmdConvertSelected", QRect(442, 512, 136, 32));
+    chkShutdown = place(new QCheckBox(p), "chkShutdown", QRect(40, 548, 400, 22));
+}
+
+void frmMain::buildAboutPanel() {
+    frAbout = place(new FramePanel(this), "frAbout", QRect(QPoint(0, 0), kAboutSize));
+    QWidget* p = frAbout;
+    auto* picture = place(new QLabel(p), "Picture1", QRect(16, 38, 64, 64));
+    picture->setPixmap(aboutPicture(devicePixelRatioF()));
+    QLabel* title = label(p, "Label38", QRect(96, 34, 372, 26));
+    QFont big = font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    title->setFont(big);
+    lblVer = label(p, "lblVer", QRect(96, 62, 200, 18));
+    label(p, "Label39", QRect(96, 84, 372, 78));
+    label(p, "Label40", QRect(96, 166, 92, 18));
+    label(p, "lblRights", QRect(188, 166, 280, 18), QStringLiteral("Kelvanto developers"));
+    lblWebSite = label(p, "lblWebSite", QRect(96, 188, 280, 18),
+                       QStringLiteral("https://kelvanto.example.org"));
+    lblWebSite->setCursor(Qt::PointingHandCursor);
+    QFont link = lblWebSite->font();
+    link.setUnderline(true);
+    lblWebSite->setFont(link);
+    cmdCloseHelp = button(p, "cmdCloseHelp", QRect(378, 210, 92, 26));
+}
+
+void frmMain::buildFormatsPanel() {
+    frFormats = place(new FramePanel(this), "frFormats", QRect(QPoint(0, 0), kFormatsSize));
+    QWidget* p = frFormats;
+    label(p, "Label10", QRect(12, 30, 300, 20));
+    const char* const formats[4] = {"WAV", "WMA", "MP3", "OGG"};
+    for (int i = 0; i < 4; ++i) {
+        optFileFormat[i] = place(new QRadioButton(QString::fromLatin1(formats[i]), p),
+                                 "optFileFormat", QRect(14, 58 + i * 30, 76, 22));
+        optFileFormat[i]->setProperty("Index", i);
+    }
+    for (int i = 0; i < 5; ++i) {
+        frFormat[i] = place(new FramePanel(p), "frFormat", QRect(98, 52, 419, 190));
+        frFormat[i]->setProperty("Index", i);
+    }
+    buildFormatPanels();
+    frFormat[4]->hide();
+    cmdDefaults = button(p, "cmdDefaults", QRect(236, 252, 136, 28));
+    cmdHide = button(p, "cmdHide", QRect(380, 252, 136, 28));
+}
+
+void frmMain::buildFormatPanels() {
+    // WAV: only the note.
+    label(frFormat[0], "Label22", QRect(10, 10, 399, 60));
+
+    // WMA: quality slider and tags.
+    QWidget* wma = frFormat[1];
+    label(wma, "Label11", QRect(10, 6, 150, 20));
+    lblWMAQuality = label(wma, "lblWMAQuality", QRect(316, 32, 40, 20), QStringLiteral("50"));
+    label(wma, "Label23", QRect(10, 56, 190, 16));
+    label(wma, "Label24", QRect(210, 56, 199, 16))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    chkWMAFileTags = place(new QCheckBox(wma), "chkWMAFileTags", QRect(10, 76, 250, 20));
+    for (int i = 0; i < 8; ++i) {
+        const int col = i / 4, rowY = 100 + (i % 4) * 22;
+        label(wma, kTagLabels[i], QRect(10 + col * 204, rowY, 72, 20));
+        txtWMATags[i] = place(new QLineEdit(wma), "txtWMATags", QRect(84 + col * 204, rowY, 120, 20));
+        txtWMATags[i]->setProperty("Index", i);
+    }
+    cmbWMAEncodingBitrate = place(new QComboBox(wma), "cmbWMAEncodingBitrate", QRect(300, 4, 110, 20));
+    cmbWMAEncodingBitrate->hide();
+
+    // MP3: modes, bitrates, VBR value, encoder quality, sampling rate, channel mode.
+    QWidget* mp3 = frFormat[2];
+    label(mp3, "Label31", QRect(10, 2, 160, 18));
+    optMP3CBR = place(new QRadioButton(QStringLiteral("Constant Bitrate (CBR):"), mp3), "optMP3CBR",
+                      QRect(10, 22, 172, 20));
+    optMP3ABR = place(new QRadioButton(QStringLiteral("Average Bitrate (ABR):"), mp3), "optMP3ABR",
+                      QRect(10, 46, 172, 20));
+    optMP3VBR = place(new QRadioButton(QStringLiteral("Variable Bitrate (VBR):"), mp3), "optMP3VBR",
+                      QRect(10, 70, 172, 20));
+    cmbMP3CBitrate = fixedList(place(new QComboBox(mp3), "cmbMP3CBitrate", QRect(185, 20, 100, 22)),
+                               bitrates(320, 10));
+    cmbMP3ABitrate = fixedList(place(new QComboBox(mp3), "cmbMP3ABitrate", QRect(185, 44, 100, 22)),
+                               bitrates(310, 10));
+    lblMP3VBREncodSlider = label(mp3, "lblMP3VBREncodSlider", QRect(360, 72, 40, 20), QStringLiteral("5"));
+    label(mp3, "Label27", QRect(185, 96, 60, 14));
+    label(mp3, "Label32", QRect(295, 96, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label28", QRect(10, 116, 118, 18));
+    lblMP3EncodSlider = label(mp3, "lblMP3EncodSlider", QRect(305, 116, 40, 18), QStringLiteral("5"));
+    label(mp3, "Label29", QRect(130, 140, 90, 14));
+    label(mp3, "Label30", QRect(210, 140, 90, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label26", QRect(10, 162, 96, 20));
+    cmbMP3Freq = fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
+                           {QStringLiteral("Auto Sampling"), QStringLiteral("8 KHz"),
+                            QStringLiteral("11.025 KHz"), QStringLiteral("12 KHz"),
+                            QStringLiteral("16 KHz"), QStringLiteral("22.05 KHz"),
+                            QStringLiteral("24 KHz"), QStringLiteral("32 KHz"),
+                            QStringLiteral("44.1 KHz"), QStringLiteral("48 KHz")});
+    label(mp3, "Label25", QRect(216, 162, 86, 20));
+    cmbMP3StereoMode = fixedList(
+        place(new QComboBox(mp3), "cmbMP3StereoMode", QRect(302, 160, 110, 22)),
+        {QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"),
+         QStringLiteral("Forced Joint Stereo"), QStringLiteral("Dual Channels")});
+
+    // Ogg Vorbis: modes, bitrates and quality.
+    QWidget* ogg = frFormat[3];
+    optOGGCBR = place(new QRadioButton(QStringLiteral("Constant Bitrate (CBR)"), ogg), "optOGGCBR",
+                      QRect(10, 8, 200, 20));
+    optOGGVBR = place(new QRadioButton(QStringLiteral("Variable Bitrate (VBR) Value:-"), ogg),
+                      "optOGGVBR", QRect(10, 34, 200, 20));
+    cmbOGGCBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGCBitrate", QRect(214, 6, 100, 22)),
+                               bitrates(320, 9));
+    cmbOGGVBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGVBitrate", QRect(214, 32, 100, 22)),
+                               bitrates(320, 9));
+    label(ogg, "Label33", QRect(10, 60, 150, 18));
+    lblSliderOGG = label(ogg, "lblSliderOGG", QRect(316, 86, 40, 18), QStringLiteral("3"));
+    label(ogg, "Label20", QRect(10, 112, 60, 14));
+    label(ogg, "Label21", QRect(250, 112, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(ogg, "Label34", QRect(10, 134, 300, 18));
+
+    // Notice shown when WMA output is not available.
+    QWidget* notice = frFormat[4];
+    label(notice, "Label35", QRect(10, 6, 399, 72));
+    cmdDownloadWMF = button(notice, "cmdDownloadWMF", QRect(10, 82, 399, 28));
+    cmdOpenWMSite = button(notice, "cmdOpenWMSite", QRect(10, 114, 399, 28));
+    label(notice, "Label36", QRect(10, 150, 399, 18));
+}
+
+bool frmMain::load() {
+    // A second copy of the program runs as freely as the first: no single-instance lock.
+    bLoading = true;
+
+    ResolveLanguageFile();
+    FillLanguageList();
+    ApplyTheme(this, theme);
+    LayoutFileGrid();
+    SetCaptions();
+    placePanels();
+    lblVer->setText(QStringLiteral("%1.%2.0.%3")
+                        .arg(KV_VERSION_MAJOR)
+                        .arg(KV_VERSION_MINOR)
+                        .arg(KV_VERSION_REVISION));
+
+    bLoading = false;
+    return true;
+}
+
+bool frmMain::CreateFileListTable() {
+    auto table = NewFileListTable();
+    const bool open = table != nullptr;
+    model_->setTable(std::move(table));
+    return open;
+}
+
+bool frmMain::LayoutFileGrid() {
+    if (!CreateFileListTable())
+        return false;
+    Grid->setColumnHidden(0, true);
+    QHeaderView* header = Grid->horizontalHeader();
+    header->setHighlightSections(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    Grid->verticalHeader()->hide();
+    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 6);
+    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->setWordWrap(false);
+    model_->setHeaderData(1, Qt::Horizontal, QStringLiteral(" "));
+    model_->setHeaderData(2, Qt::Horizontal, GetCaption(20009, QStringLiteral("File Path")));
+    model_->setHeaderData(3, Qt::Horizontal, GetCaption(20010, QStringLiteral("Conversion Status")));
+    model_->setHeaderData(4, Qt::Horizontal, GetCaption(20011, QStringLiteral("Time Length")));
+    model_->setHeaderData(5, Qt::Horizontal, GetCaption(20012, QStringLiteral("File Size")));
+    const int widthsTwips[6] = {0, 500, 5200, 2000, 1200, 1200};
+    for (int c = 1; c < 6; ++c)
+        Grid->setColumnWidth(c, widthsTwips[c] / 15);
+
+    QPalette pal = Grid->palette();
+    pal.setColor(QPalette::Window, QColor(255, 192, 255));
+    pal.setColor(QPalette::Base, QColor(255, 255, 255));
+    pal.setColor(QPalette::Text, QColor(0, 0, 0));
+    pal.setColor(QPalette::Highlight, QColor(128, 0, 128));
+    pal.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+    Grid->setPalette(pal);
+    header->setStyleSheet(QStringLiteral(
+        "QHeaderView::section { background-color: rgb(255,192,255); color: rgb(0,0,0);"
+        " border: 0px; border-right: 1px solid rgb(128,0,128); border-bottom: 1px solid rgb(128,0,128);"
+        " padding: 2px 4px; }"));
+    return true;
+}
+
+void frmMain::SetCaptions() {
+    for (const CaptionEntry& e : CaptionTable()) {
+        const QString text = GetCaption(e.key, captionDefault(e.defaultText));
+        if (e.target == CaptionTarget::Header) {
+            model_->setHeaderData(e.column, Qt::Horizontal, text);
+            continue;
+        }
+        QWidget* w = findChild<QWidget*>(QString::fromLatin1(e.control));
+        if (!w)
+            continue;
+        if (e.target == CaptionTarget::ToolTip) {
+            w->setToolTip(text);
+        } else if (auto* panel = qobject_cast<FramePanel*>(w)) {
+            panel->setCaption(text);
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            b->setText(text);
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            l->setText(text);
+        }
+    }
+    setWindowTitle(GetCaption(100024, QStringLiteral("Kelvanto")));
+}
+
+void frmMain::FillLanguageList() {
+    ComboLang->clear();
+    languageNames_.clear();
+    const LanguageListing listing = ListLanguageFolder(LanguageFolder());
+    QList<QIcon> imageList;
+    for (const QString& flag : listing.flagFiles) {
+        QPixmap pm(flag);
+        if (!pm.isNull())
+            imageList.append(QIcon(pm));
+    }
+    for (int i = 0; i < listing.languages.size(); ++i) {
+        // The k-th language shows the k-th flag; a language without one stops the list, as
+        // the picker refuses an item whose image is missing.
+        if (!imageList.isEmpty() && i >= imageList.size()) {
+            ShowMessage(this, MsgIcon::NoIcon, QStringLiteral("Index out of bounds"),
+                        QStringLiteral("Kelvanto"));
+            break;
+        }
+        ComboLang->addItem(imageList.isEmpty() ? QIcon() : imageList[i], listing.languages[i]);
+        languageNames_.append(listing.languages[i]);
+    }
+    if (languageNames_.isEmpty())
+        return;
+    ComboLang->setCurrentIndex(SelectLanguageIndex(languageNames_, LanguageFile()));
+    ComboLang_Click();
+    ComboLang->update();
+}
+
+void frmMain::ComboLang_Click() {
+    if (ComboLang->currentIndex() < 0)
+        return;
+    const QString name = ComboLang->currentText() + QStringLiteral(".ini");
+    if (name != LanguageFile()) {
+        SetLanguageFile(name);
+        SetCaptions();
+    }
+    StoreLanguageSetting(name);
+    applyReadingOrder(IsRightToLeftLanguage(name));
+}
+
+void frmMain::applyReadingOrder(bool rightToLeft) {
+    const Qt::LayoutDirection dir = rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+    const bool changed = layoutDirection() != dir;
+    setLayoutDirection(dir);
+    if (!changed)
+        return;
+    // Controls are placed by hand, so mirror each one inside its parent.
+    for (auto it = designRects_.cbegin(); it != designRects_.cend(); ++it) {
+        QWidget* w = it.key();
+        if (w == frMain || w == frAbout || w == frFormats)
+            continue;
+        const QRect r = it.value();
+        const int parentWidth = w->parentWidget()->width();
+        w->move(rightToLeft ? parentWidth - r.x() - r.width() : r.x(), w->y());
+    }
+}
+
+void frmMain::placePanels() {
+    frMain->move(0, 0);
+    setFixedSize(frMain->size());
+    const int left = (frMain->width() - frAbout->width()) / 2;
+    frFormats->move(left, frMain->height());
+    frAbout->move(left, frMain->height());
+    frFormats->raise();
+    frAbout->raise();
+}
+
+void frmMain::cmdClose_Click() {
+    if (IsConverting) {
+        ShowMessage(this, MsgIcon::Warning, QStringLiteral("Please Stop Conversion first."),
+                    GetCaption(100024, QStringLiteral("Kelvanto")));
+        return;
+    }
+    close();
+}
+
+void frmMain::cmdMinimize_Click() { setWindowState(windowState() | Qt::WindowMinimized); }
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // Whatever way the window is closed, the close sequence runs once and never cancels.
+    if (!closed_) {
+        closed_ = true;
+        Q_EMIT closing();
+    }
+    event->accept();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != frMain)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        // Any button moves the window, as a title bar would.
+        auto* me = static_cast<QMouseEvent*>(event);
+        QWindow* handle = windowHandle();
+        if (handle && handle->startSystemMove())
+            return true;
+        dragging_ = true;
+        dragOffset_ = me->globalPosition().toPoint() - frameGeometry().topLeft();
+        return true;
+    }
+    case QEvent::MouseMove:
+        if (dragging_) {
+            move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - dragOffset_);
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (dragging_) {
+            dragging_ = false;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kv

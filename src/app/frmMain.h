@@ -1,0 +1,119 @@
+#pragma once
+
+#include "filelist/FileListModel.h"
+#include "ui/Theme.h"
+
+#include <QHash>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QTableView;
+class QTimer;
+
+namespace kv {
+
+class FramePanel;
+class MyButton;
+
+// The program's one window. It owns the file list, the conversion state and every control
+// whose value is an output setting; the subsystems read those controls when they need them.
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The start-up sequence. False when the program must end at once (no window is shown).
+    bool load();
+
+    // Window-level state.
+    bool bLoading = false;
+    bool IsConverting = false;
+    ThemePalette theme;
+
+    FileListModel* fileListModel() const { return model_; }
+    FileListTable* fileList() const { return model_->table(); }
+
+    // Creates the window's table; false when it could not be opened (the list stays unusable).
+    bool CreateFileListTable();
+    bool LayoutFileGrid();
+    void SetCaptions();
+    void FillLanguageList();
+    void ComboLang_Click();
+
+    // Controls named by the program, in arrays where it has arrays.
+    FramePanel *frMain = nullptr, *MyFrame1 = nullptr, *frAbout = nullptr, *frFormats = nullptr;
+    std::array<FramePanel*, 5> frFormat{};
+    QTableView* Grid = nullptr;
+    QComboBox* ComboLang = nullptr;
+    MyButton *cmdAbout = nullptr, *MyButton1 = nullptr, *cmdMinimize = nullptr, *cmdClose = nullptr;
+    MyButton *cmdAddFile = nullptr, *cmdAddVideoFile = nullptr, *cmdAddFolder = nullptr;
+    MyButton *cmdRemove = nullptr, *cmdPlay = nullptr, *cmdPause = nullptr, *cmdStop = nullptr;
+    MyButton *cmdPlayPrev = nullptr, *cmdPlayNext = nullptr;
+    MyButton *cmdBrowse = nullptr, *cmdChangeFormat = nullptr;
+    MyButton *cmdConvert = nullptr, *cmdConvertSelected = nullptr;
+    MyButton *cmdCloseHelp = nullptr, *cmdDefaults = nullptr, *cmdHide = nullptr;
+    MyButton *cmdDownloadWMF = nullptr, *cmdOpenWMSite = nullptr;
+    QCheckBox *chkSelectAll = nullptr, *chkShutdown = nullptr, *chkWMAFileTags = nullptr;
+    QRadioButton *optSameFolder = nullptr, *optOtherFolder = nullptr;
+    std::array<QRadioButton*, 4> optFileFormat{};
+    QRadioButton *optMP3CBR = nullptr, *optMP3VBR = nullptr, *optMP3ABR = nullptr;
+    QRadioButton *optOGGCBR = nullptr, *optOGGVBR = nullptr;
+    QLineEdit* txtOutPath = nullptr;
+    std::array<QLineEdit*, 8> txtWMATags{};
+    QComboBox *cmbMP3CBitrate = nullptr, *cmbMP3ABitrate = nullptr, *cmbMP3Freq = nullptr;
+    QComboBox *cmbMP3StereoMode = nullptr, *cmbOGGCBitrate = nullptr, *cmbOGGVBitrate = nullptr;
+    QComboBox* cmbWMAEncodingBitrate = nullptr;
+    QLabel *lblFormat = nullptr, *lblVer = nullptr, *lblWebSite = nullptr;
+    QLabel *lblWMAQuality = nullptr, *lblMP3VBREncodSlider = nullptr, *lblMP3EncodSlider = nullptr;
+    QLabel* lblSliderOGG = nullptr;
+    QTimer* tmrAnimate = nullptr;
+
+    // Where the format sliders sit on their panels.
+    static constexpr QRect kSliderWMARect{10, 26, 300, 30};
+    static constexpr QRect kSliderMP3VBRRect{185, 68, 170, 28};
+    static constexpr QRect kSliderMP3EncoderQualityRect{130, 112, 170, 28};
+    static constexpr QRect kSliderOGGRect{10, 80, 300, 30};
+
+Q_SIGNALS:
+    // Raised once by the close sequence, before the window goes.
+    void closing();
+
+public Q_SLOTS:
+    void cmdClose_Click();
+    void cmdMinimize_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMainPanel();
+    void buildAboutPanel();
+    void buildFormatsPanel();
+    void buildFormatPanels();
+    // Places a control at its design position; right-to-left reading mirrors it.
+    template <class W> W* place(W* widget, const char* name, const QRect& rect);
+    QLabel* label(QWidget* parent, const char* name, const QRect& rect, const QString& text = {});
+    MyButton* button(QWidget* parent, const char* name, const QRect& rect, const QString& text = {});
+    void placePanels();
+    void applyReadingOrder(bool rightToLeft);
+
+    FileListModel* model_ = nullptr;
+    QHash<QWidget*, QRect> designRects_;
+    QStringList languageNames_;
+    bool closed_ = false;
+    // Manual move when the window system cannot move the window itself.
+    bool dragging_ = false;
+    QPoint dragOffset_;
+};
+
+} // namespace kv

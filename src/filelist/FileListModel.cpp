@@ -1,0 +1,131 @@
+#include "filelist/FileListModel.h"
+
+namespace kv {
+
+FileListModel::FileListModel(QObject* parent)
+    : QAbstractTableModel(parent), table_(std::make_unique<FileListTable>()) {}
+
+void FileListModel::setTable(std::unique_ptr<FileListTable> table) {
+    beginResetModel();
+    table_ = table ? std::move(table) : std::make_unique<FileListTable>();
+    // Colours follow rows by identity, so kept rows keep theirs.
+    QHash<quint64, QColor> kept;
+    for (int i = 0; i < table_->rowCount(); ++i) {
+        for (int c = 0; c < kFileListColumnCount; ++c) {
+            const quint64 key = colorKey(table_->idAt(i), static_cast<FileListColumn>(c));
+            if (auto it = colors_.constFind(key); it != colors_.constEnd())
+                kept.insert(key, *it);
+        }
+    }
+    colors_ = std::move(kept);
+    endResetModel();
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : table_->rowCount();
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kFileListColumnCount;
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= table_->rowCount())
+        return {};
+    const FileListRow& r = table_->row(index.row());
+    const auto column = static_cast<FileListColumn>(index.column());
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        switch (column) {
+        case FileListColumn::ID: return r.ID;
+        case FileListColumn::CheckBox: return {};
+        case FileListColumn::FilePath: return r.FilePath;
+        case FileListColumn::Status: return r.Status;
+        case FileListColumn::Duration: return r.Duration;
+        case FileListColumn::FileSize: return r.FileSize;
+        }
+    }
+    if (role == Qt::CheckStateRole && column == FileListColumn::CheckBox)
+        return r.CheckBox != 0 ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::ForegroundRole) {
+        const QColor c = cellColor(index.row(), column);
+        if (c.isValid())
+            return c;
+    }
+    return {};
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kFileListColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return headers_[section];
+    return {};
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == static_cast<int>(FileListColumn::CheckBox))
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::CheckStateRole ||
+        index.column() != static_cast<int>(FileListColumn::CheckBox))
+        return false;
+    setCheckBox(index.row(), value.value<Qt::CheckState>() == Qt::Checked ? 1 : 0);
+    return true;
+}
+
+bool FileListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                  int role) {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kFileListColumnCount ||
+        (role != Qt::EditRole && role != Qt::DisplayRole))
+        return false;
+    headers_[section] = value.toString();
+    Q_EMIT headerDataChanged(orientation, section, section);
+    return true;
+}
+
+bool FileListModel::appendRow(const FileListRow& row, QString* error) {
+    const int at = table_->rowCount();
+    // Check first so a refused row never shows up as an empty insertion.
+    if (!table_->canAppend(row, error))
+        return false;
+    beginInsertRows(QModelIndex(), at, at);
+    table_->append(row);
+    endInsertRows();
+    return true;
+}
+
+bool FileListModel::setStatus(int row, const QString& status, QString* error) {
+    if (!table_->setStatus(row, status, error))
+        return false;
+    const QModelIndex i = index(row, static_cast<int>(FileListColumn::Status));
+    Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
+    return true;
+}
+
+void FileListModel::setCheckBox(int row, std::int32_t value) {
+    table_->setCheckBox(row, value);
+    const QModelIndex i = index(row, static_cast<int>(FileListColumn::CheckBox));
+    Q_EMIT dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void FileListModel::setCellColor(int row, FileListColumn column, const QColor& color) {
+    const quint64 key = colorKey(table_->idAt(row), column);
+    if (color.isValid())
+        colors_.insert(key, color);
+    else
+        colors_.remove(key);
+    const QModelIndex i = index(row, static_cast<int>(column));
+    Q_EMIT dataChanged(i, i, {Qt::ForegroundRole});
+}
+
+QColor FileListModel::cellColor(int row, FileListColumn column) const {
+    return colors_.value(colorKey(table_->idAt(row), column));
+}
+
+} // namespace kv

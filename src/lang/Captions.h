@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace kv {
+
+// The current language file's name with its extension, for example "English.ini".
+QString LanguageFile();
+void SetLanguageFile(const QString& fileName);
+
+// The program folder followed by "/Lang/".
+QString LanguageFolder();
+
+// The text of a caption key in the current language file, trimmed; `defaultText` (trimmed
+// too) when the file or the key is missing. Every call reads the file anew.
+QString GetCaption(const QString& key, const QString& defaultText);
+QString GetCaption(int key, const QString& defaultText);
+
+} // namespace kv

@@ -1,0 +1,69 @@
+#include "lang/LanguageList.h"
+
+#include "lang/Captions.h"
+
+#include <QDir>
+#include <QSettings>
+
+namespace kv {
+namespace {
+// Per-user application settings of the program "Kelvanto".
+struct LanguageSettings : QSettings {
+    LanguageSettings()
+        : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvanto"),
+                    QStringLiteral("Kelvanto")) {}
+};
+const QString kSettingKey = QStringLiteral("Language/Name");
+} // namespace
+
+LanguageListing ListLanguageFolder(const QString& folder) {
+    LanguageListing listing;
+    const QDir dir(folder);
+    if (!dir.exists())
+        return listing;
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::Hidden, QDir::Name); // file-name order, case-sensitive
+    for (const QString& name : names) {
+        if (name.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive))
+            listing.flagFiles.append(dir.filePath(name));
+    }
+    for (const QString& name : names) {
+        if (name.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
+            listing.languages.append(name.left(name.size() - 4));
+    }
+    return listing;
+}
+
+int SelectLanguageIndex(const QStringList& languages, const QString& languageFile) {
+    if (languages.isEmpty())
+        return -1;
+    int selected = -1;
+    for (int i = 0; i < languages.size(); ++i) {
+        if (languages[i] + QStringLiteral(".ini") == languageFile)
+            selected = i;
+    }
+    return selected < 0 ? 0 : selected;
+}
+
+QString ReadLanguageSetting() { return LanguageSettings().value(kSettingKey).toString(); }
+
+void StoreLanguageSetting(const QString& languageFile) {
+    LanguageSettings s;
+    s.setValue(kSettingKey, languageFile);
+    s.sync();
+}
+
+void ResolveLanguageFile() {
+    QString name = ReadLanguageSetting();
+    if (name.isEmpty()) {
+        name = QStringLiteral("English.ini");
+        StoreLanguageSetting(name);
+    }
+    SetLanguageFile(name);
+}
+
+bool IsRightToLeftLanguage(const QString& languageFile) {
+    return languageFile == QStringLiteral("Arabic.ini");
+}
+
+} // namespace kv

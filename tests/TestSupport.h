@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ui/MessageBox.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <vector>
+
+namespace kvtest {
+
+// Records every message box and answers from a queue (Ok when the queue is empty).
+class RecordingMessageBoxes final : public kv::MessageBoxes {
+public:
+    RecordingMessageBoxes() { kv::SetMessageBoxes(this); }
+    ~RecordingMessageBoxes() override { kv::SetMessageBoxes(nullptr); }
+
+    kv::MsgResult show(QWidget* parent, const kv::MessageRequest& request) override;
+
+    std::vector<kv::MessageRequest> shown;
+    std::deque<kv::MsgResult> answers;
+};
+
+// A temporary program folder with its own Lang/ and clean per-user settings; the program
+// folder goes back to the real one when it ends.
+class ProgramFolderFixture {
+public:
+    ProgramFolderFixture();
+    ~ProgramFolderFixture();
+
+    QString path() const { return dir_.path(); }
+    QString langFolder() const { return dir_.path() + QStringLiteral("/Lang"); }
+    // Writes a file, creating its folders; text is written as UTF-8.
+    void writeFile(const QString& relative, const QByteArray& bytes) const;
+    // Copies the shipped language files and flags into this folder's Lang/.
+    void copyShippedLanguages() const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Removes the per-user language choice and any other test-mode settings.
+void ClearUserSettings();
+
+// Folder of the source tree's data/.
+QString SourceDataFolder();
+
+} // namespace kvtest

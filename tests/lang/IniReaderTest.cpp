@@ -1,0 +1,63 @@
+#include "lang/Captions.h"
+#include "lang/IniReader.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+
+namespace {
+QString iniValue(const kvtest::ProgramFolderFixture& fx, const QByteArray& content,
+                 const QString& key, const QString& def = QStringLiteral("DEF")) {
+    fx.writeFile(QStringLiteral("t.ini"), content);
+    return ReadIniValue(fx.path() + QStringLiteral("/t.ini"), QStringLiteral("Kelvanto"), key, def);
+}
+} // namespace
+
+TEST(IniReader, ValuesAreTrimmedAndKeysMatchWithoutCase) {
+    kvtest::ProgramFolderFixture fx;
+    const QByteArray ini = "; comment\n[kelvanto]\n  10001 =   Select all  \r\nAbc=x\n";
+    EXPECT_EQ(iniValue(fx, ini, QStringLiteral("10001")), QStringLiteral("Select all"));
+    EXPECT_EQ(iniValue(fx, ini, QStringLiteral("ABC")), QStringLiteral("x"));
+}
+
+TEST(IniReader, MissingFileSectionOrKeyGivesDefaultButEmptyValueStaysEmpty) {
+    kvtest::ProgramFolderFixture fx;
+    EXPECT_EQ(ReadIniValue(fx.path() + "/none.ini", "Kelvanto", "1", "DEF"), QStringLiteral("DEF"));
+    EXPECT_EQ(iniValue(fx, "[Other]\n1=a\n", "1"), QStringLiteral("DEF"));
+    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n2=a\n", "1"), QStringLiteral("DEF"));
+    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n1=\n", "1"), QString());
+    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n1=   \n", "1"), QString());
+    // A key of a later section with the same name is not ours.
+    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n2=a\n[Next]\n1=b\n", "1"), QStringLiteral("DEF"));
+}
+
+TEST(IniReader, LongValuesAreCutTo499Characters) {
+    kvtest::ProgramFolderFixture fx;
+    const QByteArray longValue(600, 'x');
+    const QString v = iniValue(fx, "[Kelvanto]\n1=" + longValue + "\n", "1");
+    EXPECT_EQ(v.size(), 499);
+    const QByteArray exact(499, 'y');
+    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n1=" + exact + "\n", "1").size(), 499);
+}
+
+TEST(IniReader, ReadsUtf8WithOrWithoutByteOrderMark) {
+    kvtest::ProgramFolderFixture fx;
+    const QByteArray arabic = "\xD8\xA5\xD8\xB6\xD8\xA7\xD9\x81\xD8\xA9"; // "addition"
+    EXPECT_EQ(iniValue(fx, "\xEF\xBB\xBF[Kelvanto]\n1=" + arabic + "\n", "1"),
+              QString::fromUtf8(arabic));
+    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n1=Gr\xC3\xB6\xC3\x9F" "e\n", "1"),
+              QString::fromUtf8("Gr\xC3\xB6\xC3\x9F" "e"));
+}
+
+TEST(GetCaption, ReadsCurrentLanguageFileAnewAndTrimsDefaults) {
+    kvtest::ProgramFolderFixture fx;
+    SetLanguageFile(QStringLiteral("Test.ini"));
+    EXPECT_EQ(GetCaption(10017, QStringLiteral("  Play ")), QStringLiteral("Play"));
+    fx.writeFile(QStringLiteral("Lang/Test.ini"), "[Kelvanto]\n10017=Abspielen\n");
+    EXPECT_EQ(GetCaption(QStringLiteral("10017"), QStringLiteral("Play")), QStringLiteral("Abspielen"));
+    fx.writeFile(QStringLiteral("Lang/Test.ini"), "[Kelvanto]\n10017=Jouer\n");
+    EXPECT_EQ(GetCaption(10017, QStringLiteral("Play")), QStringLiteral("Jouer"));
+    SetLanguageFile(QStringLiteral("English.ini"));
+}
