@@ -51,6 +51,8 @@ void ClearUserSettings() {
     s.sync();
 }
 
-QString SourceDataFolder() { return QStringLiteral(KV_SOURCE_DIR "/data"); }
+QString SourceDataFolder() {
+    return QStringLiteral(KV_SOURCE_DIR "/data");
+}
 
 } // namespace kvtest

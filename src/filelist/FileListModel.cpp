@@ -36,16 +36,24 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     const auto column = static_cast<FileListColumn>(index.column());
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
-        case FileListColumn::ID: return r.ID;
-        case FileListColumn::CheckBox: return {};
-        case FileListColumn::FilePath: return r.FilePath;
-        case FileListColumn::Status: return r.Status;
-        case FileListColumn::Duration: return r.Duration;
-        case FileListColumn::FileSize: return r.FileSize;
+        case FileListColumn::ID:
+            return r.ID;
+        case FileListColumn::CheckBox:
+            return {};
+        case FileListColumn::FilePath:
+            return r.FilePath;
+        case FileListColumn::Status:
+            return r.Status;
+        case FileListColumn::Duration:
+            return r.Duration;
+        case FileListColumn::FileSize:
+            return r.FileSize;
         }
     }
     if (role == Qt::CheckStateRole && column == FileListColumn::CheckBox)
         return r.CheckBox != 0 ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::BackgroundRole)
+        return QColor(255, 255, 255);
     if (role == Qt::ForegroundRole) {
         const QColor c = cellColor(index.row(), column);
         if (c.isValid())

@@ -11,12 +11,18 @@ FileListRowId nextRowId() {
 
 const char* columnName(FileListColumn column) {
     switch (column) {
-    case FileListColumn::ID: return "ID";
-    case FileListColumn::CheckBox: return "CheckBox";
-    case FileListColumn::FilePath: return "FilePath";
-    case FileListColumn::Status: return "Status";
-    case FileListColumn::Duration: return "Duration";
-    case FileListColumn::FileSize: return "FileSize";
+    case FileListColumn::ID:
+        return "ID";
+    case FileListColumn::CheckBox:
+        return "CheckBox";
+    case FileListColumn::FilePath:
+        return "FilePath";
+    case FileListColumn::Status:
+        return "Status";
+    case FileListColumn::Duration:
+        return "Duration";
+    case FileListColumn::FileSize:
+        return "FileSize";
     }
     return "";
 }
@@ -87,9 +93,13 @@ bool FileListTable::appendCopy(const FileListTable& from, int index) {
     return true;
 }
 
-int FileListTable::indexOf(FileListRowId id) const { return byId_.value(id, -1); }
+int FileListTable::indexOf(FileListRowId id) const {
+    return byId_.value(id, -1);
+}
 
-int FileListTable::indexOfPath(const QString& path) const { return byPath_.value(path, -1); }
+int FileListTable::indexOfPath(const QString& path) const {
+    return byPath_.value(path, -1);
+}
 
 bool FileListTable::setStatus(int index, const QString& status, QString* error) {
     if (!fits(status, FileListColumn::Status, kStatusWidth, error))

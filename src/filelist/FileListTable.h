@@ -10,7 +10,14 @@
 namespace kv {
 
 // Columns of the file list, in grid order.
-enum class FileListColumn { ID = 0, CheckBox = 1, FilePath = 2, Status = 3, Duration = 4, FileSize = 5 };
+enum class FileListColumn {
+    ID = 0,
+    CheckBox = 1,
+    FilePath = 2,
+    Status = 3,
+    Duration = 4,
+    FileSize = 5
+};
 inline constexpr int kFileListColumnCount = 6;
 
 // Widest text each text column holds, in characters.

@@ -4,7 +4,8 @@ namespace kv {
 namespace {
 
 constexpr CaptionEntry kCaptions[] = {
-    {10000, "MyFrame1", CaptionTarget::Title, -1, "Three Easy Steps to convert your audio files or extract audio from video files"},
+    {10000, "MyFrame1", CaptionTarget::Title, -1,
+     "Three Easy Steps to convert your audio files or extract audio from video files"},
     {10001, "chkSelectAll", CaptionTarget::Caption, -1, "Select/Unselect All"},
     {10002, "chkShutdown", CaptionTarget::Caption, -1, "Shutdown after conversion complete"},
     {10003, "chkWMAFileTags", CaptionTarget::Caption, -1, "Set WMA File ID Tags"},
@@ -17,9 +18,11 @@ constexpr CaptionEntry kCaptions[] = {
     {10010, "cmdConvert", CaptionTarget::Caption, -1, "Convert All"},
     {10011, "cmdConvertSelected", CaptionTarget::Caption, -1, "Convert Selected"},
     {10012, "cmdDefaults", CaptionTarget::Caption, -1, "Restore Defaults"},
-    {10013, "cmdDownloadWMF", CaptionTarget::Caption, -1, "Download and Install Windows Media Format (~3.9 MB) *"},
+    {10013, "cmdDownloadWMF", CaptionTarget::Caption, -1,
+     "Download and Install Windows Media Format (~3.9 MB) *"},
     {10014, "cmdHide", CaptionTarget::Caption, -1, "Save && Close"},
-    {10015, "cmdOpenWMSite", CaptionTarget::Caption, -1, "Open Microsoft Media Player download page *"},
+    {10015, "cmdOpenWMSite", CaptionTarget::Caption, -1,
+     "Open Microsoft Media Player download page *"},
     {10016, "cmdPause", CaptionTarget::Caption, -1, "Pause"},
     {10017, "cmdPlay", CaptionTarget::Caption, -1, "Play"},
     {10018, "cmdPlayNext", CaptionTarget::Caption, -1, "Play Next"},
@@ -42,7 +45,8 @@ constexpr CaptionEntry kCaptions[] = {
     {10034, "Label19", CaptionTarget::Caption, -1, "Year"},
     {10035, "Label20", CaptionTarget::Caption, -1, "Low"},
     {10036, "Label21", CaptionTarget::Caption, -1, "High"},
-    {10037, "Label22", CaptionTarget::Caption, -1, "Sampling rate, Bitrate, and channels of the output file will be the same as input file"},
+    {10037, "Label22", CaptionTarget::Caption, -1,
+     "Sampling rate, Bitrate, and channels of the output file will be the same as input file"},
     {10038, "Label23", CaptionTarget::Caption, -1, "Less Quality(Smaller File)"},
     {10039, "Label24", CaptionTarget::Caption, -1, "High Quality(Bigger File)"},
     {10040, "Label25", CaptionTarget::Caption, -1, "Channel Mode:"},
@@ -55,16 +59,24 @@ constexpr CaptionEntry kCaptions[] = {
     {10036, "Label32", CaptionTarget::Caption, -1, "High"},
     {10042, "Label33", CaptionTarget::Caption, -1, "Encoder Quality:"},
     {10046, "Label34", CaptionTarget::Caption, -1, "Variable Bitrate (VBR) Value:-"},
-    {10047, "Label35", CaptionTarget::Caption, -1, "Windows Media Format is not installed in your system and you can not select WMA as an output format unless you install Windows Media Format Version 9.0 or later or install Windows Media Player version 9.0 or later"},
-    {10048, "Label36", CaptionTarget::Caption, -1, "* You have to restart Kelvanto after installing."},
+    {10047, "Label35", CaptionTarget::Caption, -1,
+     "Windows Media Format is not installed in your system and you can not select WMA as an output "
+     "format unless you install Windows Media Format Version 9.0 or later or install Windows Media "
+     "Player version 9.0 or later"},
+    {10048, "Label36", CaptionTarget::Caption, -1,
+     "* You have to restart Kelvanto after installing."},
     {100024, "Label38", CaptionTarget::Caption, -1, "Kelvanto"},
-    {10049, "Label39", CaptionTarget::Caption, -1, "Kelvanto is an easy to use tool to convert audio files to various audio formats and extract audio from video files to various audio formats. The program can also rip audio CD tracks to the supported formats."},
+    {10049, "Label39", CaptionTarget::Caption, -1,
+     "Kelvanto is an easy to use tool to convert audio files to various audio formats and extract "
+     "audio from video files to various audio formats. The program can also rip audio CD tracks to "
+     "the supported formats."},
     {10059, "Label40", CaptionTarget::Caption, -1, "Copyright \u00a9"},
     {10050, "Label4", CaptionTarget::Caption, -1, "   - Select Output Folder and Format"},
     {10051, "Label5", CaptionTarget::Caption, -1, "Output Folder:"},
     {10052, "Label6", CaptionTarget::Caption, -1, "  - Click Convert to start conversion"},
     {10053, "Label8", CaptionTarget::Caption, -1, "Output Format:"},
-    {10054, "Label9", CaptionTarget::Caption, -1, "For Quick Adding:You can drag and drop audio or video files into the below list"},
+    {10054, "Label9", CaptionTarget::Caption, -1,
+     "For Quick Adding:You can drag and drop audio or video files into the below list"},
     {10056, "optOtherFolder", CaptionTarget::Caption, -1, "Other folder"},
     {10057, "optSameFolder", CaptionTarget::Caption, -1, "Same folder as input file"},
     {20009, "Grid", CaptionTarget::Header, 2, "File Path"},
@@ -86,9 +98,11 @@ constexpr MessageKey kMessages[] = {
     {20013, "Error"},
     {20014, "Complete"},
     {30006, "(Error code: "},
-    {30007, "Your System does not support Windows Media Audio Encoding. To Support it, you have to do one of the following"},
+    {30007, "Your System does not support Windows Media Audio Encoding. To Support it, you have to "
+            "do one of the following"},
     {30008, "Click Yes to download and install Windows Media Format (~3.9 MB)."},
-    {30009, "Click No to open Microsoft Media Player web site to download and install Media Player Version 9.0 or later."},
+    {30009, "Click No to open Microsoft Media Player web site to download and install Media Player "
+            "Version 9.0 or later."},
     {30010, "Click Cancel to manaully install it by yourself."},
     {30011, "You have to restart Kelvanto after installing"},
     {30012, "Output Folder is not exist and can not be created."},
@@ -97,8 +111,12 @@ constexpr MessageKey kMessages[] = {
 
 } // namespace
 
-std::span<const CaptionEntry> CaptionTable() { return kCaptions; }
+std::span<const CaptionEntry> CaptionTable() {
+    return kCaptions;
+}
 
-std::span<const MessageKey> MessageKeys() { return kMessages; }
+std::span<const MessageKey> MessageKeys() {
+    return kMessages;
+}
 
 } // namespace kv

@@ -11,7 +11,7 @@ struct CaptionEntry {
     int key;
     const char* control; // object name; for Header, the grid
     CaptionTarget target;
-    int column;          // grid column for Header, else -1
+    int column; // grid column for Header, else -1
     const char* defaultText;
 };
 

@@ -11,11 +11,17 @@ QString& currentLanguageFile() {
 }
 } // namespace
 
-QString LanguageFile() { return currentLanguageFile(); }
+QString LanguageFile() {
+    return currentLanguageFile();
+}
 
-void SetLanguageFile(const QString& fileName) { currentLanguageFile() = fileName; }
+void SetLanguageFile(const QString& fileName) {
+    currentLanguageFile() = fileName;
+}
 
-QString LanguageFolder() { return ProgramFolder() + QStringLiteral("/Lang/"); }
+QString LanguageFolder() {
+    return ProgramFolder() + QStringLiteral("/Lang/");
+}
 
 QString GetCaption(const QString& key, const QString& defaultText) {
     return ReadIniValue(LanguageFolder() + LanguageFile(), QStringLiteral("Kelvanto"), key,

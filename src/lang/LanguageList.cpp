@@ -45,7 +45,9 @@ int SelectLanguageIndex(const QStringList& languages, const QString& languageFil
     return selected < 0 ? 0 : selected;
 }
 
-QString ReadLanguageSetting() { return LanguageSettings().value(kSettingKey).toString(); }
+QString ReadLanguageSetting() {
+    return LanguageSettings().value(kSettingKey).toString();
+}
 
 void StoreLanguageSetting(const QString& languageFile) {
     LanguageSettings s;

@@ -29,13 +29,34 @@ public:
     bool isActive() const { return isEnabled(); }
     void setActive(bool active) { setEnabled(active); }
 
-    void setBodyColorTopLeft(const QColor& c) { bodyTopLeft_ = c; update(); }
-    void setBodyColorBottomLeft(const QColor& c) { bodyBottomLeft_ = c; update(); }
-    void setBodyColorBottomRight(const QColor& c) { bodyBottomRight_ = c; update(); }
-    void setBorderColor(const QColor& c) { border_ = c; update(); }
-    void setForeColor(const QColor& c) { fore_ = c; update(); }
-    void setHeaderColorTopLeft(const QColor& c) { headerTopLeft_ = c; update(); }
-    void setHeaderColorBottomLeft(const QColor& c) { headerBottomLeft_ = c; update(); }
+    void setBodyColorTopLeft(const QColor& c) {
+        bodyTopLeft_ = c;
+        update();
+    }
+    void setBodyColorBottomLeft(const QColor& c) {
+        bodyBottomLeft_ = c;
+        update();
+    }
+    void setBodyColorBottomRight(const QColor& c) {
+        bodyBottomRight_ = c;
+        update();
+    }
+    void setBorderColor(const QColor& c) {
+        border_ = c;
+        update();
+    }
+    void setForeColor(const QColor& c) {
+        fore_ = c;
+        update();
+    }
+    void setHeaderColorTopLeft(const QColor& c) {
+        headerTopLeft_ = c;
+        update();
+    }
+    void setHeaderColorBottomLeft(const QColor& c) {
+        headerBottomLeft_ = c;
+        update();
+    }
 
     // Height of the header strip; 0 when the panel has no caption.
     int headerHeight() const;

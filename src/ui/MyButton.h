@@ -18,10 +18,22 @@ public:
     explicit MyButton(QWidget* parent = nullptr);
     MyButton(const QString& text, QWidget* parent);
 
-    void setBackColor(const QColor& c) { back_ = c; update(); }
-    void setBackColorDisabled(const QColor& c) { backDisabled_ = c; update(); }
-    void setBackColorFocus(const QColor& c) { backFocus_ = c; update(); }
-    void setBorderColor(const QColor& c) { border_ = c; update(); }
+    void setBackColor(const QColor& c) {
+        back_ = c;
+        update();
+    }
+    void setBackColorDisabled(const QColor& c) {
+        backDisabled_ = c;
+        update();
+    }
+    void setBackColorFocus(const QColor& c) {
+        backFocus_ = c;
+        update();
+    }
+    void setBorderColor(const QColor& c) {
+        border_ = c;
+        update();
+    }
     void setToolTipBackColor(const QColor& c);
 
 protected:

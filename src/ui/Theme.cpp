@@ -66,7 +66,7 @@ void ApplyTheme(QWidget* window, ThemePalette& palette) {
             setBackground(w, QPalette::Base, c1);
         } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
             if (view->objectName() == QLatin1String("Grid"))
-                setBackground(view->viewport(), QPalette::Window, c1);
+                setBackground(view, QPalette::Base, c1);
         } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
             if (combo->objectName() != QLatin1String("ComboLang"))
                 setBackground(combo, QPalette::Base, c1);
@@ -77,8 +77,8 @@ void ApplyTheme(QWidget* window, ThemePalette& palette) {
         } else if (qobject_cast<QLabel*>(w)) {
             setBackground(w, QPalette::WindowText, c4);
         } else if (auto* frame = qobject_cast<QFrame*>(w);
-                   frame && (frame->frameShape() == QFrame::HLine ||
-                             frame->frameShape() == QFrame::VLine)) {
+                   frame &&
+                   (frame->frameShape() == QFrame::HLine || frame->frameShape() == QFrame::VLine)) {
             setBackground(w, QPalette::WindowText, c4);
         }
     }

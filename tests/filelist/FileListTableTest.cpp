@@ -51,7 +51,8 @@ TEST(FileListTable, ColumnWidthsAreEnforcedInCharacters) {
     FileListTable t;
     QString error;
     // 250 characters fit, 251 do not; a non-BMP character counts once.
-    const QString fits = QStringLiteral("/") + QString(248, QLatin1Char('a')) + QString::fromUtf8("\xF0\x9F\x8E\xB5");
+    const QString fits = QStringLiteral("/") + QString(248, QLatin1Char('a')) +
+                         QString::fromUtf8("\xF0\x9F\x8E\xB5");
     ASSERT_EQ(TextLength(fits), 250);
     EXPECT_TRUE(t.append(waitingRow(fits), &error)) << error.toStdString();
     EXPECT_FALSE(t.append(waitingRow(fits + QLatin1Char('b')), &error));

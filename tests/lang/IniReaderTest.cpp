@@ -1,5 +1,5 @@
-#include "lang/Captions.h"
 #include "lang/IniReader.h"
+#include "lang/Captions.h"
 
 #include "TestSupport.h"
 
@@ -47,8 +47,12 @@ TEST(IniReader, ReadsUtf8WithOrWithoutByteOrderMark) {
     const QByteArray arabic = "\xD8\xA5\xD8\xB6\xD8\xA7\xD9\x81\xD8\xA9"; // "addition"
     EXPECT_EQ(iniValue(fx, "\xEF\xBB\xBF[Kelvanto]\n1=" + arabic + "\n", "1"),
               QString::fromUtf8(arabic));
-    EXPECT_EQ(iniValue(fx, "[Kelvanto]\n1=Gr\xC3\xB6\xC3\x9F" "e\n", "1"),
-              QString::fromUtf8("Gr\xC3\xB6\xC3\x9F" "e"));
+    EXPECT_EQ(iniValue(fx,
+                       "[Kelvanto]\n1=Gr\xC3\xB6\xC3\x9F"
+                       "e\n",
+                       "1"),
+              QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                                "e"));
 }
 
 TEST(GetCaption, ReadsCurrentLanguageFileAnewAndTrimsDefaults) {
@@ -56,7 +60,8 @@ TEST(GetCaption, ReadsCurrentLanguageFileAnewAndTrimsDefaults) {
     SetLanguageFile(QStringLiteral("Test.ini"));
     EXPECT_EQ(GetCaption(10017, QStringLiteral("  Play ")), QStringLiteral("Play"));
     fx.writeFile(QStringLiteral("Lang/Test.ini"), "[Kelvanto]\n10017=Abspielen\n");
-    EXPECT_EQ(GetCaption(QStringLiteral("10017"), QStringLiteral("Play")), QStringLiteral("Abspielen"));
+    EXPECT_EQ(GetCaption(QStringLiteral("10017"), QStringLiteral("Play")),
+              QStringLiteral("Abspielen"));
     fx.writeFile(QStringLiteral("Lang/Test.ini"), "[Kelvanto]\n10017=Jouer\n");
     EXPECT_EQ(GetCaption(10017, QStringLiteral("Play")), QStringLiteral("Jouer"));
     SetLanguageFile(QStringLiteral("English.ini"));

@@ -1,5 +1,5 @@
-#include "lang/Captions.h"
 #include "lang/LanguageList.h"
+#include "lang/Captions.h"
 
 #include "TestSupport.h"
 

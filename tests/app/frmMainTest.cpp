@@ -1,0 +1,346 @@
+#include "app/frmMain.h"
+#include "lang/CaptionTable.h"
+#include "lang/Captions.h"
+#include "lang/LanguageList.h"
+#include "ui/FramePanel.h"
+#include "ui/MyButton.h"
+
+#include "TestSupport.h"
+
+#include <QAbstractButton>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+
+namespace {
+QByteArray bmp(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "BMP");
+    return bytes;
+}
+
+QString shownText(QWidget* w) {
+    if (auto* p = qobject_cast<FramePanel*>(w))
+        return p->caption();
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    return {};
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetLanguageFile(QStringLiteral("English.ini")); }
+    void TearDown() override { SetLanguageFile(QStringLiteral("English.ini")); }
+    kvtest::ProgramFolderFixture fx;
+    kvtest::RecordingMessageBoxes boxes;
+};
+} // namespace
+
+TEST_F(WindowTest, EveryNamedControlExistsOnItsPanel) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    for (const CaptionEntry& e : CaptionTable()) {
+        EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(e.control)), nullptr) << e.control;
+    }
+    for (const char* name : {"Grid",
+                             "chkSelectAll",
+                             "chkShutdown",
+                             "optSameFolder",
+                             "optOtherFolder",
+                             "txtOutPath",
+                             "cmdBrowse",
+                             "lblFormat",
+                             "cmdChangeFormat",
+                             "cmdAbout",
+                             "MyButton1",
+                             "cmdMinimize",
+                             "cmdClose",
+                             "ComboLang",
+                             "lblVer",
+                             "frMain",
+                             "MyFrame1",
+                             "frAbout",
+                             "frFormats",
+                             "lblWebSite",
+                             "cmbMP3CBitrate",
+                             "cmbMP3ABitrate",
+                             "cmbMP3Freq",
+                             "cmbMP3StereoMode",
+                             "cmbOGGCBitrate",
+                             "cmbOGGVBitrate",
+                             "optMP3CBR",
+                             "optMP3VBR",
+                             "optMP3ABR",
+                             "optOGGCBR",
+                             "optOGGVBR",
+                             "lblWMAQuality",
+                             "lblMP3VBREncodSlider",
+                             "lblMP3EncodSlider",
+                             "lblSliderOGG",
+                             "cmbWMAEncodingBitrate"})
+        EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("optFileFormat")).size(), 4);
+    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("frFormat")).size(), 5);
+    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("txtWMATags")).size(), 8);
+    EXPECT_EQ(w.findChild<QObject*>(QStringLiteral("tmrAnimate")), w.tmrAnimate);
+
+    // The format controls sit on their own panels, which lie on the formats panel.
+    EXPECT_EQ(w.cmbMP3Freq->parentWidget(), w.frFormat[2]);
+    EXPECT_EQ(w.optOGGVBR->parentWidget(), w.frFormat[3]);
+    EXPECT_EQ(w.chkWMAFileTags->parentWidget(), w.frFormat[1]);
+    EXPECT_EQ(w.frFormat[0]->parentWidget(), w.frFormats);
+    EXPECT_EQ(w.cmdConvert->parentWidget(), w.frMain);
+    EXPECT_FALSE(w.frFormat[4]->isVisibleTo(w.frFormats));
+
+    EXPECT_EQ(w.cmbMP3ABitrate->itemText(0), QStringLiteral("310 Kbps"));
+    EXPECT_EQ(w.cmbMP3CBitrate->count(), 10);
+    EXPECT_EQ(w.cmbOGGVBitrate->count(), 9);
+    EXPECT_EQ(w.cmbMP3StereoMode->itemText(4), QStringLiteral("Dual Channels"));
+    EXPECT_EQ(w.cmbMP3Freq->itemText(2), QStringLiteral("11.025 KHz"));
+}
+
+TEST_F(WindowTest, StartUpPlacesWindowPanelsAndVersion) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_FALSE(w.bLoading);
+    EXPECT_FALSE(w.IsConverting);
+    EXPECT_EQ(w.size(), QSize(728, 577));
+    EXPECT_EQ(w.frMain->geometry(), QRect(0, 0, 728, 577));
+    EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
+    // Both sliding panels are parked just below the window, on the about panel's left edge.
+    EXPECT_EQ(w.frAbout->geometry(), QRect(122, 577, 483, 246));
+    EXPECT_EQ(w.frFormats->geometry(), QRect(122, 577, 529, 290));
+    EXPECT_FALSE(w.tmrAnimate->isActive());
+    EXPECT_EQ(w.tmrAnimate->interval(), 10);
+    EXPECT_EQ(w.lblVer->text(), QStringLiteral("%1.%2.0.%3")
+                                    .arg(KV_VERSION_MAJOR)
+                                    .arg(KV_VERSION_MINOR)
+                                    .arg(KV_VERSION_REVISION));
+}
+
+TEST_F(WindowTest, GridLayoutHasHiddenIdCheckColumnAndWidths) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    ASSERT_NE(w.fileList(), nullptr);
+    EXPECT_EQ(w.Grid->model()->columnCount(), 6);
+    EXPECT_TRUE(w.Grid->isColumnHidden(0));
+    EXPECT_EQ(w.Grid->columnWidth(1), 500 / 15);
+    EXPECT_EQ(w.Grid->columnWidth(2), 5200 / 15);
+    EXPECT_EQ(w.Grid->columnWidth(3), 2000 / 15);
+    EXPECT_EQ(w.Grid->columnWidth(4), 80);
+    EXPECT_EQ(w.Grid->columnWidth(5), 80);
+    QAbstractItemModel* m = w.Grid->model();
+    EXPECT_EQ(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral(" "));
+    EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), QStringLiteral("File Path"));
+    EXPECT_EQ(m->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Conversion Status"));
+    EXPECT_EQ(m->headerData(4, Qt::Horizontal).toString(), QStringLiteral("Time Length"));
+    EXPECT_EQ(m->headerData(5, Qt::Horizontal).toString(), QStringLiteral("File Size"));
+}
+
+TEST_F(WindowTest, MissingLanguageFolderStoresEnglishAndShowsDefaults) {
+    QDir(fx.langFolder()).removeRecursively();
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("English.ini"));
+    EXPECT_EQ(w.ComboLang->count(), 0);
+    EXPECT_TRUE(boxes.shown.empty());
+    for (const CaptionEntry& e : CaptionTable()) {
+        if (e.target == CaptionTarget::Header || e.target == CaptionTarget::ToolTip)
+            continue;
+        QWidget* c = w.findChild<QWidget*>(QString::fromLatin1(e.control));
+        EXPECT_EQ(shownText(c), QString::fromUtf8(e.defaultText).trimmed()) << e.control;
+    }
+    EXPECT_EQ(w.cmdClose->toolTip(), QStringLiteral("Close"));
+    EXPECT_EQ(w.cmdHide->text(), QStringLiteral("Save && Close"));
+}
+
+TEST_F(WindowTest, StoredChoiceSelectsAndAppliesThatLanguage) {
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n10010=Convert All\n");
+    fx.writeFile("Lang/German.ini",
+                 "[Kelvanto]\n10010=Alle konvertieren\n20009=Dateipfad\n10062=Schlie\xC3\x9F"
+                 "en\n"
+                 "10001=\n");
+    StoreLanguageSetting(QStringLiteral("German.ini"));
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("German"));
+    EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Alle konvertieren"));
+    EXPECT_EQ(w.Grid->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("Dateipfad"));
+    EXPECT_EQ(w.cmdClose->toolTip(), QString::fromUtf8("Schlie\xC3\x9F"
+                                                       "en"));
+    // A key with an empty value gives an empty caption; a missing key the default.
+    EXPECT_EQ(w.chkSelectAll->text(), QString());
+    EXPECT_EQ(w.cmdPlay->text(), QStringLiteral("Play"));
+
+    // Picking English in the list switches every caption back and stores the choice.
+    w.ComboLang->setCurrentIndex(0);
+    w.ComboLang_Click();
+    EXPECT_EQ(LanguageFile(), QStringLiteral("English.ini"));
+    EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("English.ini"));
+    EXPECT_EQ(w.chkSelectAll->text(), QStringLiteral("Select/Unselect All"));
+    EXPECT_EQ(w.Grid->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("File Path"));
+}
+
+TEST_F(WindowTest, StoredChoiceWhoseFileIsGoneSelectsFirstAndStoresIt) {
+    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
+    StoreLanguageSetting(QStringLiteral("Klingon.ini"));
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.ComboLang->currentIndex(), 0);
+    EXPECT_EQ(LanguageFile(), QStringLiteral("Arabic.ini"));
+    EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("Arabic.ini"));
+}
+
+TEST_F(WindowTest, EnglishIsChosenWhenNothingIsStored) {
+    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("English"));
+    EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("English.ini"));
+    EXPECT_EQ(w.layoutDirection(), Qt::LeftToRight);
+}
+
+TEST_F(WindowTest, ArabicTurnsTheWindowRightToLeftAndMirrorsControls) {
+    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n10010=\xD8\xAA\xD8\xAD\xD9\x88\xD9\x8A\xD9\x84\n");
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    const QRect ltr = w.cmdClose->geometry();
+    w.ComboLang->setCurrentIndex(0);
+    w.ComboLang_Click();
+    EXPECT_EQ(w.layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(w.cmdConvert->text(), QString::fromUtf8("\xD8\xAA\xD8\xAD\xD9\x88\xD9\x8A\xD9\x84"));
+    // The close button moves from the top-right corner to the top-left one.
+    EXPECT_EQ(w.cmdClose->x(), 728 - ltr.x() - ltr.width());
+    EXPECT_EQ(w.cmdClose->y(), ltr.y());
+    w.ComboLang->setCurrentIndex(1);
+    w.ComboLang_Click();
+    EXPECT_EQ(w.layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(w.cmdClose->geometry(), ltr);
+}
+
+TEST_F(WindowTest, FlagsPairWithLanguagesByPosition) {
+    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/Arabic.bmp", bmp(20, 13));
+    fx.writeFile("Lang/English.bmp", bmp(20, 13));
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    ASSERT_EQ(w.ComboLang->count(), 2);
+    EXPECT_FALSE(w.ComboLang->itemIcon(0).isNull());
+    EXPECT_FALSE(w.ComboLang->itemIcon(1).isNull());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(WindowTest, LanguageWithoutFlagIsReportedAndListKeepsEarlierItems) {
+    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/German.ini", "[Kelvanto]\n");
+    fx.writeFile("Lang/a.bmp", bmp(20, 13));
+    fx.writeFile("Lang/b.bmp", bmp(20, 13));
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kelvanto"));
+    EXPECT_EQ(w.ComboLang->count(), 2);
+    // Start-up went on: English was still found and applied.
+    EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("English"));
+}
+
+TEST_F(WindowTest, CloseRefusesWhileConvertingAndClosesAfterwards) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    QSignalSpy closing(&w, &frmMain::closing);
+    w.IsConverting = true;
+    w.cmdClose->click();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Please Stop Conversion first."));
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kelvanto"));
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(closing.count(), 0);
+
+    w.IsConverting = false;
+    w.cmdClose->click();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(closing.count(), 1);
+}
+
+TEST_F(WindowTest, OtherWaysOfClosingNeverAskAndRunTheCloseSequenceOnce) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    QSignalSpy closing(&w, &frmMain::closing);
+    w.IsConverting = true;
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(closing.count(), 1);
+    w.close();
+    EXPECT_EQ(closing.count(), 1);
+}
+
+TEST_F(WindowTest, DraggingTheMainPanelWithAnyButtonMovesTheWindow) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.move(100, 100);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        const QPoint start = w.pos();
+        // A label of the panel passes the press on to the panel.
+        QWidget* on = w.findChild<QWidget*>(QStringLiteral("Label5"));
+        const QPoint local(5, 5);
+        QMouseEvent press(QEvent::MouseButtonPress, local, on->mapToGlobal(local), b, b,
+                          Qt::NoModifier);
+        QApplication::sendEvent(on, &press);
+        const QPoint to = on->mapToGlobal(local) + QPoint(30, 20);
+        QMouseEvent move(QEvent::MouseMove, w.frMain->mapFromGlobal(to), to, Qt::NoButton, b,
+                         Qt::NoModifier);
+        QApplication::sendEvent(w.frMain, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, w.frMain->mapFromGlobal(to), to, b,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w.frMain, &release);
+        EXPECT_EQ(w.pos(), start + QPoint(30, 20)) << int(b);
+    }
+}
+
+TEST_F(WindowTest, MinimizeButtonMinimizesTheWindow) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    w.cmdMinimize->click();
+    EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(WindowTest, TwoWindowsStartIndependently) {
+    frmMain a, b;
+    ASSERT_TRUE(a.load());
+    ASSERT_TRUE(b.load());
+    EXPECT_NE(a.fileList(), b.fileList());
+    EXPECT_TRUE(boxes.shown.empty());
+}
