@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "filelist/ProgressDelegate.h"
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadioButton>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
 #include <QWindow>
@@ -174,11 +176,19 @@ void frmMain::buildMainPanel() {
     label(p, "Label9", QRect(428, 86, 290, 34));
 
     Grid = place(new QTableView(p), "Grid", QRect(10, 122, 708, 214));
-    Grid->setModel(model_);
+    gridOrder_ = new QSortFilterProxyModel(this);
+    gridOrder_->setSourceModel(model_);
+    gridOrder_->setSortRole(FileListModel::SortRole);
+    Grid->setModel(gridOrder_);
+    Grid->setItemDelegate(new ProgressDelegate(Grid));
     Grid->setAcceptDrops(true);
+    connect(Grid, &QAbstractItemView::doubleClicked, this, &frmMain::Grid_DblClick);
 
     chkSelectAll = place(new QCheckBox(p), "chkSelectAll", QRect(12, 342, 150, 22));
     cmdRemove = button(p, "cmdRemove", QRect(166, 340, 124, 26));
+    // clicked, not toggled: setting the box from code leaves the rows' marks alone.
+    connect(chkSelectAll, &QCheckBox::clicked, this, &frmMain::chkSelectAll_Click);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmMain::cmdRemove_Click);
     cmdPlayPrev = button(p, "cmdPlayPrev", QRect(352, 340, 96, 26));
     cmdPlay = button(p, "cmdPlay", QRect(452, 340, 62, 26));
     cmdPause = button(p, "cmdPause", QRect(518, 340, 64, 26));
@@ -375,6 +385,10 @@ bool frmMain::LayoutFileGrid() {
     Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid->setWordWrap(false);
+    // Insertion order until the user sorts by a header.
+    Grid->setSortingEnabled(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    gridOrder_->sort(-1);
     model_->setHeaderData(1, Qt::Horizontal, QStringLiteral(" "));
     model_->setHeaderData(2, Qt::Horizontal, GetCaption(20009, QStringLiteral("File Path")));
     model_->setHeaderData(3, Qt::Horizontal,
@@ -498,6 +512,42 @@ void frmMain::cmdClose_Click() {
         return;
     }
     close();
+}
+
+int frmMain::TableRowOfGridRow(int gridRow) const {
+    const QModelIndex source = gridOrder_->mapToSource(gridOrder_->index(gridRow, 0));
+    return source.isValid() ? source.row() : -1;
+}
+
+void frmMain::chkSelectAll_Click() {
+    const std::int32_t mark = chkSelectAll->isChecked() ? 1 : 0;
+    for (int i = 0; i < model_->rowCount(); ++i)
+        model_->setCheckBox(i, mark);
+}
+
+void frmMain::cmdRemove_Click() {
+    auto rebuilt = NewFileListTable();
+    if (!rebuilt)
+        return;
+    const FileListTable* current = fileList();
+    if (current->rowCount() == 0)
+        return;
+    for (int i = 0; i < current->rowCount(); ++i) {
+        const FileListRow& row = current->row(i);
+        if (row.CheckBox == 0) {
+            rebuilt->appendCopy(*current, i);
+        } else if (!PreviewPath.isEmpty() && row.FilePath == PreviewPath && StopPreview) {
+            StopPreview();
+        }
+    }
+    // Installed only once complete, so a failure part-way leaves the list as it was.
+    model_->setTable(std::move(rebuilt));
+    chkSelectAll->setChecked(false);
+}
+
+void frmMain::Grid_DblClick() {
+    if (cmdPlay->isEnabled())
+        cmdPlay->click();
 }
 
 void frmMain::cmdMinimize_Click() {

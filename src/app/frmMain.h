@@ -9,12 +9,14 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QSortFilterProxyModel;
 class QTableView;
 class QTimer;
 
@@ -39,7 +41,13 @@ public:
     bool IsConverting = false;
     ThemePalette theme;
 
+    // The file last previewed, and how to stop its preview (set by the preview player).
+    QString PreviewPath;
+    std::function<void()> StopPreview;
+
     FileListModel* fileListModel() const { return model_; }
+    // The table row shown at a row of the grid (the grid may be sorted); -1 for none.
+    int TableRowOfGridRow(int gridRow) const;
     FileListTable* fileList() const { return model_->table(); }
 
     // Creates the window's table; false when it could not be opened (the list stays unusable).
@@ -90,6 +98,9 @@ Q_SIGNALS:
 public Q_SLOTS:
     void cmdClose_Click();
     void cmdMinimize_Click();
+    void chkSelectAll_Click();
+    void cmdRemove_Click();
+    void Grid_DblClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +120,7 @@ private:
     void applyReadingOrder(bool rightToLeft);
 
     FileListModel* model_ = nullptr;
+    QSortFilterProxyModel* gridOrder_ = nullptr;
     QHash<QWidget*, QRect> designRects_;
     QStringList languageNames_;
     bool closed_ = false;

@@ -1,6 +1,42 @@
 #include "filelist/FileListModel.h"
 
+#include <QLocale>
+
 namespace kv {
+namespace {
+// "03:07" -> 187 seconds; a failure text sorts before every length.
+qlonglong durationKey(const QString& text) {
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    bool okM = false, okS = false;
+    const qlonglong m = text.left(colon).toLongLong(&okM);
+    const qlonglong s = text.mid(colon + 1).toLongLong(&okS);
+    return (colon > 0 && okM && okS) ? m * 60 + s : -1;
+}
+
+// "1.5 KB" -> 1536 bytes; "CD Track" sorts before every size.
+double sizeKey(const QString& text) {
+    const qsizetype blank = text.lastIndexOf(QLatin1Char(' '));
+    if (blank <= 0)
+        return -1;
+    QString number = text.left(blank);
+    bool ok = false;
+    double v = QLocale().toDouble(number, &ok);
+    if (!ok)
+        v = QLocale::c().toDouble(number, &ok);
+    if (!ok)
+        return -1;
+    const QStringView unit = QStringView(text).mid(blank + 1);
+    if (unit == u"KB")
+        v *= 1024.0;
+    else if (unit == u"MB")
+        v *= 1048576.0;
+    else if (unit == u"GB")
+        v *= 1073741824.0;
+    else if (unit != u"Bytes")
+        return -1;
+    return v;
+}
+} // namespace
 
 FileListModel::FileListModel(QObject* parent)
     : QAbstractTableModel(parent), table_(std::make_unique<FileListTable>()) {}
@@ -48,6 +84,25 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             return r.Duration;
         case FileListColumn::FileSize:
             return r.FileSize;
+        }
+    }
+    if (role == SortRole) {
+        switch (column) {
+        case FileListColumn::ID:
+            return r.ID;
+        case FileListColumn::CheckBox:
+            return r.CheckBox != 0 ? 1 : 0;
+        case FileListColumn::FilePath:
+            return r.FilePath.toLower();
+        case FileListColumn::Status: {
+            bool ok = false;
+            const double p = r.Status.toDouble(&ok);
+            return ok ? QString::asprintf("0%012.4f", p) : QStringLiteral("1") + r.Status;
+        }
+        case FileListColumn::Duration:
+            return durationKey(r.Duration);
+        case FileListColumn::FileSize:
+            return sizeKey(r.FileSize);
         }
     }
     if (role == Qt::CheckStateRole && column == FileListColumn::CheckBox)

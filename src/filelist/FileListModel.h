@@ -16,6 +16,10 @@ namespace kv {
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // Sort keys for a view sorted by a header click: lengths and sizes by their value, paths
+    // and statuses by text, progress numbers before texts.
+    static constexpr int SortRole = Qt::UserRole + 1;
+
     explicit FileListModel(QObject* parent = nullptr);
 
     // Makes `table` the model's data (the model owns it); a reset for the views.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QStyledItemDelegate>
+
+#include <optional>
+
+namespace kv {
+
+// A `Status` that reads as a number (42.5) is a file being converted; anything else is text.
+std::optional<double> ProgressValue(const QString& status);
+
+// Paints a numeric `Status` as a progress bar with its percentage; other cells as usual.
+class ProgressDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    static constexpr QColor kBarColor{113, 135, 79};
+
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+    // The bar: the text in the bar colour over the background, the part of the cell under
+    // the bar in the bar colour with the text in the background colour. A selected cell is
+    // drawn in the highlight colours without a bar.
+    static void DrawProgressCell(QPainter* painter, const QRect& rect, double percent,
+                                 QColor barColor, QColor backColor, bool drawText, bool selected,
+                                 const QFont& font);
+};
+
+} // namespace kv
