@@ -6,7 +6,11 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <ostream>
 #include <vector>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace kvtest {
 
