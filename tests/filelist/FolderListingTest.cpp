@@ -1,0 +1,59 @@
+#include "filelist/FolderListing.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+
+namespace {
+void touch(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
+} // namespace
+
+TEST(FolderListing, OneLevelGivesNamesOfFilesOnly) {
+    QTemporaryDir d;
+    touch(d.filePath("b.wav"));
+    touch(d.filePath("a.mp3"));
+    touch(d.filePath(".hidden.ogg"));
+    touch(d.filePath("sub/inner.flac"));
+    touch(d.filePath("-dash 'quote\" é.wav"));
+    const QStringList names = ListFolderFiles(d.path(), true, false, true);
+    EXPECT_EQ(names, (QStringList{"-dash 'quote\" é.wav", ".hidden.ogg", "a.mp3", "b.wav"}));
+}
+
+TEST(FolderListing, RecursiveGivesFullPathsOfEveryLevelButNoFolderNames) {
+    QTemporaryDir d;
+    touch(d.filePath("top.wav"));
+    touch(d.filePath("x/one.wav"));
+    touch(d.filePath("x/y/two.wav"));
+    QDir().mkpath(d.filePath("empty"));
+    const QStringList all = ListFolderFiles(d.path() + "/", false, false, false);
+    EXPECT_EQ(all, (QStringList{d.filePath("top.wav"), d.filePath("x/one.wav"),
+                                d.filePath("x/y/two.wav")}));
+    const QStringList withFolders = ListFolderFiles(d.path(), true, true, false);
+    EXPECT_EQ(withFolders,
+              (QStringList{d.filePath("empty"), d.filePath("top.wav"), d.filePath("x")}));
+}
+
+TEST(FolderListing, MissingFolderAndLinkLoopsEndQuietly) {
+    EXPECT_TRUE(ListFolderFiles("/nonexistent/kelvanto", false, false, false).isEmpty());
+    QTemporaryDir d;
+    touch(d.filePath("a/f.wav"));
+    ASSERT_TRUE(QFile::link(d.path(), d.filePath("a/loop")));
+    const QStringList all = ListFolderFiles(d.path(), false, false, false);
+    EXPECT_EQ(all, (QStringList{d.filePath("a/f.wav")}));
+}
+
+TEST(FolderListing, JoinPathNeverDoublesTheSeparator) {
+    EXPECT_EQ(JoinPath("/", "a.wav"), QStringLiteral("/a.wav"));
+    EXPECT_EQ(JoinPath("/m/", "a.wav"), QStringLiteral("/m/a.wav"));
+    EXPECT_EQ(JoinPath("/m", "a.wav"), QStringLiteral("/m/a.wav"));
+}
