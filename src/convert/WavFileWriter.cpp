@@ -1,0 +1,129 @@
+#include "convert/WavFileWriter.h"
+
+#include <QtEndian>
+
+#include <vector>
+
+namespace kv {
+namespace {
+void put32(QByteArray& b, std::uint32_t v) {
+    char raw[4];
+    qToLittleEndian(v, raw);
+    b.append(raw, 4);
+}
+void put16(QByteArray& b, std::uint16_t v) {
+    char raw[2];
+    qToLittleEndian(v, raw);
+    b.append(raw, 2);
+}
+void put64(QByteArray& b, std::uint64_t v) {
+    char raw[8];
+    qToLittleEndian(v, raw);
+    b.append(raw, 8);
+}
+
+QByteArray formatChunk(const WavFormat& f) {
+    QByteArray b("fmt ", 4);
+    put32(b, 16);
+    put16(b, 1); // PCM
+    put16(b, static_cast<std::uint16_t>(f.channels));
+    put32(b, static_cast<std::uint32_t>(f.sampleRate));
+    put32(b, static_cast<std::uint32_t>(f.sampleRate * f.blockAlign()));
+    put16(b, static_cast<std::uint16_t>(f.blockAlign()));
+    put16(b, static_cast<std::uint16_t>(f.bitsPerSample));
+    return b;
+}
+
+constexpr qint64 kDs64ChunkBytes = 36; // "ds64", size 28, three 64-bit sizes, table length
+} // namespace
+
+QByteArray WavFileWriter::PlainHeader(const WavFormat& format, std::uint32_t dataBytes) {
+    QByteArray h("RIFF", 4);
+    put32(h, dataBytes == 0 ? 0 : dataBytes + 36);
+    h.append("WAVE", 4);
+    h.append(formatChunk(format));
+    h.append("data", 4);
+    put32(h, dataBytes);
+    return h;
+}
+
+bool WavFileWriter::create(const QString& path, const WavFormat& format) {
+    format_ = format;
+    dataBytes_ = 0;
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    const QByteArray header = PlainHeader(format, 0);
+    if (file_.write(header) != header.size()) {
+        file_.close();
+        return false;
+    }
+    return true;
+}
+
+bool WavFileWriter::write(const char* data, std::int64_t bytes) {
+    if (bytes <= 0)
+        return true;
+    if (file_.write(data, bytes) != bytes)
+        return false;
+    dataBytes_ += static_cast<std::uint64_t>(bytes);
+    return true;
+}
+
+bool WavFileWriter::finish() {
+    if (!file_.isOpen())
+        return false;
+    bool ok = file_.flush();
+    if (ok && dataBytes_ > plainLimit_) {
+        ok = rewriteAsRf64();
+    } else if (ok) {
+        QByteArray riff, data;
+        put32(riff, static_cast<std::uint32_t>(dataBytes_ + 36));
+        put32(data, static_cast<std::uint32_t>(dataBytes_));
+        ok = file_.seek(4) && file_.write(riff) == 4 && file_.seek(40) && file_.write(data) == 4;
+    }
+    ok = file_.flush() && ok;
+    file_.close();
+    return ok && file_.error() == QFileDevice::NoError;
+}
+
+void WavFileWriter::abandon() {
+    if (file_.isOpen())
+        file_.close();
+}
+
+bool WavFileWriter::rewriteAsRf64() {
+    // Make room for the ds64 chunk after "WAVE" by moving everything behind it, last block
+    // first. Growing the file first means a full disk is found before anything moves.
+    const qint64 oldSize = file_.size();
+    if (!file_.resize(oldSize + kDs64ChunkBytes))
+        return false;
+    constexpr qint64 kBlock = 1 << 20;
+    std::vector<char> buffer(static_cast<size_t>(kBlock));
+    qint64 end = oldSize;
+    while (end > 12) {
+        const qint64 start = std::max<qint64>(12, end - kBlock);
+        const qint64 n = end - start;
+        if (!file_.seek(start) || file_.read(buffer.data(), n) != n)
+            return false;
+        if (!file_.seek(start + kDs64ChunkBytes) || file_.write(buffer.data(), n) != n)
+            return false;
+        end = start;
+    }
+    const std::uint64_t fileBytes = static_cast<std::uint64_t>(oldSize + kDs64ChunkBytes);
+    QByteArray head("RF64", 4);
+    put32(head, 0xFFFFFFFFu);
+    head.append("WAVE", 4);
+    head.append("ds64", 4);
+    put32(head, 28);
+    put64(head, fileBytes - 8);
+    put64(head, dataBytes_);
+    put64(head, dataBytes_ / static_cast<std::uint64_t>(std::max(1, format_.blockAlign())));
+    put32(head, 0);
+    head.append(formatChunk(format_));
+    head.append("data", 4);
+    put32(head, 0xFFFFFFFFu);
+    return file_.seek(0) && file_.write(head) == head.size();
+}
+
+} // namespace kv

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+
+namespace kv {
+
+struct WavFormat {
+    int sampleRate = 0;
+    int channels = 0;
+    int bitsPerSample = 16;
+    int blockAlign() const { return channels * bitsPerSample / 8; }
+};
+
+// Writes a PCM WAVE file: the 44-byte header first with zero sizes, the samples as they
+// come, the sizes patched at the end. Data past what 32-bit sizes can state is kept: the file
+// is then rewritten in the RF64 form, so no file claims a wrong size.
+class WavFileWriter {
+public:
+    // Largest data size the plain form states (its RIFF size is data + 36).
+    static constexpr std::uint64_t kMaxPlainDataBytes = 0xFFFFFFFFull - 36;
+
+    // Creates the file (it must not exist) and writes the header. False when it cannot.
+    bool create(const QString& path, const WavFormat& format);
+    bool write(const char* data, std::int64_t bytes);
+    // Patches the sizes and closes the file; false when the file could not be finished.
+    bool finish();
+    // Closes the file as it is, sizes left at 0 (the failure path).
+    void abandon();
+
+    std::uint64_t dataBytes() const { return dataBytes_; }
+    QString errorString() const { return file_.errorString(); }
+
+    // Tests lower the limit to reach the RF64 form without gigabytes of data.
+    void setPlainLimit(std::uint64_t bytes) { plainLimit_ = bytes; }
+
+    // The 44-byte header of the plain form.
+    static QByteArray PlainHeader(const WavFormat& format, std::uint32_t dataBytes);
+
+private:
+    bool rewriteAsRf64();
+    QFile file_;
+    WavFormat format_;
+    std::uint64_t dataBytes_ = 0;
+    std::uint64_t plainLimit_ = kMaxPlainDataBytes;
+};
+
+} // namespace kv
