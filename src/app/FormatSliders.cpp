@@ -11,7 +11,9 @@ namespace kv {
 namespace {
 
 // RGB(r, g, b) as the 0x00BBGGRR word the bags hold.
-constexpr quint32 rgb(quint32 r, quint32 g, quint32 b) { return r | g << 8 | b << 16; }
+constexpr quint32 rgb(quint32 r, quint32 g, quint32 b) {
+    return r | g << 8 | b << 16;
+}
 
 struct DesignedSlider {
     const char* name;
@@ -80,9 +82,8 @@ void CreateFormatSliders(frmMain& w) {
     w.sliderWMA = create("sliderWMA", w.frFormat[1], frmMain::kSliderWMARect, w.lblWMAQuality);
     w.SliderMP3VBR =
         create("SliderMP3VBR", w.frFormat[2], frmMain::kSliderMP3VBRRect, w.lblMP3VBREncodSlider);
-    w.SliderMP3EncoderQuality =
-        create("SliderMP3EncoderQuality", w.frFormat[2], frmMain::kSliderMP3EncoderQualityRect,
-               w.lblMP3EncodSlider);
+    w.SliderMP3EncoderQuality = create("SliderMP3EncoderQuality", w.frFormat[2],
+                                       frmMain::kSliderMP3EncoderQualityRect, w.lblMP3EncodSlider);
     w.sliderOGG = create("sliderOGG", w.frFormat[3], frmMain::kSliderOGGRect, w.lblSliderOGG);
 }
 

@@ -88,8 +88,7 @@ std::int32_t PropertyBag::ReadInt32(const QString& name, std::int32_t fallback, 
     return static_cast<std::int32_t>(*n);
 }
 
-std::uint32_t PropertyBag::ReadUInt32(const QString& name, std::uint32_t fallback,
-                                      bool* ok) const {
+std::uint32_t PropertyBag::ReadUInt32(const QString& name, std::uint32_t fallback, bool* ok) const {
     if (ok)
         *ok = true;
     const qsizetype i = indexOf(name);

@@ -19,7 +19,9 @@ constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 // Fractions become integers by rounding to nearest, a half going to the even neighbour.
-double nearest(double v) { return std::nearbyint(v); }
+double nearest(double v) {
+    return std::nearbyint(v);
+}
 
 QRgb toRgb(std::uint32_t bgr) {
     return qRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
@@ -189,19 +191,21 @@ void Slider::setStyle(std::int32_t s) {
 // two handles. Kept as size limits so it holds for every resize, shown or not.
 void Slider::applySizeConstraints() {
     if (isVertical()) {
-        const int shortest = pics_.PicUp.height() + pics_.PicDown.height() +
-                             2 * pics_.PicHandle2.height();
+        const int shortest =
+            pics_.PicUp.height() + pics_.PicDown.height() + 2 * pics_.PicHandle2.height();
         setMinimumSize(pics_.PicDown.width(), shortest);
         setMaximumSize(pics_.PicDown.width(), QWIDGETSIZE_MAX);
     } else {
-        const int shortest = pics_.PicLeft.width() + pics_.PicRight.width() +
-                             2 * pics_.PicHandle.width();
+        const int shortest =
+            pics_.PicLeft.width() + pics_.PicRight.width() + 2 * pics_.PicHandle.width();
         setMinimumSize(shortest, pics_.PicLeft.height());
         setMaximumSize(QWIDGETSIZE_MAX, pics_.PicLeft.height());
     }
 }
 
-QSize Slider::minimumSizeHint() const { return minimumSize(); }
+QSize Slider::minimumSizeHint() const {
+    return minimumSize();
+}
 
 QSize Slider::sizeHint() const {
     const QSize least = minimumSize();
@@ -221,8 +225,8 @@ int Slider::HandleOffset() const {
             const double b = nearest(hH2 / 2 + a + 1 + hH2);
             pos = nearest(b - min / r * t);
         } else {
-            const double t = width() - pics_.PicLeft.width() - pics_.PicRight.width() -
-                             pics_.PicHandle.width();
+            const double t =
+                width() - pics_.PicLeft.width() - pics_.PicRight.width() - pics_.PicHandle.width();
             const double a = nearest(value / r * t);
             const double b = nearest(pics_.PicHandle.width() / 2.0 + a + 1);
             pos = nearest(b - min / r * t);
@@ -249,11 +253,11 @@ std::uint32_t Slider::FillColor() const {
         return byte(red) | byte(green) << 8 | byte(blue) << 16;
     }
     if (isVertical())
-        f = handlePos_ / static_cast<double>(height() - pics_.PicDown.height() -
-                                             pics_.PicUp.height());
+        f = handlePos_ /
+            static_cast<double>(height() - pics_.PicDown.height() - pics_.PicUp.height());
     else
-        f = handlePos_ / static_cast<double>(width() - pics_.PicLeft.width() -
-                                             pics_.PicRight.width());
+        f = handlePos_ /
+            static_cast<double>(width() - pics_.PicLeft.width() - pics_.PicRight.width());
     // The vertical pointer range reaches a little past the track, so f can pass 1; the
     // components are kept to bytes either way.
     auto byte = [&](float c1, float c2) {
@@ -296,7 +300,8 @@ void Slider::DrawSlider() {
         copyStretched(surface_, p.PicFullFill, QRect(0, 0, pos, hL));
         copyStretched(surface_, p.PicEmptyFill, QRect(pos, 0, w - pos, hL));
         copyAt(surface_, p.PicLeft, 0, 0);
-        copyStretched(surface_, p.PicRight, QRect(w - p.PicRight.width(), 0, p.PicRight.width(), hL));
+        copyStretched(surface_, p.PicRight,
+                      QRect(w - p.PicRight.width(), 0, p.PicRight.width(), hL));
         copyAt(surface_, p.PicHandle, pos, 4);
         drawnHandle_ = QRect(QPoint(pos, 4), p.PicHandle.size());
     } else {

@@ -5,14 +5,14 @@
 namespace kv {
 
 const std::array<unsigned, kTrackThickness> kEmptyStripRows = {
-    0x020202, 0xD1D1D3, 0xCCCACF, 0xA49DA4, 0x372929, 0x4E474E, // bevel
+    0x020202, 0xD1D1D3, 0xCCCACF, 0xA49DA4, 0x372929, 0x4E474E,           // bevel
     0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, // groove band
     0x8C918B, 0xC1C1C1, 0x3F3D40, 0x010302, 0x030303, 0x010302, 0x4E474E, // bevel
 };
 
 // The filled strip catches a little more light than the empty one.
 const std::array<unsigned, kTrackThickness> kFullStripRows = {
-    0x020202, 0xD6D4D6, 0xCECCD0, 0xA8A0A6, 0x3A2B2B, 0x524A50, // bevel
+    0x020202, 0xD6D4D6, 0xCECCD0, 0xA8A0A6, 0x3A2B2B, 0x524A50,           // bevel
     0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, // groove band
     0x8E938D, 0xC4C3C3, 0x413E41, 0x020302, 0x030303, 0x020302, 0x4E474E, // bevel
 };
@@ -42,7 +42,9 @@ QImage piece(int length, bool vertical, const Shade& shade) {
     return img;
 }
 
-bool inGroove(int across) { return across >= 4 && across <= 14; }
+bool inGroove(int across) {
+    return across >= 4 && across <= 14;
+}
 
 // An end cap; `d` counts from the outer end, `i` from the edge that meets the strip. The
 // cap on the lit side has a light rim and a shadowed inner wall, the other the reverse.

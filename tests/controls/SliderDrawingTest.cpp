@@ -10,13 +10,30 @@ using kv::Slider;
 namespace {
 
 constexpr quint32 kRed = 0x000000FF, kGreen = 0x0000FF00;
-const QRgb kEmptyBevel[20] = {
-    qRgb(2, 2, 2),       qRgb(209, 209, 211), qRgb(204, 202, 207), qRgb(164, 157, 164),
-    qRgb(55, 41, 41),    qRgb(78, 71, 78),    0, 0, 0, 0, 0, 0, 0,
-    qRgb(140, 145, 139), qRgb(193, 193, 193), qRgb(63, 61, 64),    qRgb(1, 3, 2),
-    qRgb(3, 3, 3),       qRgb(1, 3, 2),       qRgb(78, 71, 78)};
+const QRgb kEmptyBevel[20] = {qRgb(2, 2, 2),
+                              qRgb(209, 209, 211),
+                              qRgb(204, 202, 207),
+                              qRgb(164, 157, 164),
+                              qRgb(55, 41, 41),
+                              qRgb(78, 71, 78),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              qRgb(140, 145, 139),
+                              qRgb(193, 193, 193),
+                              qRgb(63, 61, 64),
+                              qRgb(1, 3, 2),
+                              qRgb(3, 3, 3),
+                              qRgb(1, 3, 2),
+                              qRgb(78, 71, 78)};
 
-QRgb px(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xFF000000u; }
+QRgb px(const QImage& img, int x, int y) {
+    return img.pixel(x, y) | 0xFF000000u;
+}
 
 // A horizontal 0..9 control of the given width with the red-to-green fill.
 void setUpNineSteps(Slider& s, int width, int value) {

@@ -114,8 +114,8 @@ TEST_F(NineSteps, ClickPositionsFromTheLastRecordedPointer) {
     click(s, {19, 10});
     EXPECT_EQ(s.value(), 0);
     EXPECT_FLOAT_EQ(s.lastX(), 19.5f);
-    EXPECT_EQ(ev.take(), (QStringList{"MouseUp(1,0,19,10)", "Click", "Scroll", "Change",
-                                      "DblClick(0)"}));
+    EXPECT_EQ(ev.take(),
+              (QStringList{"MouseUp(1,0,19,10)", "Click", "Scroll", "Change", "DblClick(0)"}));
     // A release away from the control is no click.
     send(s, QEvent::MouseButtonPress, {150, 10}, Qt::LeftButton, Qt::LeftButton);
     send(s, QEvent::MouseButtonRelease, {150, 40}, Qt::LeftButton, Qt::NoButton);
@@ -130,9 +130,9 @@ TEST_F(NineSteps, DoubleClickPositionsTwice) {
     send(s, QEvent::MouseButtonDblClick, {171.5, 10}, Qt::LeftButton, Qt::LeftButton);
     send(s, QEvent::MouseButtonRelease, {171.5, 10}, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(s.value(), 9);
-    EXPECT_EQ(ev.take(), (QStringList{"MouseUp(1,0,171.5,10)", "Click", "Scroll", "Change",
-                                      "DblClick(9)", "Scroll", "Change", "DblClick(9)",
-                                      "MouseUp(1,0,171.5,10)"}));
+    EXPECT_EQ(ev.take(),
+              (QStringList{"MouseUp(1,0,171.5,10)", "Click", "Scroll", "Change", "DblClick(9)",
+                           "Scroll", "Change", "DblClick(9)", "MouseUp(1,0,171.5,10)"}));
 }
 
 TEST_F(NineSteps, MouseUpPassesButtonShiftAndPosition) {
