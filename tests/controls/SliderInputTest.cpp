@@ -123,6 +123,13 @@ TEST_F(NineSteps, ClickPositionsFromTheLastRecordedPointer) {
     EXPECT_EQ(s.value(), 0);
 }
 
+TEST_F(NineSteps, PressWithoutAMoveCountsAsThePointerPosition) {
+    // Touch screens and synthetic clicks press without moving first.
+    click(s, {190, 10});
+    EXPECT_EQ(s.value(), 9);
+    EXPECT_FLOAT_EQ(s.lastX(), 171.5f);
+}
+
 TEST_F(NineSteps, DoubleClickPositionsTwice) {
     SliderEvents ev(s);
     move(s, {171.5, 10}, Qt::NoButton);
