@@ -1,5 +1,7 @@
 #include "app/frmMain.h"
 
+#include "app/FormatSliders.h"
+#include "controls/Slider.h"
 #include "filelist/ProgressDelegate.h"
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
@@ -272,9 +274,9 @@ void frmMain::buildFormatPanels() {
     // WMA: quality slider and tags.
     QWidget* wma = frFormat[1];
     label(wma, "Label11", QRect(10, 6, 150, 20));
-    lblWMAQuality = label(wma, "lblWMAQuality", QRect(316, 32, 40, 20), QStringLiteral("50"));
+    lblWMAQuality = label(wma, "lblWMAQuality", QRect(386, 31, 30, 20), QStringLiteral("50"));
     label(wma, "Label23", QRect(10, 56, 190, 16));
-    label(wma, "Label24", QRect(210, 56, 199, 16))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(wma, "Label24", QRect(210, 56, 172, 16))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     chkWMAFileTags = place(new QCheckBox(wma), "chkWMAFileTags", QRect(10, 76, 250, 20));
     for (int i = 0; i < 8; ++i) {
         const int col = i / 4, rowY = 100 + (i % 4) * 22;
@@ -300,15 +302,13 @@ void frmMain::buildFormatPanels() {
                                bitrates(320, 10));
     cmbMP3ABitrate = fixedList(place(new QComboBox(mp3), "cmbMP3ABitrate", QRect(185, 44, 100, 22)),
                                bitrates(310, 10));
-    lblMP3VBREncodSlider =
-        label(mp3, "lblMP3VBREncodSlider", QRect(360, 72, 40, 20), QStringLiteral("5"));
+    lblMP3VBREncodSlider = label(mp3, "lblMP3VBREncodSlider", QRect(384, 72, 30, 20), QStringLiteral("5"));
     label(mp3, "Label27", QRect(185, 96, 60, 14));
-    label(mp3, "Label32", QRect(295, 96, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label32", QRect(320, 96, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label28", QRect(10, 116, 118, 18));
-    lblMP3EncodSlider =
-        label(mp3, "lblMP3EncodSlider", QRect(305, 116, 40, 18), QStringLiteral("5"));
+    lblMP3EncodSlider = label(mp3, "lblMP3EncodSlider", QRect(342, 117, 40, 18), QStringLiteral("5"));
     label(mp3, "Label29", QRect(130, 140, 90, 14));
-    label(mp3, "Label30", QRect(210, 140, 90, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label30", QRect(248, 140, 90, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label26", QRect(10, 162, 96, 20));
     cmbMP3Freq =
         fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
@@ -333,9 +333,9 @@ void frmMain::buildFormatPanels() {
     cmbOGGVBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGVBitrate", QRect(214, 32, 100, 22)),
                                bitrates(320, 9));
     label(ogg, "Label33", QRect(10, 60, 150, 18));
-    lblSliderOGG = label(ogg, "lblSliderOGG", QRect(316, 86, 40, 18), QStringLiteral("3"));
+    lblSliderOGG = label(ogg, "lblSliderOGG", QRect(231, 86, 40, 18), QStringLiteral("3"));
     label(ogg, "Label20", QRect(10, 112, 60, 14));
-    label(ogg, "Label21", QRect(250, 112, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(ogg, "Label21", QRect(167, 112, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(ogg, "Label34", QRect(10, 134, 300, 18));
 
     // Notice shown when WMA output is not available.
@@ -344,6 +344,10 @@ void frmMain::buildFormatPanels() {
     cmdDownloadWMF = button(notice, "cmdDownloadWMF", QRect(10, 82, 399, 28));
     cmdOpenWMSite = button(notice, "cmdOpenWMSite", QRect(10, 114, 399, 28));
     label(notice, "Label36", QRect(10, 150, 399, 18));
+
+    CreateFormatSliders(*this);
+    for (Slider* s : {sliderWMA, SliderMP3VBR, SliderMP3EncoderQuality, sliderOGG})
+        designRects_.insert(s, s->geometry());
 }
 
 bool frmMain::load() {

@@ -24,6 +24,7 @@ namespace kv {
 
 class FramePanel;
 class MyButton;
+class Slider;
 
 // The program's one window. It owns the file list, the conversion state and every control
 // whose value is an output setting; the subsystems read those controls when they need them.
@@ -83,13 +84,15 @@ public:
     QLabel *lblFormat = nullptr, *lblVer = nullptr, *lblWebSite = nullptr;
     QLabel *lblWMAQuality = nullptr, *lblMP3VBREncodSlider = nullptr, *lblMP3EncodSlider = nullptr;
     QLabel* lblSliderOGG = nullptr;
+    Slider *sliderWMA = nullptr, *sliderOGG = nullptr;
+    Slider *SliderMP3VBR = nullptr, *SliderMP3EncoderQuality = nullptr;
     QTimer* tmrAnimate = nullptr;
 
     // Where the format sliders sit on their panels.
-    static constexpr QRect kSliderWMARect{10, 26, 300, 30};
-    static constexpr QRect kSliderMP3VBRRect{185, 68, 170, 28};
-    static constexpr QRect kSliderMP3EncoderQualityRect{130, 112, 170, 28};
-    static constexpr QRect kSliderOGGRect{10, 80, 300, 30};
+    static constexpr QRect kSliderWMARect{10, 31, 372, 20};
+    static constexpr QRect kSliderMP3VBRRect{185, 72, 195, 20};
+    static constexpr QRect kSliderMP3EncoderQualityRect{130, 116, 208, 20};
+    static constexpr QRect kSliderOGGRect{10, 85, 217, 20};
 
 Q_SIGNALS:
     // Raised once by the close sequence, before the window goes.
