@@ -15,7 +15,8 @@ export QT_QPA_PLATFORM=offscreen
 cleanup() {
     pulseaudio --kill >/dev/null 2>&1 || true
     [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" >/dev/null 2>&1 || true
-    rm -rf "$work"
+    # The sound server may still be removing its own files.
+    for _ in $(seq 20); do rm -rf "$work" 2>/dev/null && break; sleep 0.1; done
 }
 trap cleanup EXIT
 

@@ -51,7 +51,8 @@ bool WavFileWriter::create(const QString& path, const WavFormat& format) {
     format_ = format;
     dataBytes_ = 0;
     file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    // Read access too: the RF64 rewrite moves the samples within the file.
+    if (!file_.open(QIODevice::ReadWrite | QIODevice::NewOnly))
         return false;
     const QByteArray header = PlainHeader(format, 0);
     if (file_.write(header) != header.size()) {
