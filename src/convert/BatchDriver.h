@@ -1,0 +1,99 @@
+#pragma once
+
+#include "convert/OutputNaming.h"
+#include "filelist/FileListTable.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kv {
+
+// The output formats, in the order of the format buttons.
+enum OutputFormat : int { kFormatWAV = 0, kFormatWMA = 1, kFormatMP3 = 2, kFormatOGG = 3 };
+QString OutputExtension(int format); // "wav", "wma", "mp3", "ogg"; "" for no format
+
+// What a batch reads at the start of every file: a change during a batch applies from the
+// next file on.
+struct ConversionOptions {
+    int outputFormat = -1; // -1 when no format button is selected
+    OutputFolderChoice folder;
+};
+
+enum class FileOutcome { Complete, Cancelled, Error };
+
+// What a converter sees of the batch: the stop flag, polled after every block, and where its
+// progress goes.
+class ConversionControl {
+public:
+    virtual ~ConversionControl() = default;
+    virtual bool stopRequested() const = 0;
+    // Percent of the file done (0 to 100).
+    virtual void progress(double percent) = 0;
+};
+
+using Converter =
+    std::function<FileOutcome(const QString& source, const QString& output,
+                              const ConversionOptions& options, ConversionControl& control)>;
+
+// A row as the batch found it when it started.
+struct BatchRow {
+    FileListRowId id = 0;
+    QString path;
+    bool waiting = false; // "Waiting Conversion" or the cancelled text
+    bool checked = false;
+};
+
+// Runs one batch at a time on a worker thread, one file after the other. Lives on the window's
+// thread; its signals reach the window queued, so only the window touches the list.
+class BatchDriver : public QObject {
+    Q_OBJECT
+public:
+    explicit BatchDriver(QObject* parent = nullptr);
+    ~BatchDriver() override;
+
+    void setConverter(int format, Converter converter);
+
+    // Thread-safe: the window keeps these current while a batch runs.
+    void setOptions(const ConversionOptions& options);
+    ConversionOptions options() const;
+    void setChecked(FileListRowId id, bool checked);
+
+    // Starts a batch over `rows`; false (and nothing starts) while one is still running.
+    bool start(std::vector<BatchRow> rows, bool checkedOnly);
+    void requestStop() { stop_ = true; }
+    bool isRunning() const { return running_; }
+    // Blocks until the running batch, if any, has ended.
+    void wait();
+
+Q_SIGNALS:
+    void fileStarted(kv::FileListRowId id, const QString& source, const QString& output);
+    void fileProgress(kv::FileListRowId id, double percent);
+    void fileFinished(kv::FileListRowId id, kv::FileOutcome outcome, const QString& output);
+    // The output folder is missing although creating it reported no failure.
+    void outputFolderMissing();
+    void finished(bool anyStarted);
+
+private:
+    class Control;
+    bool run(const std::vector<BatchRow>& rows, bool checkedOnly);
+    bool isChecked(const BatchRow& row) const;
+
+    QHash<int, Converter> converters_;
+    mutable QMutex mutex_;
+    ConversionOptions options_;
+    QHash<FileListRowId, bool> checks_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
+    std::unique_ptr<QThread> worker_;
+};
+
+} // namespace kv
+
+Q_DECLARE_METATYPE(kv::FileOutcome)
