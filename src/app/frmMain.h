@@ -48,6 +48,8 @@ public:
     void SetCaptions();
     void FillLanguageList();
     void ComboLang_Click();
+    // Adds one file to the list (see filelist/AddFile2Grid.h); normalises the path in place.
+    bool AddFile2Grid(QString& sFilePath);
 
     // Controls named by the program, in arrays where it has arrays.
     FramePanel *frMain = nullptr, *MyFrame1 = nullptr, *frAbout = nullptr, *frFormats = nullptr;
@@ -103,7 +105,8 @@ private:
     // Places a control at its design position; right-to-left reading mirrors it.
     template <class W> W* place(W* widget, const char* name, const QRect& rect);
     QLabel* label(QWidget* parent, const char* name, const QRect& rect, const QString& text = {});
-    MyButton* button(QWidget* parent, const char* name, const QRect& rect, const QString& text = {});
+    MyButton* button(QWidget* parent, const char* name, const QRect& rect,
+                     const QString& text = {});
     void placePanels();
     void applyReadingOrder(bool rightToLeft);
 
