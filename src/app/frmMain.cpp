@@ -2,7 +2,6 @@
 
 #include "engine/AudioEngine.h"
 #include "filelist/AddFile2Grid.h"
-
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
@@ -100,9 +99,7 @@ QPixmap aboutPicture(qreal dpr) {
     return pm;
 }
 
-QString captionDefault(const char* text) {
-    return QString::fromUtf8(text);
-}
+QString captionDefault(const char* text) { return QString::fromUtf8(text); }
 
 } // namespace
 
@@ -271,12 +268,10 @@ void frmMain::buildFormatPanels() {
     for (int i = 0; i < 8; ++i) {
         const int col = i / 4, rowY = 100 + (i % 4) * 22;
         label(wma, kTagLabels[i], QRect(10 + col * 204, rowY, 72, 20));
-        txtWMATags[i] =
-            place(new QLineEdit(wma), "txtWMATags", QRect(84 + col * 204, rowY, 120, 20));
+        txtWMATags[i] = place(new QLineEdit(wma), "txtWMATags", QRect(84 + col * 204, rowY, 120, 20));
         txtWMATags[i]->setProperty("Index", i);
     }
-    cmbWMAEncodingBitrate =
-        place(new QComboBox(wma), "cmbWMAEncodingBitrate", QRect(300, 4, 110, 20));
+    cmbWMAEncodingBitrate = place(new QComboBox(wma), "cmbWMAEncodingBitrate", QRect(300, 4, 110, 20));
     cmbWMAEncodingBitrate->hide();
 
     // MP3: modes, bitrates, VBR value, encoder quality, sampling rate, channel mode.
@@ -292,27 +287,25 @@ void frmMain::buildFormatPanels() {
                                bitrates(320, 10));
     cmbMP3ABitrate = fixedList(place(new QComboBox(mp3), "cmbMP3ABitrate", QRect(185, 44, 100, 22)),
                                bitrates(310, 10));
-    lblMP3VBREncodSlider =
-        label(mp3, "lblMP3VBREncodSlider", QRect(360, 72, 40, 20), QStringLiteral("5"));
+    lblMP3VBREncodSlider = label(mp3, "lblMP3VBREncodSlider", QRect(360, 72, 40, 20), QStringLiteral("5"));
     label(mp3, "Label27", QRect(185, 96, 60, 14));
     label(mp3, "Label32", QRect(295, 96, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label28", QRect(10, 116, 118, 18));
-    lblMP3EncodSlider =
-        label(mp3, "lblMP3EncodSlider", QRect(305, 116, 40, 18), QStringLiteral("5"));
+    lblMP3EncodSlider = label(mp3, "lblMP3EncodSlider", QRect(305, 116, 40, 18), QStringLiteral("5"));
     label(mp3, "Label29", QRect(130, 140, 90, 14));
     label(mp3, "Label30", QRect(210, 140, 90, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label26", QRect(10, 162, 96, 20));
-    cmbMP3Freq =
-        fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
-                  {QStringLiteral("Auto Sampling"), QStringLiteral("8 KHz"),
-                   QStringLiteral("11.025 KHz"), QStringLiteral("12 KHz"), QStringLiteral("16 KHz"),
-                   QStringLiteral("22.05 KHz"), QStringLiteral("24 KHz"), QStringLiteral("32 KHz"),
-                   QStringLiteral("44.1 KHz"), QStringLiteral("48 KHz")});
+    cmbMP3Freq = fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
+                           {QStringLiteral("Auto Sampling"), QStringLiteral("8 KHz"),
+                            QStringLiteral("11.025 KHz"), QStringLiteral("12 KHz"),
+                            QStringLiteral("16 KHz"), QStringLiteral("22.05 KHz"),
+                            QStringLiteral("24 KHz"), QStringLiteral("32 KHz"),
+                            QStringLiteral("44.1 KHz"), QStringLiteral("48 KHz")});
     label(mp3, "Label25", QRect(216, 162, 86, 20));
-    cmbMP3StereoMode =
-        fixedList(place(new QComboBox(mp3), "cmbMP3StereoMode", QRect(302, 160, 110, 22)),
-                  {QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"),
-                   QStringLiteral("Forced Joint Stereo"), QStringLiteral("Dual Channels")});
+    cmbMP3StereoMode = fixedList(
+        place(new QComboBox(mp3), "cmbMP3StereoMode", QRect(302, 160, 110, 22)),
+        {QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"),
+         QStringLiteral("Forced Joint Stereo"), QStringLiteral("Dual Channels")});
 
     // Ogg Vorbis: modes, bitrates and quality.
     QWidget* ogg = frFormat[3];
@@ -385,8 +378,7 @@ bool frmMain::LayoutFileGrid() {
     Grid->setWordWrap(false);
     model_->setHeaderData(1, Qt::Horizontal, QStringLiteral(" "));
     model_->setHeaderData(2, Qt::Horizontal, GetCaption(20009, QStringLiteral("File Path")));
-    model_->setHeaderData(3, Qt::Horizontal,
-                          GetCaption(20010, QStringLiteral("Conversion Status")));
+    model_->setHeaderData(3, Qt::Horizontal, GetCaption(20010, QStringLiteral("Conversion Status")));
     model_->setHeaderData(4, Qt::Horizontal, GetCaption(20011, QStringLiteral("Time Length")));
     model_->setHeaderData(5, Qt::Horizontal, GetCaption(20012, QStringLiteral("File Size")));
     const int widthsTwips[6] = {0, 500, 5200, 2000, 1200, 1200};
@@ -402,8 +394,7 @@ bool frmMain::LayoutFileGrid() {
     Grid->setPalette(pal);
     header->setStyleSheet(QStringLiteral(
         "QHeaderView::section { background-color: rgb(255,192,255); color: rgb(0,0,0);"
-        " border: 0px; border-right: 1px solid rgb(128,0,128); border-bottom: 1px solid "
-        "rgb(128,0,128);"
+        " border: 0px; border-right: 1px solid rgb(128,0,128); border-bottom: 1px solid rgb(128,0,128);"
         " padding: 2px 4px; }"));
     return true;
 }
@@ -507,9 +498,7 @@ void frmMain::cmdClose_Click() {
     close();
 }
 
-void frmMain::cmdMinimize_Click() {
-    setWindowState(windowState() | Qt::WindowMinimized);
-}
+void frmMain::cmdMinimize_Click() { setWindowState(windowState() | Qt::WindowMinimized); }
 
 namespace {
 // Adding from the window: the select-all box is cleared and errors are shown in a box.
