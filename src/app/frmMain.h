@@ -105,8 +105,7 @@ private:
     // Places a control at its design position; right-to-left reading mirrors it.
     template <class W> W* place(W* widget, const char* name, const QRect& rect);
     QLabel* label(QWidget* parent, const char* name, const QRect& rect, const QString& text = {});
-    MyButton* button(QWidget* parent, const char* name, const QRect& rect,
-                     const QString& text = {});
+    MyButton* button(QWidget* parent, const char* name, const QRect& rect, const QString& text = {});
     void placePanels();
     void applyReadingOrder(bool rightToLeft);
 
