@@ -1,6 +1,7 @@
 #include "engine/FfmpegStream.h"
 
 #include "engine/AudioError.h"
+#include "engine/Mp3Gapless.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -151,14 +152,34 @@ int FfmpegStream::open(const QString& path) {
     if (!refill())
         return kAudioErrorFormat;
 
-    // The length in frames. WAV, FLAC and the like state it (from the stream header or the
-    // last timestamp); an MP3 without a frame index only gives an estimate from its bitrate.
+    // The length in frames, and whether the file states it exactly: whether reading to the
+    // end delivers exactly it. Lossless codecs (PCM in WAV, FLAC, ALAC, TTA, WavPack...) take
+    // it from the container; so do Ogg (the last granule position) and MP4/MOV (edit lists
+    // leave out the encoder's priming). An MP3 with a LAME/Info tag gives its frame count and
+    // the encoder delay and padding that decoding trims. Everything else is an estimate, as
+    // close as FFmpeg gets it: an MP3 without a frame index (from its bitrate), raw AC-3 or
+    // ADX, and lossy codecs in ASF, AVI or MPEG, whose durations count the encoder's delay.
     std::int64_t frames = -1;
     if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
         frames = av_rescale_q(st->duration, st->time_base, AVRational{1, info_.sampleRate});
     else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
         frames = av_rescale(format_->duration, info_.sampleRate, AV_TIME_BASE);
-    exact_ = frames >= 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
+    const bool lossless = desc != nullptr && (desc->props & AV_CODEC_PROP_LOSSLESS) != 0;
+    const char* demuxer = format_->iformat->name;
+    exact_ = false;
+    if (frames >= 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+        if (par->codec_id == AV_CODEC_ID_MP3) {
+            if (const std::optional<Mp3Gapless> g = ReadMp3Gapless(path);
+                g && std::strcmp(demuxer, "mp3") == 0) {
+                frames = g->samples();
+                exact_ = true;
+            }
+        } else {
+            exact_ = lossless || std::strcmp(demuxer, "ogg") == 0 ||
+                     std::strstr(demuxer, "mov") != nullptr;
+        }
+    }
     length_ = frames > 0 ? frames * bytesPerFrame() : 0;
     return kAudioOk;
 }
