@@ -5,6 +5,12 @@
 #include <QStringList>
 
 #include <optional>
+#include <ostream>
+
+// Failure messages show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace kvtest {
 
