@@ -88,7 +88,8 @@ TEST(EngineStart, WindowStartsItAddsFilesAndReleasesItAtClose) {
         EXPECT_FALSE(w.AddFile2Grid(gone));
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
-        EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral("An error occured while Adding File\r")));
+        EXPECT_TRUE(
+            boxes.shown[0].text.startsWith(QStringLiteral("An error occured while Adding File\r")));
         EXPECT_EQ(w.fileList()->rowCount(), 1);
 
         w.show();
@@ -127,7 +128,8 @@ TEST(StartupChild, DeviceFailureEndsLoad) {
     std::printf("LOAD %d\nLOADING %d\nSTARTED %d\nCLOSED %d\n", int(loaded), int(w.bLoading),
                 int(AudioEngineStarted()), int(closed));
     for (const MessageRequest& b : boxes.shown)
-        std::printf("BOX %d|%s|%s\n", int(b.icon), qPrintable(b.title), qPrintable(oneLine(b.text)));
+        std::printf("BOX %d|%s|%s\n", int(b.icon), qPrintable(b.title),
+                    qPrintable(oneLine(b.text)));
     std::fflush(stdout);
 }
 
@@ -138,7 +140,8 @@ TEST(EngineStart, WithoutASoundServerTheDeviceBoxEndsStartUp) {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("KV_STARTUP_CHILD"), QStringLiteral("1"));
-    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
+    env.insert(QStringLiteral("PULSE_SERVER"),
+               QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
