@@ -40,6 +40,9 @@ public:
             return kAudioErrorFileOpen;
         if (file.size() > kMaxMidiBytes)
             return kAudioErrorFormat;
+        // Only a file that starts like a MIDI file is read whole.
+        if (file.peek(4) != QByteArrayLiteral("MThd"))
+            return kAudioErrorFormat;
         data_ = file.readAll();
         const std::optional<double> seconds = MidiFileSeconds(data_);
         if (!seconds || !(*seconds > 0.0))

@@ -28,15 +28,18 @@ public:
             return kAudioErrorFileOpen;
         if (file.size() > kMaxModuleBytes)
             return kAudioErrorFormat;
-        const QByteArray data = file.readAll();
-        file.close();
-        if (data.isEmpty() ||
+        // The header decides; only a module is read whole.
+        const QByteArray head =
+            file.read(static_cast<qint64>(openmpt::probe_file_header_get_recommended_size()));
+        if (head.isEmpty() ||
             openmpt::probe_file_header(openmpt::probe_file_header_flags_default2,
-                                       reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                       static_cast<std::size_t>(data.size()),
-                                       static_cast<std::uint64_t>(data.size())) !=
+                                       reinterpret_cast<const std::uint8_t*>(head.constData()),
+                                       static_cast<std::size_t>(head.size()),
+                                       static_cast<std::uint64_t>(file.size())) !=
                 openmpt::probe_file_header_result_success)
             return kAudioErrorFormat;
+        const QByteArray data = head + file.readAll();
+        file.close();
         try {
             module_ = std::make_unique<openmpt::module>(
                 data.constData(), static_cast<std::size_t>(data.size()), log_);
