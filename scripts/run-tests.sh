@@ -26,9 +26,19 @@ if command -v dbus-daemon >/dev/null 2>&1; then
     export DBUS_SESSION_BUS_ADDRESS
 fi
 if command -v pulseaudio >/dev/null 2>&1; then
+    # As root the daemon warns that it is not meant for root, and runs all the same.
     pulseaudio -D --exit-idle-time=-1 -n --load=module-null-sink \
-        --load=module-native-protocol-unix >/dev/null 2>&1 || echo "warning: no sound server"
-    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+        --load=module-native-protocol-unix >/dev/null 2>&1 || echo "warning: pulseaudio did not start"
+    sound=no
+    for _ in $(seq 50); do
+        if pactl info >/dev/null 2>&1; then sound=yes; break; fi
+        sleep 0.1
+    done
+    if [ "$sound" = yes ]; then
+        echo "sound server: $(pactl info | sed -n 's/^Default Sink: //p') ($PULSE_RUNTIME_PATH)"
+    else
+        echo "warning: no sound server; the tests that need an output device will fail"
+    fi
 fi
 
 cd "$build" && ctest --output-on-failure -j "$(nproc)"

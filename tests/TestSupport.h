@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QtPrinters.h"
+
 #include "ui/MessageBox.h"
 
 #include <QString>
@@ -9,8 +11,6 @@
 #include <ostream>
 #include <vector>
 
-// Readable QString values in test failures.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace kvtest {
 

@@ -2,6 +2,8 @@
 
 #include "app/FormatSliders.h"
 #include "controls/Slider.h"
+#include "engine/AudioEngine.h"
+#include "filelist/AddFile2Grid.h"
 #include "filelist/ProgressDelegate.h"
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
@@ -121,7 +123,15 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     resize(kMainSize);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    releaseEngine();
+}
+
+void frmMain::releaseEngine() {
+    if (ownsEngine_)
+        ReleaseAudioEngine();
+    ownsEngine_ = false;
+}
 
 template <class W> W* frmMain::place(W* widget, const char* name, const QRect& rect) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -302,11 +312,13 @@ void frmMain::buildFormatPanels() {
                                bitrates(320, 10));
     cmbMP3ABitrate = fixedList(place(new QComboBox(mp3), "cmbMP3ABitrate", QRect(185, 44, 100, 22)),
                                bitrates(310, 10));
-    lblMP3VBREncodSlider = label(mp3, "lblMP3VBREncodSlider", QRect(384, 72, 30, 20), QStringLiteral("5"));
+    lblMP3VBREncodSlider =
+        label(mp3, "lblMP3VBREncodSlider", QRect(384, 72, 30, 20), QStringLiteral("5"));
     label(mp3, "Label27", QRect(185, 96, 60, 14));
     label(mp3, "Label32", QRect(320, 96, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label28", QRect(10, 116, 118, 18));
-    lblMP3EncodSlider = label(mp3, "lblMP3EncodSlider", QRect(342, 117, 40, 18), QStringLiteral("5"));
+    lblMP3EncodSlider =
+        label(mp3, "lblMP3EncodSlider", QRect(342, 117, 40, 18), QStringLiteral("5"));
     label(mp3, "Label29", QRect(130, 140, 90, 14));
     label(mp3, "Label30", QRect(248, 140, 90, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label26", QRect(10, 162, 96, 20));
@@ -364,6 +376,14 @@ bool frmMain::load() {
                         .arg(KV_VERSION_MAJOR)
                         .arg(KV_VERSION_MINOR)
                         .arg(KV_VERSION_REVISION));
+
+    const EngineStartResult engine = InitAudioEngine();
+    ownsEngine_ = engine.code == 0;
+    if (!engine.text.isEmpty())
+        ShowMessage(this, MsgIcon::Critical, engine.text, engine.caption);
+    // A device failure ends the program here, before any setting is loaded or saved.
+    if (engine.fatal)
+        return false;
 
     bLoading = false;
     return true;
@@ -558,11 +578,35 @@ void frmMain::cmdMinimize_Click() {
     setWindowState(windowState() | Qt::WindowMinimized);
 }
 
+namespace {
+// Adding from the window: the select-all box is cleared and errors are shown in a box.
+class WindowAddFileHost final : public AddFileHost {
+public:
+    explicit WindowAddFileHost(frmMain* window) : window_(window) {}
+    void ClearSelectAll() override {
+        if (window_->chkSelectAll)
+            window_->chkSelectAll->setChecked(false);
+    }
+    void ShowAddFileError(const QString& text) override {
+        ShowMessage(window_, MsgIcon::Critical, text);
+    }
+
+private:
+    frmMain* window_;
+};
+} // namespace
+
+bool frmMain::AddFile2Grid(QString& sFilePath) {
+    WindowAddFileHost host(this);
+    return kv::AddFile2Grid(sFilePath, *model_, host);
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
     // Whatever way the window is closed, the close sequence runs once and never cancels.
     if (!closed_) {
         closed_ = true;
         Q_EMIT closing();
+        releaseEngine();
     }
     event->accept();
 }

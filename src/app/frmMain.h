@@ -57,6 +57,8 @@ public:
     void SetCaptions();
     void FillLanguageList();
     void ComboLang_Click();
+    // Adds one file to the list (see filelist/AddFile2Grid.h); normalises the path in place.
+    bool AddFile2Grid(QString& sFilePath);
 
     // Controls named by the program, in arrays where it has arrays.
     FramePanel *frMain = nullptr, *MyFrame1 = nullptr, *frAbout = nullptr, *frFormats = nullptr;
@@ -121,12 +123,15 @@ private:
                      const QString& text = {});
     void placePanels();
     void applyReadingOrder(bool rightToLeft);
+    // The window that started the engine releases it, once.
+    void releaseEngine();
 
     FileListModel* model_ = nullptr;
     QSortFilterProxyModel* gridOrder_ = nullptr;
     QHash<QWidget*, QRect> designRects_;
     QStringList languageNames_;
     bool closed_ = false;
+    bool ownsEngine_ = false;
     // Manual move when the window system cannot move the window itself.
     bool dragging_ = false;
     QPoint dragOffset_;

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace kv {
+
+// What a stream delivers: interleaved PCM at the source's own rate and channel count,
+// 16-bit signed little-endian, or 8-bit unsigned when the source is 8-bit PCM.
+struct StreamInfo {
+    int sampleRate = 0;
+    int channels = 0;
+    bool eightBit = false;
+};
+
+// How the stream was opened: as a stream (FFmpeg, MIDI) or as a tracker module.
+enum class ChannelKind { Stream, Music };
+
+// One opened file, decoded on demand. Length and position count bytes of the decoded PCM.
+class DecodeStream {
+public:
+    virtual ~DecodeStream();
+    DecodeStream(const DecodeStream&) = delete;
+    DecodeStream& operator=(const DecodeStream&) = delete;
+
+    const StreamInfo& info() const { return info_; }
+    ChannelKind kind() const { return kind_; }
+    int bytesPerFrame() const { return info_.channels * (info_.eightBit ? 1 : 2); }
+
+    std::int64_t length() const { return length_; }
+    // True when the length comes from the container (reading to the end delivers exactly
+    // it); false when it is an estimate.
+    bool lengthIsExact() const { return exact_; }
+    std::int64_t position() const { return position_; }
+    // False once decoding has finished.
+    bool isActive() const { return !ended_; }
+
+    // Fills `buffer` with up to `bytes` bytes; fewer only at the end. 0 at the end.
+    std::int64_t read(void* buffer, std::int64_t bytes);
+    double bytesToSeconds(std::int64_t bytes) const;
+
+protected:
+    explicit DecodeStream(ChannelKind kind);
+    // Produces up to `max` bytes (never 0 before the end); 0 at the end. `max` is at least one
+    // frame; a decoder may deliver whole frames only.
+    virtual std::int64_t decode(char* out, std::int64_t max) = 0;
+
+    StreamInfo info_;
+    // Error code of a failure that ended decoding early, reported by the read that saw it.
+    int failure_ = 0;
+    std::int64_t length_ = 0;
+    bool exact_ = false;
+
+private:
+    ChannelKind kind_;
+    std::int64_t position_ = 0;
+    bool ended_ = false;
+    // The rest of a frame split by a read that asked for less than a frame.
+    std::vector<char> carry_;
+};
+
+// Streams alive in the process, for checking that nothing stays open.
+int LiveStreamCount();
+
+} // namespace kv

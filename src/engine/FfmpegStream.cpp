@@ -1,0 +1,339 @@
+#include "engine/FfmpegStream.h"
+
+#include "engine/AudioError.h"
+#include "engine/Mp3Gapless.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <cstring>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+struct FormatCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct SwrFreer {
+    void operator()(SwrContext* c) const { swr_free(&c); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct DictFreer {
+    void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
+
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+
+// Consecutive undecodable packets after which a damaged file counts as ended.
+constexpr int kMaxBadPackets = 500;
+
+bool isEightBit(int format) {
+    return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P;
+}
+
+class FfmpegStream final : public DecodeStream {
+public:
+    FfmpegStream() : DecodeStream(ChannelKind::Stream) {}
+
+    // 0 on success, else the error code.
+    int open(const QString& path);
+
+protected:
+    std::int64_t decode(char* out, std::int64_t max) override;
+
+private:
+    // Decodes until converted PCM is pending; false at the end.
+    bool refill();
+    bool convert(const AVFrame* frame);
+    bool configureResampler(const AVFrame* frame);
+    void drainResampler();
+
+    FormatPtr format_;
+    CodecPtr codec_;
+    SwrPtr swr_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    int streamIndex_ = -1;
+    AVSampleFormat outFormat_ = AV_SAMPLE_FMT_S16;
+    AVChannelLayout outLayout_{};
+    // Input the resampler is set up for; a change mid-stream sets it up again.
+    int swrInFormat_ = -1, swrInRate_ = 0;
+    AVChannelLayout swrInLayout_{};
+    std::vector<char> pending_;
+    size_t pendingOffset_ = 0;
+    bool formatFixed_ = false, flushing_ = false, drained_ = false;
+    int badPackets_ = 0;
+
+public:
+    ~FfmpegStream() override {
+        av_channel_layout_uninit(&outLayout_);
+        av_channel_layout_uninit(&swrInLayout_);
+    }
+};
+
+int FfmpegStream::open(const QString& path) {
+    const QFileInfo fi(path);
+    if (!fi.isFile() || !fi.isReadable())
+        return kAudioErrorFileOpen;
+    // The "file:" prefix keeps a name with a colon from being read as a protocol; nested
+    // opens (playlists, references) may only reach local files.
+    const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(fi.absoluteFilePath());
+    AVDictionary* rawOpts = nullptr;
+    av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
+    AVFormatContext* raw = nullptr;
+    const int opened = avformat_open_input(&raw, url.constData(), nullptr, &rawOpts);
+    std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
+    if (opened < 0)
+        return (opened == AVERROR(ENOENT) || opened == AVERROR(EACCES)) ? kAudioErrorFileOpen
+                                                                        : kAudioErrorFormat;
+    format_.reset(raw);
+    // Tracker modules belong to the module opener, not to FFmpeg's copy of the same library.
+    if (std::strcmp(format_->iformat->name, "libopenmpt") == 0)
+        return kAudioErrorFormat;
+    if (avformat_find_stream_info(format_.get(), nullptr) < 0)
+        return kAudioErrorFormat;
+
+    for (unsigned i = 0; i < format_->nb_streams; ++i) {
+        AVStream* st = format_->streams[i];
+        if (streamIndex_ < 0 && st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            streamIndex_ = static_cast<int>(i);
+        else
+            st->discard = AVDISCARD_ALL;
+    }
+    if (streamIndex_ < 0)
+        return kAudioErrorFormat;
+    AVStream* st = format_->streams[streamIndex_];
+    const AVCodecParameters* par = st->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    if (decoder == nullptr || par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)
+        return kAudioErrorFormat;
+    codec_.reset(avcodec_alloc_context3(decoder));
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    if (!codec_ || !packet_ || !frame_)
+        return kAudioErrorMemory;
+    if (avcodec_parameters_to_context(codec_.get(), par) < 0)
+        return kAudioErrorFormat;
+    codec_->pkt_timebase = st->time_base;
+    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0)
+        return kAudioErrorFormat;
+
+    info_.sampleRate = codec_->sample_rate > 0 ? codec_->sample_rate : par->sample_rate;
+    info_.channels = codec_->ch_layout.nb_channels;
+    if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&outLayout_, info_.channels);
+    else if (av_channel_layout_copy(&outLayout_, &codec_->ch_layout) < 0)
+        return kAudioErrorMemory;
+
+    // The first decoded frame proves the file is what it claims and fixes the sample format.
+    if (!refill())
+        return kAudioErrorFormat;
+
+    // The length in frames, and whether the file states it exactly: whether reading to the
+    // end delivers exactly it. Lossless codecs (PCM in WAV, FLAC, ALAC, TTA, WavPack...) take
+    // it from the container; so do Ogg (the last granule position) and MP4/MOV (edit lists
+    // leave out the encoder's priming). An MP3 with a LAME/Info tag gives its frame count and
+    // the encoder delay and padding that decoding trims. Everything else is an estimate, as
+    // close as FFmpeg gets it: an MP3 without a frame index (from its bitrate), raw AC-3 or
+    // ADX, and lossy codecs in ASF, AVI or MPEG, whose durations count the encoder's delay.
+    std::int64_t frames = -1;
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+        frames = av_rescale_q(st->duration, st->time_base, AVRational{1, info_.sampleRate});
+    else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+        frames = av_rescale(format_->duration, info_.sampleRate, AV_TIME_BASE);
+    const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
+    const bool lossless = desc != nullptr && (desc->props & AV_CODEC_PROP_LOSSLESS) != 0;
+    const char* demuxer = format_->iformat->name;
+    exact_ = false;
+    if (frames >= 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+        if (par->codec_id == AV_CODEC_ID_MP3) {
+            if (const std::optional<Mp3Gapless> g = ReadMp3Gapless(path);
+                g && std::strcmp(demuxer, "mp3") == 0) {
+                frames = g->samples();
+                exact_ = true;
+            }
+        } else {
+            exact_ = lossless || std::strcmp(demuxer, "ogg") == 0 ||
+                     std::strstr(demuxer, "mov") != nullptr;
+        }
+    }
+    length_ = frames > 0 ? frames * bytesPerFrame() : 0;
+    return kAudioOk;
+}
+
+bool FfmpegStream::configureResampler(const AVFrame* frame) {
+    swr_.reset();
+    SwrContext* raw = nullptr;
+    AVChannelLayout inLayout{};
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&inLayout, frame->ch_layout.nb_channels);
+    else
+        av_channel_layout_copy(&inLayout, &frame->ch_layout);
+    const int rc = swr_alloc_set_opts2(&raw, &outLayout_, outFormat_, info_.sampleRate, &inLayout,
+                                       static_cast<AVSampleFormat>(frame->format),
+                                       frame->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&inLayout);
+    swr_.reset(raw);
+    if (rc < 0 || !swr_ || swr_init(swr_.get()) < 0) {
+        swr_.reset();
+        return false;
+    }
+    swrInFormat_ = frame->format;
+    swrInRate_ = frame->sample_rate;
+    av_channel_layout_uninit(&swrInLayout_);
+    av_channel_layout_copy(&swrInLayout_, &frame->ch_layout);
+    return true;
+}
+
+bool FfmpegStream::convert(const AVFrame* frame) {
+    if (frame->nb_samples <= 0 || frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0)
+        return false;
+    if (!formatFixed_) {
+        formatFixed_ = true;
+        // Only an 8-bit PCM source is delivered as 8-bit; everything else as 16-bit.
+        info_.eightBit = isEightBit(frame->format);
+        outFormat_ = info_.eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+    }
+    if (!swr_ || frame->format != swrInFormat_ || frame->sample_rate != swrInRate_ ||
+        av_channel_layout_compare(&frame->ch_layout, &swrInLayout_) != 0) {
+        drainResampler();
+        if (!configureResampler(frame))
+            return false;
+    }
+    const int capacity = swr_get_out_samples(swr_.get(), frame->nb_samples);
+    if (capacity <= 0)
+        return false;
+    const size_t old = pending_.size();
+    pending_.resize(old + static_cast<size_t>(capacity) * static_cast<size_t>(bytesPerFrame()));
+    auto* dst = reinterpret_cast<uint8_t*>(pending_.data() + old);
+    const int got =
+        swr_convert(swr_.get(), &dst, capacity, const_cast<const uint8_t**>(frame->extended_data),
+                    frame->nb_samples);
+    pending_.resize(old +
+                    static_cast<size_t>(got > 0 ? got : 0) * static_cast<size_t>(bytesPerFrame()));
+    return got > 0;
+}
+
+void FfmpegStream::drainResampler() {
+    if (!swr_)
+        return;
+    for (;;) {
+        const int capacity = swr_get_out_samples(swr_.get(), 0);
+        if (capacity <= 0)
+            return;
+        const size_t old = pending_.size();
+        pending_.resize(old + static_cast<size_t>(capacity) * static_cast<size_t>(bytesPerFrame()));
+        auto* dst = reinterpret_cast<uint8_t*>(pending_.data() + old);
+        const int got = swr_convert(swr_.get(), &dst, capacity, nullptr, 0);
+        pending_.resize(old + static_cast<size_t>(got > 0 ? got : 0) *
+                                  static_cast<size_t>(bytesPerFrame()));
+        if (got <= 0)
+            return;
+    }
+}
+
+bool FfmpegStream::refill() {
+    if (pendingOffset_ >= pending_.size()) {
+        pending_.clear();
+        pendingOffset_ = 0;
+    }
+    while (pending_.size() == pendingOffset_) {
+        if (drained_)
+            return false;
+        const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
+        if (rc == 0) {
+            convert(frame_.get());
+            av_frame_unref(frame_.get());
+            continue;
+        }
+        if (rc == AVERROR_EOF) {
+            drained_ = true;
+            drainResampler();
+            continue;
+        }
+        if (rc != AVERROR(EAGAIN)) {
+            // The decoder gave up; what was decoded so far is all there is.
+            drained_ = true;
+            continue;
+        }
+        if (flushing_) {
+            drained_ = true;
+            continue;
+        }
+        const int readRc = av_read_frame(format_.get(), packet_.get());
+        if (readRc < 0) {
+            // End of file or a read error: flush what the decoder still holds.
+            flushing_ = true;
+            avcodec_send_packet(codec_.get(), nullptr);
+            continue;
+        }
+        if (packet_->stream_index != streamIndex_) {
+            av_packet_unref(packet_.get());
+            continue;
+        }
+        const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+        av_packet_unref(packet_.get());
+        if (sent < 0 && sent != AVERROR(EAGAIN)) {
+            // A damaged packet is skipped; a file made of nothing else ends.
+            if (++badPackets_ > kMaxBadPackets) {
+                flushing_ = true;
+                avcodec_send_packet(codec_.get(), nullptr);
+            }
+        } else {
+            badPackets_ = 0;
+        }
+    }
+    return true;
+}
+
+std::int64_t FfmpegStream::decode(char* out, std::int64_t max) {
+    std::int64_t done = 0;
+    while (done < max && refill()) {
+        const size_t n =
+            std::min<size_t>(static_cast<size_t>(max - done), pending_.size() - pendingOffset_);
+        std::memcpy(out + done, pending_.data() + pendingOffset_, n);
+        pendingOffset_ += n;
+        done += static_cast<std::int64_t>(n);
+    }
+    return done;
+}
+
+} // namespace
+
+void QuietFfmpegLog() {
+    av_log_set_level(AV_LOG_QUIET);
+}
+
+std::unique_ptr<DecodeStream> OpenFfmpegStream(const QString& path) {
+    auto stream = std::make_unique<FfmpegStream>();
+    const int rc = stream->open(path);
+    SetAudioError(rc);
+    if (rc != kAudioOk)
+        return nullptr;
+    return stream;
+}
+
+} // namespace kv

@@ -1,0 +1,118 @@
+#include "filelist/AddFile2Grid.h"
+
+#include "filelist/LengthProbe.h"
+
+#include <QColor>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace kv {
+
+namespace {
+
+const QColor kNotSupportedColor(220, 10, 10);
+
+// Numbers of the failures the add-error box reports.
+constexpr int kAddErrorRowRefused = 1;
+constexpr int kAddErrorFileLength = 2;
+
+void reportFailure(AddFileHost& host, int number, const QString& description) {
+    host.ShowAddFileError(QStringLiteral("An error occured while Adding File") + QChar(13) +
+                          QString::number(number) + QLatin1Char(':') + description);
+}
+
+} // namespace
+
+QString NormalisePath(const QString& path) {
+    if (path.startsWith(QLatin1String("//")))
+        return path;
+    QString out = path;
+    out.replace(QLatin1String("//"), QLatin1String("/"));
+    return out;
+}
+
+QString ExtensionOf(const QString& path) {
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+bool IsAcceptedExtension(const QString& extension) {
+    return !extension.isEmpty() &&
+           kAcceptedExtensions.contains(QLatin1Char('.') + extension, Qt::CaseInsensitive);
+}
+
+bool IsCdTrack(const QString& path) {
+    return path.right(3).compare(QLatin1String("cda"), Qt::CaseInsensitive) == 0;
+}
+
+AddFileResult AddFile(QString& sFilePath, FileListModel& model, AddFileHost& host) {
+    sFilePath = NormalisePath(sFilePath);
+    if (model.table()->IsInFileList(sFilePath))
+        return AddFileResult::Duplicate;
+    if (!IsAcceptedExtension(ExtensionOf(sFilePath)))
+        return AddFileResult::NotAccepted;
+
+    // The row is complete before it goes in: a failure leaves no half-filled row behind.
+    FileListRow row;
+    row.ID = 0;
+    row.CheckBox = 0;
+    row.FilePath = sFilePath;
+    bool probeFailed = true;
+    row.Duration = GetDurationText(sFilePath, &probeFailed);
+    if (IsCdTrack(sFilePath)) {
+        row.FileSize = QStringLiteral("CD Track");
+    } else {
+        const QFileInfo fi(sFilePath);
+        if (!fi.isFile()) {
+            reportFailure(host, kAddErrorFileLength,
+                          QStringLiteral("Can't read the length of the file"));
+            return AddFileResult::Failed;
+        }
+        row.FileSize = FormatFileSize(static_cast<std::uint64_t>(fi.size()));
+    }
+    row.Status = probeFailed ? kStatusNotSupported : kStatusWaiting;
+    QString error;
+    if (!model.appendRow(row, &error)) {
+        reportFailure(host, kAddErrorRowRefused, error);
+        return AddFileResult::Failed;
+    }
+    if (probeFailed) {
+        const int index = model.rowCount() - 1;
+        model.setCellColor(index, FileListColumn::Status, kNotSupportedColor);
+        model.setCellColor(index, FileListColumn::Duration, kNotSupportedColor);
+    }
+    host.ClearSelectAll();
+    return AddFileResult::Added;
+}
+
+bool AddFile2Grid(QString& sFilePath, FileListModel& model, AddFileHost& host) {
+    return AddFile(sFilePath, model, host) == AddFileResult::Added;
+}
+
+QString FormatFileSize(std::uint64_t size) {
+    static constexpr std::uint64_t kKB = 1024, kMB = 1048576, kGB = 1073741824;
+    if (size < kKB)
+        return QString::number(size) + QStringLiteral(" Bytes");
+    const std::uint64_t unit = size < kMB ? kKB : size < kGB ? kMB : kGB;
+    const QString word = size < kMB   ? QStringLiteral(" KB")
+                         : size < kGB ? QStringLiteral(" MB")
+                                      : QStringLiteral(" GB");
+    // Hundredths in integers, so halves are decided exactly and go to the even neighbour.
+    const std::uint64_t part = (size % unit) * 100;
+    std::uint64_t hundredths = (size / unit) * 100 + part / unit;
+    const std::uint64_t rest = part % unit;
+    if (rest * 2 > unit || (rest * 2 == unit && (hundredths & 1) != 0))
+        ++hundredths;
+    QString text = QString::number(hundredths / 100);
+    std::uint64_t fraction = hundredths % 100;
+    if (fraction != 0) {
+        QString digits = QStringLiteral("%1").arg(fraction, 2, 10, QLatin1Char('0'));
+        if (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        text += QLocale().decimalPoint() + digits;
+    }
+    return text + word;
+}
+
+} // namespace kv

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "filelist/FileListModel.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace kv {
+
+// What adding a file needs from whoever shows the list: the window clears its select-all box
+// and shows the error box; the batch tool prints the error.
+class AddFileHost {
+public:
+    virtual ~AddFileHost() = default;
+    // A new row is not ticked, so "Select/Unselect All" no longer holds.
+    virtual void ClearSelectAll() {}
+    // A row that could not be added; `text` is the whole message.
+    virtual void ShowAddFileError(const QString& text) = 0;
+};
+
+// Extensions a file may have, tested as a substring (so "mid" passes through ".midi").
+inline const QString kAcceptedExtensions = QStringLiteral(
+    ".cda.wav.wma.mp1.mp2.mp3.mp4.ogg.aac.alac.flac.ac3.spx.mpc.tta.ape.ofr.midi.adx.wmv.asf.avi."
+    "mpg.mp2.mpeg.mp4.mov.dat");
+
+enum class AddFileResult { Added, Duplicate, NotAccepted, Failed };
+
+// Collapses doubled "/" (except a leading pair); the extension after the last "." of the last
+// path component; whether that extension passes the substring test; whether a path is a CD
+// track (ends in "cda").
+QString NormalisePath(const QString& path);
+QString ExtensionOf(const QString& path);
+bool IsAcceptedExtension(const QString& extension);
+bool IsCdTrack(const QString& path);
+
+// Adds one file to the list: normalises `sFilePath` in place, refuses duplicates and
+// extensions that are not accepted (silently), measures the file and appends its row.
+AddFileResult AddFile(QString& sFilePath, FileListModel& model, AddFileHost& host);
+bool AddFile2Grid(QString& sFilePath, FileListModel& model, AddFileHost& host);
+
+// The FileSize text of a byte count: Bytes, KB, MB or GB with up to two decimals.
+QString FormatFileSize(std::uint64_t size);
+
+} // namespace kv

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "QtPrinters.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <ostream>
+
+
+namespace kvtest {
+
+// The ffmpeg, ffprobe and sox command-line tools, run with argument lists. Fixtures are made
+// with them and our decoder is checked against them.
+struct ProcessResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ProcessResult RunTool(const QString& program, const QStringList& args, int timeoutMs = 120000);
+
+// ffmpeg -y -v error <args>; true when it succeeded and `output` exists.
+bool MakeWithFfmpeg(const QStringList& args, const QString& output);
+// A sine of `seconds` into `output` with extra encoder arguments.
+bool MakeSine(const QString& output, double seconds, int rate, int channels,
+              const QStringList& codecArgs);
+// A short clip with a test picture and a sine soundtrack.
+bool MakeVideo(const QString& output, double seconds, const QStringList& codecArgs);
+
+struct ProbeInfo {
+    double duration = -1; // seconds of the first audio stream (or the file)
+    int sampleRate = 0;
+    int channels = 0;
+};
+std::optional<ProbeInfo> FfprobeAudio(const QString& path);
+
+// The first audio stream decoded by the ffmpeg command line into interleaved PCM:
+// "s16le" or "u8".
+std::optional<QByteArray> FfmpegDecode(const QString& path, const QString& format);
+
+// Writes bytes to a file, creating its folder.
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// Open file descriptors of this process.
+int OpenFileDescriptors();
+
+} // namespace kvtest

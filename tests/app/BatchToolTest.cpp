@@ -1,0 +1,174 @@
+// kelvanto-batch from the outside: its listing, its messages and its exit codes.
+#include "MediaTools.h"
+#include "SynthFixtures.h"
+#include "engine/Decoders.h"
+#include "filelist/AddFile2Grid.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+
+struct BatchRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+BatchRun batch(const QStringList& args, const QString& workingDir = QString()) {
+    QProcess p;
+    if (!workingDir.isEmpty())
+        p.setWorkingDirectory(workingDir);
+    p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch"), args);
+    BatchRun r;
+    if (!p.waitForFinished(120000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// The lines the window's list would hold for these paths, added in this process.
+QString listAsItWouldBe(const QStringList& paths) {
+    struct Quiet final : AddFileHost {
+        void ShowAddFileError(const QString&) override {}
+    } host;
+    RegisterDecoders();
+    FileListModel model;
+    for (QString p : paths)
+        AddFile2Grid(p, model, host);
+    QString out;
+    for (int i = 0; i < model.rowCount(); ++i) {
+        const FileListRow& r = model.table()->row(i);
+        out += QStringList{r.FilePath, r.Status, r.Duration, r.FileSize}.join(QLatin1Char('\t')) +
+               QLatin1Char('\n');
+    }
+    return out;
+}
+
+class BatchTool : public ::testing::Test {
+protected:
+    QString tone(const QString& name, double seconds = 2.2) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(MakeSine(path, seconds, 8000, 1, {}));
+        return path;
+    }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(BatchTool, HelpAndBadUsage) {
+    const BatchRun help = batch({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kelvanto-batch")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("Exit status")));
+    EXPECT_EQ(batch({QStringLiteral("-h")}).exitCode, 0);
+
+    const BatchRun none = batch({});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_TRUE(none.err.contains(QStringLiteral("Usage:")));
+
+    const BatchRun unknown = batch({QStringLiteral("--convert"), tone(QStringLiteral("a.wav"))});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.out.isEmpty());
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--convert")));
+}
+
+TEST_F(BatchTool, ListsRowsExactlyAsTheListHoldsThem) {
+    const QString good = tone(QStringLiteral("Ünïcödé \"song\".wav"), 65.3);
+    const QString flac = tone(QStringLiteral("b.flac"));
+    const QString junk = dir.filePath(QStringLiteral("junk.mp3"));
+    ASSERT_TRUE(WriteBytes(junk, QByteArray(5000, 'x')));
+    const QString mid = dir.filePath(QStringLiteral("tune.mid"));
+    ASSERT_TRUE(WriteBytes(mid, MakeMidiFile()));
+
+    const QStringList paths{good, flac, junk, mid};
+    const BatchRun r = batch(paths);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_EQ(r.out, listAsItWouldBe(paths));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], good + QStringLiteral("\tWaiting Conversion\t01:05\t") +
+                            FormatFileSize(QFileInfo(good).size()));
+    EXPECT_EQ(lines[2], junk + QStringLiteral("\tCodec Not Supported\tError\t4.88 KB"));
+    EXPECT_EQ(lines[3], mid + QStringLiteral("\tWaiting Conversion\t00:02\t") +
+                            FormatFileSize(QFileInfo(mid).size()));
+}
+
+TEST_F(BatchTool, RefusedPathsGoToStandardErrorAndExitOne) {
+    const QString good = tone(QStringLiteral("a.wav"));
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(WriteBytes(text, "hello"));
+    const QString gone = dir.filePath(QStringLiteral("gone.wav"));
+    const BatchRun r = batch({good, text, gone, good});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(r.out.startsWith(good + QLatin1Char('\t')));
+    const QStringList err = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(err.size(), 3) << r.err.toStdString();
+    EXPECT_TRUE(err[0].contains(text) &&
+                err[0].contains(QStringLiteral("not an accepted extension")));
+    EXPECT_TRUE(err[1].contains(gone) &&
+                err[1].contains(QStringLiteral("An error occured while Adding File: 2:")));
+    EXPECT_TRUE(err[2].contains(good) && err[2].contains(QStringLiteral("already")));
+}
+
+TEST_F(BatchTool, FolderAddsTheFilesDirectlyInside) {
+    const QString sub = dir.filePath(QStringLiteral("album"));
+    ASSERT_TRUE(QDir().mkpath(sub + QStringLiteral("/inner")));
+    ASSERT_TRUE(MakeSine(sub + QStringLiteral("/b.wav"), 1.2, 8000, 1, {}));
+    ASSERT_TRUE(MakeSine(sub + QStringLiteral("/a.flac"), 1.2, 8000, 1, {}));
+    ASSERT_TRUE(MakeSine(sub + QStringLiteral("/inner/deep.wav"), 1.2, 8000, 1, {}));
+
+    for (const QString& folder : {sub, sub + QLatin1Char('/')}) {
+        const BatchRun r = batch({folder});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
+        EXPECT_TRUE(
+            lines[0].startsWith(sub + QStringLiteral("/a.flac\tWaiting Conversion\t00:01")));
+        EXPECT_TRUE(lines[1].startsWith(sub + QStringLiteral("/b.wav\t")));
+    }
+    ASSERT_TRUE(WriteBytes(sub + QStringLiteral("/cover.jpg"), "jpeg"));
+    EXPECT_EQ(batch({sub}).exitCode, 1);
+
+    const QString empty = dir.filePath(QStringLiteral("empty"));
+    ASSERT_TRUE(QDir().mkpath(empty));
+    const BatchRun e = batch({empty});
+    EXPECT_EQ(e.exitCode, 1);
+    EXPECT_TRUE(e.err.contains(QStringLiteral("Selected Folder is empty.")));
+}
+
+TEST_F(BatchTool, PathsBeginningWithADash) {
+    tone(QStringLiteral("-dash.wav"));
+    tone(QStringLiteral("--help.wav"));
+    const BatchRun r =
+        batch({QStringLiteral("--"), QStringLiteral("-dash.wav"), QStringLiteral("--help.wav")},
+              dir.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              QStringLiteral("-dash.wav\tWaiting Conversion\t00:02\t") +
+                  FormatFileSize(QFileInfo(dir.filePath(QStringLiteral("-dash.wav"))).size()) +
+                  QStringLiteral("\n--help.wav\tWaiting Conversion\t00:02\t") +
+                  FormatFileSize(QFileInfo(dir.filePath(QStringLiteral("--help.wav"))).size()) +
+                  QLatin1Char('\n'));
+}
+
+TEST_F(BatchTool, ControlCharactersInNamesAreEscaped) {
+    const QString odd = tone(QStringLiteral("tab\there.wav"));
+    const BatchRun r = batch({odd});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(
+        r.out.startsWith(dir.path() + QStringLiteral("/tab\\there.wav\tWaiting Conversion\t")))
+        << r.out.toStdString();
+    EXPECT_EQ(r.out.count(QLatin1Char('\t')), 3);
+}

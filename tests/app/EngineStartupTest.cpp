@@ -1,0 +1,179 @@
+// The audio engine at window start-up and close: the output device of the test sound server,
+// the boxes of a device failure, WMATagNames, the release.
+#include "MediaTools.h"
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "engine/AudioEngine.h"
+#include "engine/AudioError.h"
+#include "engine/Decoders.h"
+#include "settings/ProgramFolder.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+const char* const kNoServerHint = "no output device: run the tests through scripts/run-tests.sh, "
+                                  "which starts a PulseAudio null sink";
+
+QString oneLine(QString text) {
+    return text.replace(QLatin1Char('\r'), QLatin1String("\\r"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+} // namespace
+
+// Runs first, while nothing has started the engine in this process.
+TEST(EngineStart, OpensTheDeviceOnceAndReleasesIt) {
+    EXPECT_TRUE(WMATagNames().isEmpty());
+    EXPECT_FALSE(AudioEngineStarted());
+
+    const EngineStartResult first = InitAudioEngine();
+    ASSERT_EQ(first.code, kAudioOk) << kNoServerHint;
+    EXPECT_FALSE(first.fatal);
+    EXPECT_TRUE(first.text.isEmpty());
+    EXPECT_TRUE(AudioEngineStarted());
+    EXPECT_FALSE(AudioOutputDevice().isNull());
+    ASSERT_EQ(WMATagNames().size(), 8);
+    EXPECT_EQ(WMATagNames()[0], QStringLiteral("Title"));
+    EXPECT_EQ(WMATagNames()[2], QStringLiteral("WM/AlbumTitle"));
+    EXPECT_EQ(WMATagNames()[7], QStringLiteral("WM/Year"));
+    EXPECT_EQ(RegisteredDecoders().value(0), QStringLiteral("FFmpeg"));
+
+    const EngineStartResult again = InitAudioEngine();
+    EXPECT_EQ(again.code, kAudioErrorAlready);
+    EXPECT_EQ(AudioErrorGetCode(), kAudioErrorAlready);
+    EXPECT_FALSE(again.fatal);
+    EXPECT_EQ(again.text, QStringLiteral("Error: Couldn't Initialize Digital Output.\r\n"
+                                         "Error Code:BASS_ERROR_ALREADY"));
+    EXPECT_TRUE(AudioEngineStarted());
+
+    ReleaseAudioEngine();
+    EXPECT_FALSE(AudioEngineStarted());
+    EXPECT_TRUE(AudioOutputDevice().isNull());
+    EXPECT_EQ(AudioErrorGetCode(), kAudioOk);
+    EXPECT_TRUE(RegisteredDecoders().isEmpty());
+    ReleaseAudioEngine();
+    EXPECT_EQ(AudioErrorGetCode(), kAudioErrorInit);
+}
+
+TEST(EngineStart, WindowStartsItAddsFilesAndReleasesItAtClose) {
+    ProgramFolderFixture folder;
+    folder.copyShippedLanguages();
+    RecordingMessageBoxes boxes;
+    QTemporaryDir dir;
+    {
+        frmMain w;
+        ASSERT_TRUE(w.load()) << kNoServerHint;
+        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_TRUE(AudioEngineStarted());
+        EXPECT_FALSE(w.bLoading);
+
+        QString tone = dir.filePath(QStringLiteral("tone.wav"));
+        ASSERT_TRUE(MakeSine(tone, 1.2, 8000, 1, {}));
+        w.chkSelectAll->setChecked(true);
+        ASSERT_TRUE(w.AddFile2Grid(tone));
+        EXPECT_FALSE(w.chkSelectAll->isChecked());
+        EXPECT_EQ(w.fileList()->row(0).Duration, QStringLiteral("00:01"));
+
+        QString gone = dir.filePath(QStringLiteral("gone.mp3"));
+        EXPECT_FALSE(w.AddFile2Grid(gone));
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+        EXPECT_TRUE(
+            boxes.shown[0].text.startsWith(QStringLiteral("An error occured while Adding File\r")));
+        EXPECT_EQ(w.fileList()->rowCount(), 1);
+
+        w.show();
+        w.close();
+        EXPECT_FALSE(AudioEngineStarted());
+    }
+}
+
+TEST(EngineStart, AlreadyStartedShowsTheTwoLineBoxAndGoesOn) {
+    ProgramFolderFixture folder;
+    folder.copyShippedLanguages();
+    RecordingMessageBoxes boxes;
+    ASSERT_EQ(InitAudioEngine().code, kAudioOk) << kNoServerHint;
+    frmMain w;
+    EXPECT_TRUE(w.load());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Digital output"));
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Error: Couldn't Initialize Digital Output.\r\n"
+                                                  "Error Code:BASS_ERROR_ALREADY"));
+    EXPECT_FALSE(w.bLoading);
+    EXPECT_FALSE(RegisteredDecoders().isEmpty());
+    ReleaseAudioEngine();
+}
+
+// The child half of the next test: start-up in a process that has no sound server.
+TEST(StartupChild, DeviceFailureEndsLoad) {
+    if (qEnvironmentVariableIsEmpty("KV_STARTUP_CHILD"))
+        GTEST_SKIP() << "runs as a child process of WithoutASoundServerTheDeviceBoxEndsStartUp";
+    SetProgramFolder(QStringLiteral(KV_PROGRAM_DIR));
+    RecordingMessageBoxes boxes;
+    frmMain w;
+    bool closed = false;
+    QObject::connect(&w, &frmMain::closing, [&closed] { closed = true; });
+    const bool loaded = w.load();
+    std::printf("LOAD %d\nLOADING %d\nSTARTED %d\nCLOSED %d\n", int(loaded), int(w.bLoading),
+                int(AudioEngineStarted()), int(closed));
+    for (const MessageRequest& b : boxes.shown)
+        std::printf("BOX %d|%s|%s\n", int(b.icon), qPrintable(b.title),
+                    qPrintable(oneLine(b.text)));
+    std::fflush(stdout);
+}
+
+TEST(EngineStart, WithoutASoundServerTheDeviceBoxEndsStartUp) {
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("run"))));
+    QFile::setPermissions(home.filePath(QStringLiteral("run")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KV_STARTUP_CHILD"), QStringLiteral("1"));
+    env.insert(QStringLiteral("PULSE_SERVER"),
+               QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=StartupChild.*")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("LOAD 0\n"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("LOADING 1\n")));
+    EXPECT_TRUE(out.contains(QStringLiteral("STARTED 0\n")));
+    EXPECT_TRUE(out.contains(QStringLiteral("CLOSED 0\n")));
+    const QString box = QStringLiteral("BOX %1|Initialaization Error|Error: Couldn't Initialize "
+                                       "Digital Output, The program will not work correclty.\\r\\n"
+                                       "The sound device may not be installed correclty.\\r\\n"
+                                       "Error Code:BASS_ERROR_DEVICE\n")
+                            .arg(int(MsgIcon::Critical));
+    EXPECT_EQ(out.count(QStringLiteral("BOX ")), 1) << out.toStdString();
+    EXPECT_TRUE(out.contains(box)) << out.toStdString();
+
+    // Only the language choice, made before the engine starts, is in the settings.
+    QDirIterator it(home.filePath(QStringLiteral(".qttest")), QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        SCOPED_TRACE(f.fileName().toStdString());
+        QString rest = text;
+        rest.remove(QStringLiteral("[Language]")).remove(QStringLiteral("Name=English.ini"));
+        EXPECT_TRUE(rest.trimmed().isEmpty()) << text.toStdString();
+    }
+}
