@@ -15,6 +15,12 @@ struct StreamInfo {
     bool eightBit = false;
 };
 
+// What the opener of a stream asks for beyond the source's own format.
+struct StreamOpenOptions {
+    // More channels than this are mixed down (0: the source's own count).
+    int maxChannels = 0;
+};
+
 // How the stream was opened: as a stream (FFmpeg, MIDI) or as a tracker module.
 enum class ChannelKind { Stream, Music };
 

@@ -22,7 +22,7 @@ namespace {
 struct Backend {
     QString name;
     ChannelKind kind;
-    std::function<std::unique_ptr<DecodeStream>(const QString&)> open;
+    std::function<std::unique_ptr<DecodeStream>(const QString&, const StreamOpenOptions&)> open;
 };
 
 QMutex registryMutex;
@@ -42,7 +42,8 @@ std::vector<Backend> backendsOf(ChannelKind kind, bool& any) {
     return out;
 }
 
-std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path) {
+std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path,
+                                       const StreamOpenOptions& options) {
     bool any = false;
     const std::vector<Backend> list = backendsOf(kind, any);
     if (!any) {
@@ -58,7 +59,7 @@ std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path) {
     // their refusals is kept ("not a module at all" says less than "a module without music").
     int code = kAudioErrorFormat;
     for (const Backend& b : list) {
-        if (auto stream = b.open(path))
+        if (auto stream = b.open(path, options))
             return stream;
         if (AudioErrorGetCode() != kAudioErrorFormat)
             code = AudioErrorGetCode();
@@ -78,7 +79,10 @@ void RegisterDecoders() {
     QuietFfmpegLog();
     backends.push_back({QStringLiteral("FFmpeg"), ChannelKind::Stream, OpenFfmpegStream});
 #ifdef KV_HAVE_OPENMPT
-    backends.push_back({QStringLiteral("libopenmpt"), ChannelKind::Music, OpenModuleStream});
+    // Modules and MIDI render in stereo, within any channel limit.
+    backends.push_back(
+        {QStringLiteral("libopenmpt"), ChannelKind::Music,
+         [](const QString& path, const StreamOpenOptions&) { return OpenModuleStream(path); }});
 #endif
 #ifdef KV_HAVE_FLUIDSYNTH
     for (const QString& font : soundFonts) {
@@ -86,9 +90,10 @@ void RegisterDecoders() {
         if (fi.isFile() && fi.isReadable()) {
             QuietFluidSynthLog();
             const QString file = fi.absoluteFilePath();
-            backends.push_back(
-                {QStringLiteral("FluidSynth"), ChannelKind::Stream,
-                 [file](const QString& path) { return OpenMidiStream(path, file); }});
+            backends.push_back({QStringLiteral("FluidSynth"), ChannelKind::Stream,
+                                [file](const QString& path, const StreamOpenOptions&) {
+                                    return OpenMidiStream(path, file);
+                                }});
             break;
         }
     }
@@ -119,12 +124,13 @@ void SetMidiSoundFontCandidates(const QStringList& files) {
     soundFonts = files;
 }
 
-std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path) {
-    return openWith(ChannelKind::Stream, path);
+std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path,
+                                                const StreamOpenOptions& options) {
+    return openWith(ChannelKind::Stream, path, options);
 }
 
 std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path) {
-    return openWith(ChannelKind::Music, path);
+    return openWith(ChannelKind::Music, path, {});
 }
 
 double BytesToSeconds(const DecodeStream* stream, std::int64_t bytes) {

@@ -23,7 +23,8 @@ void SetMidiSoundFontCandidates(const QStringList& files);
 // Opens a file as a stream through the stream back-ends (FFmpeg, then MIDI). Nothing on
 // failure, with the thread's error code set: 2 unreadable, 6 no back-end decodes it,
 // 8 no back-end registered.
-std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path);
+std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path,
+                                                const StreamOpenOptions& options = {});
 // Opens a tracker module; callers try it when OpenStreamUnicode fails.
 std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path);
 

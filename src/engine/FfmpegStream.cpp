@@ -59,7 +59,7 @@ public:
     FfmpegStream() : DecodeStream(ChannelKind::Stream) {}
 
     // 0 on success, else the error code.
-    int open(const QString& path);
+    int open(const QString& path, const StreamOpenOptions& options);
 
 protected:
     std::int64_t decode(char* out, std::int64_t max) override;
@@ -94,7 +94,7 @@ public:
     }
 };
 
-int FfmpegStream::open(const QString& path) {
+int FfmpegStream::open(const QString& path, const StreamOpenOptions& options) {
     const QFileInfo fi(path);
     if (!fi.isFile() || !fi.isReadable())
         return kAudioErrorFileOpen;
@@ -143,14 +143,28 @@ int FfmpegStream::open(const QString& path) {
 
     info_.sampleRate = codec_->sample_rate > 0 ? codec_->sample_rate : par->sample_rate;
     info_.channels = codec_->ch_layout.nb_channels;
-    if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+    if (options.maxChannels > 0 && info_.channels > options.maxChannels) {
+        // The resampler mixes every source channel into the fewer ones asked for.
+        info_.channels = options.maxChannels;
         av_channel_layout_default(&outLayout_, info_.channels);
-    else if (av_channel_layout_copy(&outLayout_, &codec_->ch_layout) < 0)
+    } else if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&outLayout_, info_.channels);
+    } else if (av_channel_layout_copy(&outLayout_, &codec_->ch_layout) < 0) {
         return kAudioErrorMemory;
+    }
 
     // The first decoded frame proves the file is what it claims and fixes the sample format.
-    if (!refill())
-        return kAudioErrorFormat;
+    // A PCM file whose data is empty is a valid, silent stream of no length.
+    if (!refill()) {
+        const bool pcm =
+            par->codec_id >= AV_CODEC_ID_PCM_S16LE && par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
+        if (!pcm || badPackets_ > 0)
+            return kAudioErrorFormat;
+        info_.eightBit = par->codec_id == AV_CODEC_ID_PCM_U8;
+        exact_ = true;
+        length_ = 0;
+        return kAudioOk;
+    }
 
     // The length in frames, and whether the file states it exactly: whether reading to the
     // end delivers exactly it. Lossless codecs (PCM in WAV, FLAC, ALAC, TTA, WavPack...) take
@@ -327,9 +341,10 @@ void QuietFfmpegLog() {
     av_log_set_level(AV_LOG_QUIET);
 }
 
-std::unique_ptr<DecodeStream> OpenFfmpegStream(const QString& path) {
+std::unique_ptr<DecodeStream> OpenFfmpegStream(const QString& path,
+                                               const StreamOpenOptions& options) {
     auto stream = std::make_unique<FfmpegStream>();
-    const int rc = stream->open(path);
+    const int rc = stream->open(path, options);
     SetAudioError(rc);
     if (rc != kAudioOk)
         return nullptr;

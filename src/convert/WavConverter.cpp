@@ -1,0 +1,51 @@
+#include "convert/WavConverter.h"
+
+#include "convert/WavFileWriter.h"
+#include "engine/Decoders.h"
+
+#include <QFile>
+
+#include <vector>
+
+namespace kv {
+
+FileOutcome ConvertToWAV(const QString& source, const QString& output, ConversionControl& control) {
+    StreamOpenOptions options;
+    options.maxChannels = 2;
+    std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(source, options);
+    if (!stream)
+        return FileOutcome::Error;
+
+    const StreamInfo& info = stream->info();
+    const WavFormat format{info.sampleRate, info.channels, info.eightBit ? 8 : 16};
+    WavFileWriter writer;
+    if (output.isEmpty() || !writer.create(output, format))
+        return FileOutcome::Error;
+
+    auto fail = [&] {
+        writer.abandon();
+        QFile::remove(output);
+        return FileOutcome::Error;
+    };
+
+    const std::int64_t length = stream->length();
+    std::vector<char> buffer(kWavBlockBytes);
+    FileOutcome outcome = FileOutcome::Complete;
+    while (stream->isActive()) {
+        const std::int64_t count = stream->read(buffer.data(), kWavBlockBytes);
+        if (count < 0 || !writer.write(buffer.data(), count))
+            return fail();
+        if (length > 0)
+            control.progress(static_cast<double>(stream->position()) / length * 100.0);
+        if (control.stopRequested()) {
+            outcome = FileOutcome::Cancelled;
+            break;
+        }
+    }
+    stream.reset();
+    if (!writer.finish())
+        return fail();
+    return outcome;
+}
+
+} // namespace kv
