@@ -41,4 +41,5 @@ if command -v pulseaudio >/dev/null 2>&1; then
     fi
 fi
 
-cd "$build" && ctest --output-on-failure -j "$(nproc)"
+shift
+cd "$build" && ctest --output-on-failure -j "$(nproc)" "$@"

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,6 +121,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     buildMainPanel();
     buildFormatsPanel();
     buildAboutPanel();
+    setupBatch();
     resize(kMainSize);
 }
 
@@ -218,6 +220,7 @@ void frmMain::buildMainPanel() {
     optOtherFolder = place(new QRadioButton(p), "optOtherFolder", QRect(364, 412, 140, 22));
     optSameFolder->setChecked(true);
     txtOutPath = place(new QLineEdit(p), "txtOutPath", QRect(140, 438, 476, 24));
+    txtOutPath->setText(QDir::homePath() + QStringLiteral("/Converted Files"));
     cmdBrowse = button(p, "cmdBrowse", QRect(622, 437, 96, 26));
     label(p, "Label8", QRect(40, 472, 100, 22));
     lblFormat = label(p, "lblFormat", QRect(140, 472, 476, 22));
@@ -267,6 +270,7 @@ void frmMain::buildFormatsPanel() {
                                  "optFileFormat", QRect(14, 58 + i * 30, 76, 22));
         optFileFormat[i]->setProperty("Index", i);
     }
+    optFileFormat[0]->setChecked(true);
     for (int i = 0; i < 5; ++i) {
         frFormat[i] = place(new FramePanel(p), "frFormat", QRect(98, 52, 419, 190));
         frFormat[i]->setProperty("Index", i);
@@ -605,6 +609,12 @@ void frmMain::closeEvent(QCloseEvent* event) {
     // Whatever way the window is closed, the close sequence runs once and never cancels.
     if (!closed_) {
         closed_ = true;
+        // A running batch stops after its current block; the worker is done before the
+        // settings are saved and the engine released.
+        if (batch_->isRunning()) {
+            batch_->requestStop();
+            batch_->wait();
+        }
         Q_EMIT closing();
         releaseEngine();
     }

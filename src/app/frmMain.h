@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/BatchDriver.h"
 #include "filelist/FileListModel.h"
 #include "ui/Theme.h"
 
@@ -96,7 +97,20 @@ public:
     static constexpr QRect kSliderMP3EncoderQualityRect{130, 116, 208, 20};
     static constexpr QRect kSliderOGGRect{10, 85, 217, 20};
 
+    // Batch conversion (frmMainBatch.cpp).
+    QString CurrentFile;
+    int CurrentRow = -1; // table row showing CurrentFile, -1 for none
+    BatchDriver* batch() const { return batch_; }
+    void cmdConvert_Click();
+    void cmdConvertSelected_Click();
+    void EnableControls(bool enabled);
+    void FindGridRow();
+    // The output options as the controls show them now.
+    ConversionOptions CurrentConversionOptions() const;
+
 Q_SIGNALS:
+    // A batch has ended and the buttons are back; `anyStarted` as the batch reported it.
+    void batchEnded(bool anyStarted);
     // Raised once by the close sequence, before the window goes.
     void closing();
 
@@ -122,11 +136,22 @@ private:
     MyButton* button(QWidget* parent, const char* name, const QRect& rect,
                      const QString& text = {});
     void placePanels();
+    void setupBatch();
+    void startStop(MyButton* own, MyButton* other, bool checkedOnly, const QString& idleCaption);
+    void onBatchFileStarted(FileListRowId id, const QString& source);
+    void onBatchProgress(FileListRowId id, double percent);
+    void onBatchFileFinished(FileListRowId id, FileOutcome outcome);
+    void onBatchFinished(bool anyStarted);
+    void pushConversionOptions();
     void applyReadingOrder(bool rightToLeft);
     // The window that started the engine releases it, once.
     void releaseEngine();
 
     FileListModel* model_ = nullptr;
+    BatchDriver* batch_ = nullptr;
+    MyButton* batchButton_ = nullptr; // the button that started the running batch
+    MyButton* batchOther_ = nullptr;
+    QString batchIdleCaption_;
     QSortFilterProxyModel* gridOrder_ = nullptr;
     QHash<QWidget*, QRect> designRects_;
     QStringList languageNames_;

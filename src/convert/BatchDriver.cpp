@@ -111,9 +111,10 @@ bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly) {
         anyStarted = true;
         const ConversionOptions opts = options();
         const QString extension = OutputExtension(opts.outputFormat);
-        const auto converter = converters_.constFind(opts.outputFormat);
-        if (extension.isEmpty() || converter == converters_.constEnd())
+        // No format chosen: nothing is done for the row.
+        if (extension.isEmpty())
             continue;
+        const auto converter = converters_.constFind(opts.outputFormat);
         const OutputName name = GetOutputFileName(row.path, extension, opts.folder);
         // A folder that cannot be made abandons the row; it keeps its status.
         if (name.outcome == OutputName::Outcome::FolderNotCreated)
@@ -122,10 +123,10 @@ bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly) {
             Q_EMIT outputFolderMissing();
         Q_EMIT fileStarted(row.id, row.path, name.path);
         Control control(*this, row.id);
-        // Without a free name the converter has nowhere to write and ends in "Error".
-        const FileOutcome outcome = name.path.isEmpty()
-                                        ? FileOutcome::Error
-                                        : (*converter)(row.path, name.path, opts, control);
+        // Without a free name, or without a converter for the format, the file fails.
+        const bool canConvert = !name.path.isEmpty() && converter != converters_.constEnd();
+        const FileOutcome outcome =
+            canConvert ? (*converter)(row.path, name.path, opts, control) : FileOutcome::Error;
         Q_EMIT fileFinished(row.id, outcome, name.path);
     }
     return anyStarted;

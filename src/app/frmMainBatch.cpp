@@ -1,0 +1,194 @@
+// The batch: the two convert buttons, the controls a batch locks, and the statuses the
+// worker reports, written into the list on the window's thread.
+#include "app/Shutdown.h"
+#include "app/frmMain.h"
+
+#include "convert/WavConverter.h"
+#include "lang/Captions.h"
+#include "ui/MessageBox.h"
+#include "ui/MyButton.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace kv {
+namespace {
+const QColor kCompleteColor(113, 177, 98);
+const QColor kFailedColor(220, 10, 10);
+const QString kStopCaption = QStringLiteral("Stop");
+} // namespace
+
+void frmMain::setupBatch() {
+    batch_ = new BatchDriver(this);
+    batch_->setConverter(kFormatWAV, [](const QString& source, const QString& output,
+                                        const ConversionOptions&, ConversionControl& control) {
+        return ConvertToWAV(source, output, control);
+    });
+    connect(batch_, &BatchDriver::fileStarted, this,
+            [this](FileListRowId id, const QString& source, const QString&) {
+                onBatchFileStarted(id, source);
+            });
+    connect(batch_, &BatchDriver::fileProgress, this, &frmMain::onBatchProgress);
+    connect(batch_, &BatchDriver::fileFinished, this,
+            [this](FileListRowId id, FileOutcome outcome, const QString&) {
+                onBatchFileFinished(id, outcome);
+            });
+    connect(batch_, &BatchDriver::finished, this, &frmMain::onBatchFinished);
+    connect(batch_, &BatchDriver::outputFolderMissing, this, [this] {
+        ShowMessage(this, MsgIcon::Critical,
+                    GetCaption(30012, QStringLiteral(
+                                          "Output Folder is not exist and can not be created.")));
+    });
+    connect(cmdConvert, &QPushButton::clicked, this, &frmMain::cmdConvert_Click);
+    connect(cmdConvertSelected, &QPushButton::clicked, this, &frmMain::cmdConvertSelected_Click);
+
+    // The worker reads the options at the start of each file, so every change is passed on.
+    for (QRadioButton* opt : optFileFormat)
+        connect(opt, &QRadioButton::toggled, this, &frmMain::pushConversionOptions);
+    connect(optSameFolder, &QRadioButton::toggled, this, &frmMain::pushConversionOptions);
+    connect(optOtherFolder, &QRadioButton::toggled, this, &frmMain::pushConversionOptions);
+    connect(txtOutPath, &QLineEdit::textChanged, this, &frmMain::pushConversionOptions);
+    // Ticks changed during a "Convert Selected" batch count for the rows not yet reached.
+    connect(model_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                if (!roles.isEmpty() && !roles.contains(Qt::CheckStateRole))
+                    return;
+                for (int r = from.row(); r <= to.row(); ++r)
+                    batch_->setChecked(fileList()->idAt(r), fileList()->row(r).CheckBox != 0);
+            });
+    pushConversionOptions();
+}
+
+ConversionOptions frmMain::CurrentConversionOptions() const {
+    ConversionOptions o;
+    for (int i = 0; i < static_cast<int>(optFileFormat.size()); ++i) {
+        if (optFileFormat[i]->isChecked()) {
+            o.outputFormat = i;
+            break;
+        }
+    }
+    o.folder.sameFolder = optSameFolder->isChecked();
+    o.folder.outPath = txtOutPath->text();
+    return o;
+}
+
+void frmMain::pushConversionOptions() {
+    batch_->setOptions(CurrentConversionOptions());
+}
+
+void frmMain::cmdConvert_Click() {
+    startStop(cmdConvert, cmdConvertSelected, false, QStringLiteral("Convert All"));
+}
+
+void frmMain::cmdConvertSelected_Click() {
+    startStop(cmdConvertSelected, cmdConvert, true, QStringLiteral("Convert Selected"));
+}
+
+void frmMain::EnableControls(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdChangeFormat, cmdRemove, cmdPlay, cmdPause,
+                                                      cmdStop, cmdPlayPrev, cmdPlayNext, cmdBrowse,
+                                                      optSameFolder, optOtherFolder, chkSelectAll,
+                                                      cmdAddFile, cmdAddFolder, cmdAddVideoFile})
+        w->setEnabled(enabled);
+}
+
+void frmMain::startStop(MyButton* own, MyButton* other, bool checkedOnly,
+                        const QString& idleCaption) {
+    if (fileList()->rowCount() == 0) {
+        ShowMessage(this, MsgIcon::Information,
+                    QStringLiteral("The list is empty, Please add Audio files from step 1"));
+        return;
+    }
+    if (own->text() == kStopCaption) {
+        // The file being converted ends cancelled after its current block. Both convert
+        // buttons stay off until the worker is done, so no second batch can start meanwhile.
+        batch_->requestStop();
+        own->setText(idleCaption);
+        own->setEnabled(false);
+        EnableControls(true);
+        return;
+    }
+    if (batch_->isRunning())
+        return;
+
+    const QString cancelled = GetCaption(20008, QStringLiteral("Cancelled"));
+    std::vector<BatchRow> rows;
+    rows.reserve(static_cast<size_t>(fileList()->rowCount()));
+    for (int i = 0; i < fileList()->rowCount(); ++i) {
+        const FileListRow& r = fileList()->row(i);
+        rows.push_back({fileList()->idAt(i), r.FilePath,
+                        r.Status == kStatusWaiting || r.Status == cancelled, r.CheckBox != 0});
+    }
+
+    own->setText(kStopCaption);
+    EnableControls(false);
+    other->setEnabled(false);
+    batchButton_ = own;
+    batchOther_ = other;
+    batchIdleCaption_ = idleCaption;
+
+    if (StopPreview)
+        StopPreview();
+    IsConverting = true;
+    pushConversionOptions();
+    batch_->start(std::move(rows), checkedOnly);
+}
+
+void frmMain::FindGridRow() {
+    CurrentRow = fileList()->indexOfPath(CurrentFile);
+}
+
+void frmMain::onBatchFileStarted(FileListRowId id, const QString& source) {
+    CurrentFile = source;
+    FindGridRow();
+    // Removal is locked during a batch; the identity check guards against a stale row all
+    // the same.
+    if (CurrentRow >= 0 && fileList()->idAt(CurrentRow) != id)
+        CurrentRow = fileList()->indexOf(id);
+}
+
+void frmMain::onBatchProgress(FileListRowId id, double percent) {
+    const int row = fileList()->indexOf(id);
+    if (row < 0 || !IsConverting)
+        return;
+    model_->setStatus(row, QString::number(static_cast<float>(percent)));
+}
+
+void frmMain::onBatchFileFinished(FileListRowId id, FileOutcome outcome) {
+    const int row = fileList()->indexOf(id);
+    if (row < 0)
+        return;
+    switch (outcome) {
+    case FileOutcome::Complete:
+        model_->setStatus(row, GetCaption(20014, QStringLiteral("Complete")));
+        model_->setCellColor(row, FileListColumn::Status, kCompleteColor);
+        break;
+    case FileOutcome::Cancelled:
+        model_->setStatus(row, GetCaption(20008, QStringLiteral("Cancelled")));
+        model_->setCellColor(row, FileListColumn::Status, kFailedColor);
+        break;
+    case FileOutcome::Error:
+        model_->setStatus(row, GetCaption(20013, QStringLiteral("Error")));
+        model_->setCellColor(row, FileListColumn::Status, kFailedColor);
+        break;
+    }
+}
+
+void frmMain::onBatchFinished(bool anyStarted) {
+    IsConverting = false;
+    CurrentFile.clear();
+    CurrentRow = -1;
+    if (anyStarted && chkShutdown->isChecked())
+        ShutdownWindows(8);
+    if (batchButton_) {
+        batchButton_->setText(batchIdleCaption_);
+        batchButton_->setEnabled(true);
+        batchOther_->setEnabled(true);
+    }
+    batchButton_ = batchOther_ = nullptr;
+    EnableControls(true);
+    Q_EMIT batchEnded(anyStarted);
+}
+
+} // namespace kv

@@ -1,0 +1,272 @@
+#include "app/Shutdown.h"
+#include "app/frmMain.h"
+#include "lang/Captions.h"
+#include "ui/MyButton.h"
+
+#include "MediaTools.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+class FakePower final : public PowerRequests {
+public:
+    FakePower() { SetPowerRequests(this); }
+    ~FakePower() override { SetPowerRequests(nullptr); }
+    void logOff() override { calls << "logoff"; }
+    void powerOff() override { calls << "poweroff"; }
+    void reboot() override { calls << "reboot"; }
+    QStringList calls;
+};
+
+// One short FLAC made once, copied for every row.
+QString sharedClip(double seconds) {
+    static QTemporaryDir store;
+    const QString path = store.filePath(QStringLiteral("clip%1.flac").arg(seconds));
+    if (!QFileInfo::exists(path))
+        MakeSine(path, seconds, 44100, 2, {"-c:a", "flac"});
+    return path;
+}
+
+class Batch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguageFile(QStringLiteral("English.ini"));
+        ASSERT_TRUE(w.load());
+        w.optFileFormat[kFormatWAV]->setChecked(true);
+        w.optSameFolder->setChecked(true);
+    }
+    // Adds files named f0.flac... to the list through the real door.
+    void addFiles(int n, double seconds = 1.0, int longIndex = -1) {
+        for (int i = 0; i < n; ++i) {
+            QString path = dir.filePath(QStringLiteral("f%1.flac").arg(paths.size()));
+            ASSERT_TRUE(QFile::copy(sharedClip(i == longIndex ? 90.0 : seconds), path));
+            ASSERT_TRUE(w.AddFile2Grid(path));
+            paths << path;
+        }
+    }
+    QString status(int row) const { return w.fileList()->row(row).Status; }
+    bool runToEnd(int timeoutMs = 60000) { return ended.wait(timeoutMs); }
+
+    ProgramFolderFixture fx;
+    RecordingMessageBoxes boxes;
+    FakePower power;
+    QTemporaryDir dir;
+    frmMain w;
+    QSignalSpy ended{&w, &frmMain::batchEnded};
+    QStringList paths;
+};
+} // namespace
+
+TEST_F(Batch, EmptyListShowsTheMessageAndStartsNothing) {
+    w.chkShutdown->setChecked(true);
+    w.cmdConvert->click();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("The list is empty, Please add Audio files from step 1"));
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Convert All"));
+    EXPECT_FALSE(w.IsConverting);
+    EXPECT_TRUE(power.calls.isEmpty());
+}
+
+TEST_F(Batch, ConvertAllWritesValidWavesAndLocksControlsMeanwhile) {
+    addFiles(3);
+    QStringList seen;
+    QObject::connect(w.fileListModel(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& i) { seen << w.fileList()->row(i.row()).Status; });
+    w.cmdConvert->click();
+    EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Stop"));
+    EXPECT_TRUE(w.IsConverting);
+    EXPECT_FALSE(w.cmdConvertSelected->isEnabled());
+    EXPECT_FALSE(w.cmdRemove->isEnabled());
+    EXPECT_FALSE(w.cmdAddFile->isEnabled());
+    EXPECT_TRUE(w.Grid->isEnabled());
+    EXPECT_TRUE(w.chkShutdown->isEnabled());
+    EXPECT_TRUE(w.txtOutPath->isEnabled());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_TRUE(ended.first().first().toBool());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(status(i), QStringLiteral("Complete"));
+        EXPECT_EQ(w.fileListModel()->cellColor(i, FileListColumn::Status), QColor(113, 177, 98));
+        const QString out = dir.filePath(QStringLiteral("f%1.wav").arg(i));
+        const auto info = FfprobeAudio(out);
+        ASSERT_TRUE(info) << out.toStdString();
+        EXPECT_EQ(info->channels, 2);
+        EXPECT_NEAR(info->duration, 1.0, 0.01);
+    }
+    // Progress reached the list as numbers between the waiting and the final texts.
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const QString& s) {
+        bool ok = false;
+        const double v = s.toDouble(&ok);
+        return ok && v > 0 && v <= 100;
+    }));
+    EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Convert All"));
+    EXPECT_TRUE(w.cmdConvertSelected->isEnabled());
+    EXPECT_TRUE(w.cmdRemove->isEnabled());
+    EXPECT_FALSE(w.IsConverting);
+    EXPECT_TRUE(power.calls.isEmpty()); // the box was not ticked
+}
+
+TEST_F(Batch, StopOnTheThirdOfFiveThenConvertAllAgain) {
+    addFiles(5, 1.0, 2); // the third is long enough to be stopped while it runs
+    w.chkShutdown->setChecked(true);
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
+                     [&](FileListRowId, const QString& source) {
+                         if (source == paths[2])
+                             w.cmdConvert->click(); // the button reads "Stop"
+                     });
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), QStringLiteral("Complete"));
+    EXPECT_EQ(status(2), QStringLiteral("Cancelled"));
+    EXPECT_EQ(w.fileListModel()->cellColor(2, FileListColumn::Status), QColor(220, 10, 10));
+    EXPECT_EQ(status(3), kStatusWaiting);
+    EXPECT_EQ(status(4), kStatusWaiting);
+    // A stopped batch that had started a file still switches off.
+    EXPECT_EQ(power.calls, QStringList{"poweroff"});
+    // The cancelled file is a valid, shorter WAVE.
+    const auto cut = FfprobeAudio(dir.filePath("f2.wav"));
+    ASSERT_TRUE(cut);
+    EXPECT_LT(cut->duration, 90.0);
+
+    w.chkShutdown->setChecked(false);
+    QObject::disconnect(w.batch(), &BatchDriver::fileStarted, &w, nullptr);
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(status(i), QStringLiteral("Complete")) << i;
+    // The cancelled output is kept; the new one takes the next free name.
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("f2_Converted.wav")));
+    const auto full = FfprobeAudio(dir.filePath("f2_Converted.wav"));
+    ASSERT_TRUE(full);
+    EXPECT_NEAR(full->duration, 90.0, 0.05);
+    EXPECT_EQ(power.calls.size(), 1);
+}
+
+TEST_F(Batch, ConvertSelectedWithNothingTickedStartsNothingAndNeverShutsDown) {
+    addFiles(2);
+    w.chkShutdown->setChecked(true);
+    w.cmdConvertSelected->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_FALSE(ended.first().first().toBool());
+    EXPECT_EQ(status(0), kStatusWaiting);
+    EXPECT_EQ(status(1), kStatusWaiting);
+    EXPECT_TRUE(power.calls.isEmpty());
+    EXPECT_EQ(w.cmdConvertSelected->text(), QStringLiteral("Convert Selected"));
+
+    // Finished rows are never converted again: nothing starts, no shutdown.
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    power.calls.clear();
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_FALSE(ended.last().first().toBool());
+    EXPECT_TRUE(power.calls.isEmpty());
+}
+
+TEST_F(Batch, TicksChangedDuringTheBatchCountForRowsNotYetReached) {
+    addFiles(3, 1.0, 0);
+    w.fileListModel()->setCheckBox(0, 1);
+    bool ticked = false;
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
+                     [&](FileListRowId, const QString& source) {
+                         if (source == paths[0] && !ticked) {
+                             ticked = true;
+                             w.fileListModel()->setCheckBox(2, 1);
+                         }
+                     });
+    w.cmdConvertSelected->click();
+    ASSERT_TRUE(runToEnd(120000));
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), kStatusWaiting);
+    EXPECT_EQ(status(2), QStringLiteral("Complete"));
+}
+
+TEST_F(Batch, FilesAddedDuringABatchWaitForTheNext) {
+    addFiles(1, 1.0, 0);
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString&) {
+        if (paths.size() == 1)
+            addFiles(1);
+    });
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd(120000));
+    ASSERT_EQ(w.fileList()->rowCount(), 2);
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(status(1), kStatusWaiting);
+}
+
+TEST_F(Batch, AnOutputFolderThatCannotBeMadeSkipsTheRowsAndGoesOn) {
+    addFiles(2);
+    w.optOtherFolder->setChecked(true);
+    w.txtOutPath->setText(dir.filePath("missing/parent/out"));
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_TRUE(ended.first().first().toBool());
+    EXPECT_EQ(status(0), kStatusWaiting);
+    EXPECT_EQ(status(1), kStatusWaiting);
+
+    // A folder whose parent exists is made, and the outputs go there.
+    w.txtOutPath->setText(dir.filePath("made"));
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("made/f0.wav")));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("made/f1.wav")));
+}
+
+TEST_F(Batch, AFormatChosenDuringTheBatchAppliesFromTheNextFile) {
+    addFiles(2, 1.0, 0);
+    QObject::connect(
+        w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString& source) {
+            if (source == paths[0])
+                w.optFileFormat[kFormatWMA]->setChecked(true); // no WMA writer here: the file fails
+        });
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd(120000));
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("f0.wav")));
+    EXPECT_EQ(status(1), QStringLiteral("Error"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("f1.wav")));
+}
+
+TEST_F(Batch, ClosingDuringABatchStopsItBeforeTheCloseSequence) {
+    addFiles(2, 1.0, 0);
+    w.show();
+    bool workerDoneAtClose = false;
+    QObject::connect(&w, &frmMain::closing, [&] { workerDoneAtClose = !w.batch()->isRunning(); });
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
+                     [&](FileListRowId, const QString&) { w.close(); });
+    w.cmdConvert->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 60000);
+    EXPECT_TRUE(workerDoneAtClose);
+    EXPECT_FALSE(w.batch()->isRunning());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Batch, CloseButtonRefusesDuringABatch) {
+    addFiles(1, 1.0, 0);
+    w.show();
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString&) {
+        w.cmdClose->click();
+        w.cmdConvert->click(); // Stop
+    });
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Please Stop Conversion first."));
+    EXPECT_TRUE(w.isVisible());
+}
