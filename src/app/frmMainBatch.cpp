@@ -3,6 +3,7 @@
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 
+#include "convert/StatusWriting.h"
 #include "convert/WavConverter.h"
 #include "lang/Captions.h"
 #include "ui/MessageBox.h"
@@ -14,8 +15,6 @@
 
 namespace kv {
 namespace {
-const QColor kCompleteColor(113, 177, 98);
-const QColor kFailedColor(220, 10, 10);
 const QString kStopCaption = QStringLiteral("Stop");
 } // namespace
 
@@ -112,14 +111,7 @@ void frmMain::startStop(MyButton* own, MyButton* other, bool checkedOnly,
     if (batch_->isRunning())
         return;
 
-    const QString cancelled = GetCaption(20008, QStringLiteral("Cancelled"));
-    std::vector<BatchRow> rows;
-    rows.reserve(static_cast<size_t>(fileList()->rowCount()));
-    for (int i = 0; i < fileList()->rowCount(); ++i) {
-        const FileListRow& r = fileList()->row(i);
-        rows.push_back({fileList()->idAt(i), r.FilePath,
-                        r.Status == kStatusWaiting || r.Status == cancelled, r.CheckBox != 0});
-    }
+    std::vector<BatchRow> rows = BatchRowsOf(*fileList());
 
     own->setText(kStopCaption);
     EnableControls(false);
@@ -149,30 +141,12 @@ void frmMain::onBatchFileStarted(FileListRowId id, const QString& source) {
 }
 
 void frmMain::onBatchProgress(FileListRowId id, double percent) {
-    const int row = fileList()->indexOf(id);
-    if (row < 0 || !IsConverting)
-        return;
-    model_->setStatus(row, QString::number(static_cast<float>(percent)));
+    if (IsConverting)
+        WriteProgress(*model_, id, percent);
 }
 
 void frmMain::onBatchFileFinished(FileListRowId id, FileOutcome outcome) {
-    const int row = fileList()->indexOf(id);
-    if (row < 0)
-        return;
-    switch (outcome) {
-    case FileOutcome::Complete:
-        model_->setStatus(row, GetCaption(20014, QStringLiteral("Complete")));
-        model_->setCellColor(row, FileListColumn::Status, kCompleteColor);
-        break;
-    case FileOutcome::Cancelled:
-        model_->setStatus(row, GetCaption(20008, QStringLiteral("Cancelled")));
-        model_->setCellColor(row, FileListColumn::Status, kFailedColor);
-        break;
-    case FileOutcome::Error:
-        model_->setStatus(row, GetCaption(20013, QStringLiteral("Error")));
-        model_->setCellColor(row, FileListColumn::Status, kFailedColor);
-        break;
-    }
+    WriteFinalStatus(*model_, id, outcome);
 }
 
 void frmMain::onBatchFinished(bool anyStarted) {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "convert/BatchDriver.h"
+#include "filelist/FileListModel.h"
+
+#include <vector>
+
+namespace kv {
+
+// The rows of a list as a batch takes them: waiting when the status is "Waiting Conversion"
+// or the current language's cancelled text.
+std::vector<BatchRow> BatchRowsOf(const FileListTable& table);
+
+// The text a finished file's status gets in the current language, and its colour.
+QString FinalStatusText(FileOutcome outcome);
+QColor FinalStatusColor(FileOutcome outcome);
+
+// Status writes into the list, by row identity (a row that is gone is left alone).
+void WriteProgress(FileListModel& model, FileListRowId id, double percent);
+void WriteFinalStatus(FileListModel& model, FileListRowId id, FileOutcome outcome);
+
+} // namespace kv
