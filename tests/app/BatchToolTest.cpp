@@ -76,10 +76,10 @@ TEST_F(BatchTool, HelpAndBadUsage) {
     EXPECT_TRUE(none.out.isEmpty());
     EXPECT_TRUE(none.err.contains(QStringLiteral("Usage:")));
 
-    const BatchRun unknown = batch({QStringLiteral("--convert"), tone(QStringLiteral("a.wav"))});
+    const BatchRun unknown = batch({QStringLiteral("--frobnicate"), tone(QStringLiteral("a.wav"))});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.out.isEmpty());
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--convert")));
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate")));
 }
 
 TEST_F(BatchTool, ListsRowsExactlyAsTheListHoldsThem) {
