@@ -123,10 +123,18 @@ TEST_F(Batch, ConvertAllWritesValidWavesAndLocksControlsMeanwhile) {
 TEST_F(Batch, StopOnTheThirdOfFiveThenConvertAllAgain) {
     addFiles(5, 1.0, 2); // the third is long enough to be stopped while it runs
     w.chkShutdown->setChecked(true);
+    bool secondStarted = false;
     QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
                      [&](FileListRowId, const QString& source) {
-                         if (source == paths[2])
-                             w.cmdConvert->click(); // the button reads "Stop"
+                         if (source != paths[2])
+                             return;
+                         w.cmdConvert->click(); // the button reads "Stop"
+                         EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Convert All"));
+                         // While the stopped batch finishes, neither button starts another.
+                         w.cmdConvert->click();
+                         w.cmdConvertSelected->click();
+                         secondStarted = w.cmdConvert->text() == QStringLiteral("Stop") ||
+                                         w.cmdConvertSelected->text() == QStringLiteral("Stop");
                      });
     w.cmdConvert->click();
     ASSERT_TRUE(runToEnd());
@@ -136,6 +144,8 @@ TEST_F(Batch, StopOnTheThirdOfFiveThenConvertAllAgain) {
     EXPECT_EQ(w.fileListModel()->cellColor(2, FileListColumn::Status), QColor(220, 10, 10));
     EXPECT_EQ(status(3), kStatusWaiting);
     EXPECT_EQ(status(4), kStatusWaiting);
+    EXPECT_FALSE(secondStarted);
+    EXPECT_EQ(ended.size(), 1);
     // A stopped batch that had started a file still switches off.
     EXPECT_EQ(power.calls, QStringList{"poweroff"});
     // The cancelled file is a valid, shorter WAVE.
