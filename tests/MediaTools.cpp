@@ -7,6 +7,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QtEndian>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace kvtest {
 
@@ -110,6 +114,39 @@ int OpenFileDescriptors() {
     return static_cast<int>(QDir(QStringLiteral("/proc/self/fd"))
                                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
                                 .size());
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+quint32 Le32(const QByteArray& bytes, int at) {
+    return bytes.size() >= at + 4 ? qFromLittleEndian<quint32>(bytes.constData() + at) : 0;
+}
+
+quint16 Le16(const QByteArray& bytes, int at) {
+    return bytes.size() >= at + 2 ? qFromLittleEndian<quint16>(bytes.constData() + at) : 0;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+    struct rlimit current {};
+    if (getrlimit(RLIMIT_FSIZE, &current) != 0)
+        return;
+    old_ = current.rlim_cur;
+    std::signal(SIGXFSZ, SIG_IGN);
+    current.rlim_cur = bytes;
+    active_ = setrlimit(RLIMIT_FSIZE, &current) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    if (!active_)
+        return;
+    struct rlimit current {};
+    getrlimit(RLIMIT_FSIZE, &current);
+    current.rlim_cur = old_;
+    setrlimit(RLIMIT_FSIZE, &current);
+    std::signal(SIGXFSZ, SIG_DFL);
 }
 
 } // namespace kvtest

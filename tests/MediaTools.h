@@ -9,7 +9,6 @@
 #include <optional>
 #include <ostream>
 
-
 namespace kvtest {
 
 // The ffmpeg, ffprobe and sox command-line tools, run with argument lists. Fixtures are made
@@ -45,5 +44,22 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // Open file descriptors of this process.
 int OpenFileDescriptors();
+
+// A file's bytes (empty when it cannot be read), and little-endian fields inside them.
+QByteArray ReadBytes(const QString& path);
+quint32 Le32(const QByteArray& bytes, int at);
+quint16 Le16(const QByteArray& bytes, int at);
+
+// While it lives, writes past `bytes` in any file fail as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    bool active() const { return active_; }
+
+private:
+    unsigned long long old_ = 0;
+    bool active_ = false;
+};
 
 } // namespace kvtest

@@ -12,8 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <memory>
 
 using namespace kv;
 using namespace kvtest;
@@ -34,17 +33,6 @@ public:
 private:
     int stopAfter_;
 };
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-quint32 le32(const QByteArray& b, int at) {
-    return qFromLittleEndian<quint32>(b.constData() + at);
-}
-quint16 le16(const QByteArray& b, int at) {
-    return qFromLittleEndian<quint16>(b.constData() + at);
-}
 
 // sox's own reading of a WAV: "channels rate bits samples".
 QString soxInfo(const QString& path) {
@@ -67,17 +55,17 @@ TEST_F(WavConversion, StereoFlacGivesTheSameSamplesAsAnIndependentDecode) {
     ASSERT_TRUE(MakeSine(src, 3.0, 44100, 2, {"-c:a", "flac"}));
     TestControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
-    const QByteArray file = readAll(at("out.wav"));
+    const QByteArray file = ReadBytes(at("out.wav"));
     ASSERT_GE(file.size(), 44);
-    EXPECT_EQ(le16(file, 22), 2);
-    EXPECT_EQ(le32(file, 24), 44100u);
-    EXPECT_EQ(le32(file, 28), 176400u);
-    EXPECT_EQ(le16(file, 32), 4);
-    EXPECT_EQ(le16(file, 34), 16);
+    EXPECT_EQ(Le16(file, 22), 2);
+    EXPECT_EQ(Le32(file, 24), 44100u);
+    EXPECT_EQ(Le32(file, 28), 176400u);
+    EXPECT_EQ(Le16(file, 32), 4);
+    EXPECT_EQ(Le16(file, 34), 16);
     const auto reference = FfmpegDecode(src, "s16le");
     ASSERT_TRUE(reference);
-    EXPECT_EQ(le32(file, 40), quint32(reference->size()));
-    EXPECT_EQ(le32(file, 4), quint32(reference->size() + 36));
+    EXPECT_EQ(Le32(file, 40), quint32(reference->size()));
+    EXPECT_EQ(Le32(file, 4), quint32(reference->size() + 36));
     EXPECT_TRUE(file.mid(44) == *reference);
     EXPECT_EQ(soxInfo(at("out.wav")), QStringLiteral("2 44100 16 %1").arg(reference->size() / 4));
     // Progress rose to the whole file.
@@ -90,11 +78,11 @@ TEST_F(WavConversion, EightBitMonoStaysEightBit) {
     ASSERT_TRUE(MakeSine(src, 1.5, 11025, 1, {"-c:a", "pcm_u8"}));
     TestControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
-    const QByteArray file = readAll(at("out.wav"));
-    EXPECT_EQ(le16(file, 22), 1);
-    EXPECT_EQ(le16(file, 32), 1);
-    EXPECT_EQ(le16(file, 34), 8);
-    EXPECT_EQ(le32(file, 28), 11025u);
+    const QByteArray file = ReadBytes(at("out.wav"));
+    EXPECT_EQ(Le16(file, 22), 1);
+    EXPECT_EQ(Le16(file, 32), 1);
+    EXPECT_EQ(Le16(file, 34), 8);
+    EXPECT_EQ(Le32(file, 28), 11025u);
     const auto reference = FfmpegDecode(src, "u8");
     ASSERT_TRUE(reference);
     EXPECT_TRUE(file.mid(44) == *reference);
@@ -110,11 +98,11 @@ TEST_F(WavConversion, FivePointOneIsMixedDownToStereo) {
     ASSERT_EQ(FfprobeAudio(src)->channels, 6);
     TestControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
-    const QByteArray file = readAll(at("out.wav"));
-    EXPECT_EQ(le16(file, 22), 2);
-    EXPECT_EQ(le16(file, 32), 4);
+    const QByteArray file = ReadBytes(at("out.wav"));
+    EXPECT_EQ(Le16(file, 22), 2);
+    EXPECT_EQ(Le16(file, 32), 4);
     // Header and samples agree: 2 s of 48 kHz stereo frames, as sox counts them.
-    EXPECT_EQ(le32(file, 40), quint32(file.size() - 44));
+    EXPECT_EQ(Le32(file, 40), quint32(file.size() - 44));
     EXPECT_EQ(soxInfo(at("out.wav")), QStringLiteral("2 48000 16 96000"));
     // The mix is audible: not silence.
     const auto* samples = reinterpret_cast<const qint16*>(file.constData() + 44);
@@ -129,10 +117,10 @@ TEST_F(WavConversion, CancelledFileIsAValidShorterWave) {
     ASSERT_TRUE(MakeSine(src, 5.0, 44100, 2, {"-c:a", "flac"}));
     TestControl control(3);
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Cancelled);
-    const QByteArray file = readAll(at("out.wav"));
+    const QByteArray file = ReadBytes(at("out.wav"));
     EXPECT_EQ(file.size(), 44 + 3 * kWavBlockBytes);
-    EXPECT_EQ(le32(file, 40), quint32(3 * kWavBlockBytes));
-    EXPECT_EQ(le32(file, 4), quint32(3 * kWavBlockBytes + 36));
+    EXPECT_EQ(Le32(file, 40), quint32(3 * kWavBlockBytes));
+    EXPECT_EQ(Le32(file, 4), quint32(3 * kWavBlockBytes + 36));
     EXPECT_EQ(soxInfo(at("out.wav")), QStringLiteral("2 44100 16 %1").arg(3 * kWavBlockBytes / 4));
 }
 
@@ -142,12 +130,12 @@ TEST_F(WavConversion, EmptyStreamGivesA44ByteFile) {
         {"-f", "lavfi", "-i", "anullsrc=r=22050:cl=mono", "-t", "0", "-c:a", "pcm_s16le"}, src));
     TestControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
-    const QByteArray file = readAll(at("out.wav"));
+    const QByteArray file = ReadBytes(at("out.wav"));
     ASSERT_EQ(file.size(), 44);
-    EXPECT_EQ(le32(file, 4), 36u);
-    EXPECT_EQ(le32(file, 40), 0u);
-    EXPECT_EQ(le16(file, 22), 1);
-    EXPECT_EQ(le32(file, 24), 22050u);
+    EXPECT_EQ(Le32(file, 4), 36u);
+    EXPECT_EQ(Le32(file, 40), 0u);
+    EXPECT_EQ(Le16(file, 22), 1);
+    EXPECT_EQ(Le32(file, 24), 22050u);
 }
 
 TEST_F(WavConversion, FailuresEndInErrorAndLeaveNoOutput) {
@@ -177,7 +165,7 @@ TEST_F(WavConversion, FailuresEndInErrorAndLeaveNoOutput) {
     // An existing file is never overwritten.
     ASSERT_TRUE(WriteBytes(at("keep.wav"), "precious"));
     EXPECT_EQ(ConvertToWAV(src, at("keep.wav"), control), FileOutcome::Error);
-    EXPECT_EQ(readAll(at("keep.wav")), QByteArray("precious"));
+    EXPECT_EQ(ReadBytes(at("keep.wav")), QByteArray("precious"));
     EXPECT_EQ(LiveStreamCount(), 0);
 }
 
@@ -185,16 +173,11 @@ TEST_F(WavConversion, AWriteFailureHalfWayIsAnErrorNotAComplete) {
     const QString src = at("big.flac");
     ASSERT_TRUE(MakeSine(src, 4.0, 44100, 2, {"-c:a", "flac"}));
     // A file-size limit makes the writes fail part-way, as a full disk would.
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 200000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto limit = std::make_unique<FileSizeLimit>(200000);
+    ASSERT_TRUE(limit->active());
     TestControl control;
     const FileOutcome outcome = ConvertToWAV(src, at("full.wav"), control);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
+    limit.reset();
     EXPECT_EQ(outcome, FileOutcome::Error);
     EXPECT_FALSE(QFileInfo::exists(at("full.wav")));
     EXPECT_GT(control.reports, 0);

@@ -1,5 +1,6 @@
 #include "convert/WavFileWriter.h"
 
+#include "MediaTools.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -11,22 +12,12 @@
 
 #include <vector>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <memory>
 
 using namespace kv;
+using namespace kvtest;
 
 namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-quint32 le32(const QByteArray& b, int at) {
-    return qFromLittleEndian<quint32>(b.constData() + at);
-}
-quint16 le16(const QByteArray& b, int at) {
-    return qFromLittleEndian<quint16>(b.constData() + at);
-}
 
 // What ffprobe, an independent reader, makes of a file: "codec rate channels samples".
 QString probe(const QString& path) {
@@ -50,23 +41,23 @@ TEST(WavFileWriter, HeaderFieldsFor16BitStereoAnd8BitMono) {
     const QByteArray h = WavFileWriter::PlainHeader({44100, 2, 16}, 1000);
     ASSERT_EQ(h.size(), 44);
     EXPECT_EQ(h.left(4), QByteArray("RIFF"));
-    EXPECT_EQ(le32(h, 4), 1036u);
+    EXPECT_EQ(Le32(h, 4), 1036u);
     EXPECT_EQ(h.mid(8, 8), QByteArray("WAVEfmt "));
-    EXPECT_EQ(le32(h, 16), 16u);
-    EXPECT_EQ(le16(h, 20), 1);
-    EXPECT_EQ(le16(h, 22), 2);
-    EXPECT_EQ(le32(h, 24), 44100u);
-    EXPECT_EQ(le32(h, 28), 176400u);
-    EXPECT_EQ(le16(h, 32), 4);
-    EXPECT_EQ(le16(h, 34), 16);
+    EXPECT_EQ(Le32(h, 16), 16u);
+    EXPECT_EQ(Le16(h, 20), 1);
+    EXPECT_EQ(Le16(h, 22), 2);
+    EXPECT_EQ(Le32(h, 24), 44100u);
+    EXPECT_EQ(Le32(h, 28), 176400u);
+    EXPECT_EQ(Le16(h, 32), 4);
+    EXPECT_EQ(Le16(h, 34), 16);
     EXPECT_EQ(h.mid(36, 4), QByteArray("data"));
-    EXPECT_EQ(le32(h, 40), 1000u);
+    EXPECT_EQ(Le32(h, 40), 1000u);
 
     const QByteArray m = WavFileWriter::PlainHeader({8000, 1, 8}, 0);
-    EXPECT_EQ(le16(m, 22), 1);
-    EXPECT_EQ(le16(m, 32), 1);
-    EXPECT_EQ(le16(m, 34), 8);
-    EXPECT_EQ(le32(m, 28), 8000u);
+    EXPECT_EQ(Le16(m, 22), 1);
+    EXPECT_EQ(Le16(m, 32), 1);
+    EXPECT_EQ(Le16(m, 34), 8);
+    EXPECT_EQ(Le32(m, 28), 8000u);
 }
 
 TEST(WavFileWriter, SamplesFollowTheHeaderAndSizesArePatched) {
@@ -78,10 +69,10 @@ TEST(WavFileWriter, SamplesFollowTheHeaderAndSizesArePatched) {
     ASSERT_TRUE(w.write(data.data(), 20000));
     ASSERT_TRUE(w.write(data.data() + 20000, static_cast<std::int64_t>(data.size()) - 20000));
     ASSERT_TRUE(w.finish());
-    const QByteArray file = readAll(path);
+    const QByteArray file = ReadBytes(path);
     ASSERT_EQ(file.size(), 44 + 60400);
-    EXPECT_EQ(le32(file, 4), 60400u + 36);
-    EXPECT_EQ(le32(file, 40), 60400u);
+    EXPECT_EQ(Le32(file, 4), 60400u + 36);
+    EXPECT_EQ(Le32(file, 40), 60400u);
     EXPECT_EQ(file.mid(44), QByteArray(data.data(), static_cast<int>(data.size())));
     EXPECT_EQ(probe(path), QStringLiteral("pcm_s16le 22050 2 15100"));
 }
@@ -92,10 +83,10 @@ TEST(WavFileWriter, EmptyStreamGivesA44ByteFileWithSizes36And0) {
     WavFileWriter w;
     ASSERT_TRUE(w.create(path, {44100, 2, 16}));
     ASSERT_TRUE(w.finish());
-    const QByteArray file = readAll(path);
+    const QByteArray file = ReadBytes(path);
     ASSERT_EQ(file.size(), 44);
-    EXPECT_EQ(le32(file, 4), 36u);
-    EXPECT_EQ(le32(file, 40), 0u);
+    EXPECT_EQ(Le32(file, 4), 36u);
+    EXPECT_EQ(Le32(file, 40), 0u);
 }
 
 TEST(WavFileWriter, NeverReplacesAnExistingFileAndAbandonLeavesSizesZero) {
@@ -108,7 +99,7 @@ TEST(WavFileWriter, NeverReplacesAnExistingFileAndAbandonLeavesSizesZero) {
     }
     WavFileWriter w;
     EXPECT_FALSE(w.create(path, {44100, 2, 16}));
-    EXPECT_EQ(readAll(path), QByteArray("keep me"));
+    EXPECT_EQ(ReadBytes(path), QByteArray("keep me"));
 
     const QString other = d.filePath("failed.wav");
     WavFileWriter f;
@@ -116,10 +107,10 @@ TEST(WavFileWriter, NeverReplacesAnExistingFileAndAbandonLeavesSizesZero) {
     const auto data = ramp(1000);
     ASSERT_TRUE(f.write(data.data(), 1000));
     f.abandon();
-    const QByteArray file = readAll(other);
+    const QByteArray file = ReadBytes(other);
     EXPECT_EQ(file.size(), 1044);
-    EXPECT_EQ(le32(file, 4), 0u);
-    EXPECT_EQ(le32(file, 40), 0u);
+    EXPECT_EQ(Le32(file, 4), 0u);
+    EXPECT_EQ(Le32(file, 40), 0u);
 }
 
 TEST(WavFileWriter, DataPastThePlainLimitIsRewrittenAsRf64) {
@@ -131,10 +122,10 @@ TEST(WavFileWriter, DataPastThePlainLimitIsRewrittenAsRf64) {
     const auto data = ramp(3 * 1048576 + 12); // more than one move block
     ASSERT_TRUE(w.write(data.data(), static_cast<std::int64_t>(data.size())));
     ASSERT_TRUE(w.finish());
-    const QByteArray file = readAll(path);
+    const QByteArray file = ReadBytes(path);
     ASSERT_EQ(file.size(), 80 + static_cast<int>(data.size()));
     EXPECT_EQ(file.left(4), QByteArray("RF64"));
-    EXPECT_EQ(le32(file, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Le32(file, 4), 0xFFFFFFFFu);
     EXPECT_EQ(file.mid(12, 4), QByteArray("ds64"));
     EXPECT_EQ(qFromLittleEndian<quint64>(file.constData() + 20), quint64(file.size() - 8));
     EXPECT_EQ(qFromLittleEndian<quint64>(file.constData() + 28), quint64(data.size()));
@@ -148,12 +139,8 @@ TEST(WavFileWriter, DataPastThePlainLimitIsRewrittenAsRf64) {
 TEST(WavFileWriter, AWriteThatDoesNotFitFailsInsteadOfFinishing) {
     // A file-size limit makes writes fail as a full disk would.
     QTemporaryDir d;
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 100000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto limit = std::make_unique<FileSizeLimit>(100000);
+    ASSERT_TRUE(limit->active());
     WavFileWriter w;
     bool created = w.create(d.filePath("full.wav"), {44100, 2, 16});
     const auto data = ramp(50000);
@@ -163,8 +150,7 @@ TEST(WavFileWriter, AWriteThatDoesNotFitFailsInsteadOfFinishing) {
     const bool finished = wrote && w.finish();
     if (!wrote)
         w.abandon();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
+    limit.reset();
     ASSERT_TRUE(created);
     EXPECT_FALSE(wrote);
     EXPECT_FALSE(finished);
