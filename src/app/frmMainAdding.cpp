@@ -25,8 +25,8 @@
 namespace kv {
 namespace {
 
-// Where the strip sits: over the bottom of the grid, inside its border.
-constexpr QRect kAddingRect{11, 313, 706, 22};
+// Height of the strip that lies over the bottom of the grid's rows.
+constexpr int kAddingHeight = 22;
 // A short add does not flash the strip.
 constexpr int kAddingShowDelayMs = 150;
 
@@ -57,7 +57,6 @@ void frmMain::installAdding() {
 
     frAdding = new QFrame(frMain);
     frAdding->setObjectName(QStringLiteral("frAdding"));
-    frAdding->setGeometry(kAddingRect);
     auto* row = new QHBoxLayout(frAdding);
     row->setContentsMargins(6, 2, 6, 2);
     row->setSpacing(8);
@@ -127,6 +126,10 @@ void frmMain::showAddingProgress(int done, int total) {
     lblAdding->setText(QStringLiteral("Adding files... %1 / %2").arg(done).arg(total));
     prgAdding->setRange(0, qMax(total, 1));
     prgAdding->setValue(done);
+    // Over the rows only, so the scroll bar (which comes and goes with the rows) stays usable.
+    const QWidget* rows = Grid->viewport();
+    frAdding->setGeometry(QRect(rows->mapTo(frMain, QPoint(0, rows->height() - kAddingHeight)),
+                                QSize(rows->width(), kAddingHeight)));
 }
 
 void frmMain::AddAudioFiles(const QStringList& selection) {

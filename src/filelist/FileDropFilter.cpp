@@ -31,11 +31,16 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Drop: {
         // The view's own handling would refuse: the list model takes no drops of its own.
         auto* e = static_cast<QDropEvent*>(event);
-        if (!e->mimeData() || !e->mimeData()->hasUrls()) {
+        // Never a move: the source would take that as leave to delete its files.
+        const Qt::DropActions offered = e->possibleActions();
+        const Qt::DropAction action = offered.testFlag(Qt::CopyAction)   ? Qt::CopyAction
+                                      : offered.testFlag(Qt::LinkAction) ? Qt::LinkAction
+                                                                         : Qt::IgnoreAction;
+        if (!e->mimeData() || !e->mimeData()->hasUrls() || action == Qt::IgnoreAction) {
             e->ignore();
             return true;
         }
-        e->setDropAction(Qt::CopyAction);
+        e->setDropAction(action);
         e->accept();
         if (event->type() == QEvent::Drop) {
             const QStringList files = LocalFiles(e->mimeData());

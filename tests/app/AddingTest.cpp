@@ -126,7 +126,8 @@ protected:
         return n;
     }
     // Sends a drag with these URLs over the grid and drops it; whether the grid took it.
-    bool dropOnGrid(const QList<QUrl>& urls, const QString& text = {}) {
+    bool dropOnGrid(const QList<QUrl>& urls, const QString& text = {},
+                    Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction) {
         QMimeData data;
         if (!urls.isEmpty())
             data.setUrls(urls);
@@ -134,13 +135,11 @@ protected:
             data.setText(text);
         QWidget* target = w.Grid->viewport();
         const QPoint at = target->rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
+        QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted())
             return false;
-        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
-                            Qt::NoModifier);
+        QDragMoveEvent move(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &move);
         EXPECT_TRUE(move.isAccepted());
         QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -294,9 +293,13 @@ TEST_F(Adding, DroppedFilesAreAddedInOrderAndRefusalsSaySilent) {
     EXPECT_EQ(paths(), (QStringList{z, m, a}));
     EXPECT_TRUE(boxes.shown.empty());
 
-    // A drag without file names is not taken.
+    // A drag without file names is not taken, nor one that could only move the files.
     EXPECT_FALSE(dropOnGrid({}, QStringLiteral("/just/some/text.wav")));
+    const QString moved = tone(QStringLiteral("drop/moved.wav"));
+    EXPECT_FALSE(dropOnGrid({QUrl::fromLocalFile(moved)}, {}, Qt::MoveAction));
+    QTest::qWait(50);
     EXPECT_EQ(w.fileList()->rowCount(), 3);
+    EXPECT_TRUE(QFileInfo::exists(moved));
 }
 
 TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
@@ -321,8 +324,14 @@ TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
         ++ticks;
         if (w.frAdding->isVisible()) {
             ++ticksWhileVisible;
-            if (shownText.isEmpty())
+            if (shownText.isEmpty()) {
                 shownText = w.lblAdding->text();
+                // KV_ADDING_PICTURE=<path> keeps a picture of the strip.
+                const QByteArray out = qgetenv("KV_ADDING_PICTURE");
+                if (!out.isEmpty()) {
+                    EXPECT_TRUE(w.grab().save(QString::fromLocal8Bit(out), "PNG"));
+                }
+            }
             // A drop while the folder is being added waits behind it.
             if (!dropped) {
                 dropped = true;
