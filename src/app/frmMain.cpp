@@ -126,6 +126,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
 }
 
 frmMain::~frmMain() {
+    stopAdding();
     releaseEngine();
 }
 
@@ -235,6 +236,9 @@ void frmMain::buildMainPanel() {
     cmdConvert = button(p, "cmdConvert", QRect(300, 512, 136, 32));
     cmdConvertSelected = button(p, "cmdConvertSelected", QRect(442, 512, 136, 32));
     chkShutdown = place(new QCheckBox(p), "chkShutdown", QRect(40, 548, 400, 22));
+
+    // The add buttons, drops on the grid and the strip that shows an add under way.
+    installAdding();
 }
 
 void frmMain::buildAboutPanel() {

@@ -14,7 +14,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QFrame;
 class QLabel;
+class QProgressBar;
 class QLineEdit;
 class QRadioButton;
 class QSortFilterProxyModel;
@@ -23,6 +25,7 @@ class QTimer;
 
 namespace kv {
 
+class FileAdder;
 class FramePanel;
 class MyButton;
 class Slider;
@@ -160,6 +163,28 @@ private:
     // Manual move when the window system cannot move the window itself.
     bool dragging_ = false;
     QPoint dragOffset_;
+
+    // Adding from the pickers, the folder button and drops on the grid (frmMainAdding.cpp).
+public:
+    // Adds the given full paths, or the files chosen in the audio dialog when none are given;
+    // refused paths end in one summary warning.
+    void AddAudioFiles(const QStringList& selection = {});
+    void AddVideoFiles();
+    void cmdAddFolder_Click();
+    // Files dropped on the grid: added in order, refusals not reported.
+    void Grid_DropFiles(const QStringList& paths);
+    FileAdder* fileAdder() const { return adder_; }
+    // The strip over the grid that shows an add under way.
+    QFrame* frAdding = nullptr;
+    QLabel* lblAdding = nullptr;
+    QProgressBar* prgAdding = nullptr;
+
+private:
+    void installAdding();
+    void stopAdding();
+    void showAddingProgress(int done, int total);
+    FileAdder* adder_ = nullptr;
+    QTimer* tmrAddingShow_ = nullptr;
 };
 
 } // namespace kv

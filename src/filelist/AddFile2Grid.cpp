@@ -1,6 +1,7 @@
 #include "filelist/AddFile2Grid.h"
 
 #include "filelist/LengthProbe.h"
+#include "lang/Captions.h"
 
 #include <QColor>
 #include <QFileInfo>
@@ -46,30 +47,46 @@ bool IsCdTrack(const QString& path) {
     return path.right(3).compare(QLatin1String("cda"), Qt::CaseInsensitive) == 0;
 }
 
-AddFileResult AddFile(QString& sFilePath, FileListModel& model, AddFileHost& host) {
+AddFileResult CheckFile(QString& sFilePath, const FileListTable& table) {
     sFilePath = NormalisePath(sFilePath);
-    if (model.table()->IsInFileList(sFilePath))
+    if (table.IsInFileList(sFilePath))
         return AddFileResult::Duplicate;
     if (!IsAcceptedExtension(ExtensionOf(sFilePath)))
         return AddFileResult::NotAccepted;
+    return AddFileResult::Added;
+}
 
+FileMeasure MeasureFile(const QString& path) {
+    FileMeasure m;
+    m.seconds = ProbeSeconds(path);
+    const QFileInfo fi(path);
+    m.isFile = fi.isFile();
+    m.size = m.isFile ? fi.size() : 0;
+    return m;
+}
+
+AddFileResult AppendMeasuredFile(const QString& path, const FileMeasure& measure,
+                                 FileListModel& model, AddFileHost& host) {
+    if (model.table()->IsInFileList(path))
+        return AddFileResult::Duplicate;
     // The row is complete before it goes in: a failure leaves no half-filled row behind.
     FileListRow row;
     row.ID = 0;
     row.CheckBox = 0;
-    row.FilePath = sFilePath;
-    bool probeFailed = true;
-    row.Duration = GetDurationText(sFilePath, &probeFailed);
-    if (IsCdTrack(sFilePath)) {
+    row.FilePath = path;
+    const bool probeFailed = !measure.seconds;
+    // The failure text is looked up here, in the window's thread and current language.
+    row.Duration =
+        probeFailed ? GetCaption(20013, QStringLiteral("Error")) : LengthText(*measure.seconds);
+    if (IsCdTrack(path)) {
         row.FileSize = QStringLiteral("CD Track");
     } else {
-        const QFileInfo fi(sFilePath);
-        if (!fi.isFile()) {
+        if (!measure.isFile) {
             reportFailure(host, kAddErrorFileLength,
                           QStringLiteral("Can't read the length of the file"));
             return AddFileResult::Failed;
         }
-        row.FileSize = FormatFileSize(static_cast<std::uint64_t>(fi.size()));
+        row.FileSize = FormatFileSize(static_cast<std::uint64_t>(measure.size));
     }
     row.Status = probeFailed ? kStatusNotSupported : kStatusWaiting;
     QString error;
@@ -84,6 +101,13 @@ AddFileResult AddFile(QString& sFilePath, FileListModel& model, AddFileHost& hos
     }
     host.ClearSelectAll();
     return AddFileResult::Added;
+}
+
+AddFileResult AddFile(QString& sFilePath, FileListModel& model, AddFileHost& host) {
+    const AddFileResult checked = CheckFile(sFilePath, *model.table());
+    if (checked != AddFileResult::Added)
+        return checked;
+    return AppendMeasuredFile(sFilePath, MeasureFile(sFilePath), model, host);
 }
 
 bool AddFile2Grid(QString& sFilePath, FileListModel& model, AddFileHost& host) {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace kv {
 
@@ -34,8 +35,25 @@ QString ExtensionOf(const QString& path);
 bool IsAcceptedExtension(const QString& extension);
 bool IsCdTrack(const QString& path);
 
-// Adds one file to the list: normalises `sFilePath` in place, refuses duplicates and
-// extensions that are not accepted (silently), measures the file and appends its row.
+// What measuring a file found: its length in seconds (nothing when no decoder opens it),
+// whether it is a regular file and its size in bytes.
+struct FileMeasure {
+    std::optional<qint64> seconds;
+    bool isFile = false;
+    qint64 size = 0;
+};
+
+// Adding in three steps, so the slow middle one can run away from the window:
+// CheckFile normalises `sFilePath` in place and refuses duplicates and extensions that are
+// not accepted (Added means "may be added"); MeasureFile touches only the file and the
+// decoders, so any thread may call it; AppendMeasuredFile turns the measure into the row (the
+// list may have changed meanwhile, so the duplicate test runs again).
+AddFileResult CheckFile(QString& sFilePath, const FileListTable& table);
+FileMeasure MeasureFile(const QString& path);
+AddFileResult AppendMeasuredFile(const QString& path, const FileMeasure& measure,
+                                 FileListModel& model, AddFileHost& host);
+
+// Adds one file to the list: the three steps above in a row.
 AddFileResult AddFile(QString& sFilePath, FileListModel& model, AddFileHost& host);
 bool AddFile2Grid(QString& sFilePath, FileListModel& model, AddFileHost& host);
 

@@ -45,7 +45,8 @@ std::vector<DialogFilter> VideoDialogFilters() {
     return {
         {QStringLiteral("All Supported Video Formats"),
          split("*.wmv;*.asf;*.avi;*.mpg;*.mp2;*.mpeg;*.mp4;*.mov;*.dat")},
-        named(QStringLiteral("MPEG Files"), "*.mpg;*.mp2;*.mpeg;*.mp4"),
+        // This entry's label names its patterns in another order than it lists them.
+        {QStringLiteral("MPEG Files(*.mpg,*.mpeg,*.mp2,*.mp4)"), split("*.mpg;*.mp2;*.mpeg;*.mp4")},
         named(QStringLiteral("Windows Media Files"), "*.wmv;*.asf"),
         named(QStringLiteral("AVI Files"), "*.avi"),
         named(QStringLiteral("QuickTime Files-Ver2 or less"), "*.mov"),

@@ -41,11 +41,12 @@ TEST(DialogFilters, AudioEntriesInOrderWithTheirLabels) {
 TEST(DialogFilters, VideoEntriesAreFixedEnglish) {
     const auto f = VideoDialogFilters();
     EXPECT_EQ(labels(f),
-              (QStringList{"All Supported Video Formats", "MPEG Files(*.mpg,*.mp2,*.mpeg,*.mp4)",
+              (QStringList{"All Supported Video Formats", "MPEG Files(*.mpg,*.mpeg,*.mp2,*.mp4)",
                            "Windows Media Files(*.wmv,*.asf)", "AVI Files(*.avi)",
                            "QuickTime Files-Ver2 or less(*.mov)"}));
     EXPECT_EQ(f[0].patterns.join(';'),
               QStringLiteral("*.wmv;*.asf;*.avi;*.mpg;*.mp2;*.mpeg;*.mp4;*.mov;*.dat"));
+    EXPECT_EQ(f[1].patterns.join(';'), QStringLiteral("*.mpg;*.mp2;*.mpeg;*.mp4"));
     EXPECT_EQ(VideoDialogTitle(), QStringLiteral("Select one or more video files"));
 }
 

@@ -1,0 +1,176 @@
+// The window's ways of adding files: the audio and video pickers, the folder button and drops
+// on the grid. Every path goes through the checks of AddFile2Grid; the slow part of adding
+// runs on the file adder's worker, so the window keeps painting.
+#include "app/frmMain.h"
+
+#include "filelist/DialogFilters.h"
+#include "filelist/FileAdder.h"
+#include "filelist/FileDropFilter.h"
+#include "filelist/FolderListing.h"
+#include "lang/Captions.h"
+#include "ui/Colors.h"
+#include "ui/FileDialogs.h"
+#include "ui/FramePanel.h"
+#include "ui/MessageBox.h"
+#include "ui/MyButton.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTableView>
+#include <QTimer>
+
+namespace kv {
+namespace {
+
+// Height of the strip that lies over the bottom of the grid's rows.
+constexpr int kAddingHeight = 22;
+// A short add does not flash the strip.
+constexpr int kAddingShowDelayMs = 150;
+
+// Rows added from the window clear the select-all box; failures are shown in a box.
+class AdderHost final : public AddFileHost {
+public:
+    explicit AdderHost(frmMain* window) : window_(window) {}
+    void ClearSelectAll() override {
+        if (window_->chkSelectAll)
+            window_->chkSelectAll->setChecked(false);
+    }
+    void ShowAddFileError(const QString& text) override {
+        ShowMessage(window_, MsgIcon::Critical, text);
+    }
+
+private:
+    frmMain* window_;
+};
+
+QColor themeColour(std::uint32_t bgr, const QColor& fallback) {
+    return bgr != 0 ? FromBgr(bgr) : fallback;
+}
+
+} // namespace
+
+void frmMain::installAdding() {
+    adder_ = new FileAdder(model_, std::make_unique<AdderHost>(this), this);
+
+    frAdding = new QFrame(frMain);
+    frAdding->setObjectName(QStringLiteral("frAdding"));
+    auto* row = new QHBoxLayout(frAdding);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(8);
+    lblAdding = new QLabel(frAdding);
+    lblAdding->setObjectName(QStringLiteral("lblAdding"));
+    prgAdding = new QProgressBar(frAdding);
+    prgAdding->setObjectName(QStringLiteral("prgAdding"));
+    prgAdding->setTextVisible(false);
+    prgAdding->setFixedHeight(6);
+    row->addWidget(lblAdding);
+    row->addWidget(prgAdding, 1);
+    frAdding->hide();
+
+    tmrAddingShow_ = new QTimer(this);
+    tmrAddingShow_->setSingleShot(true);
+    tmrAddingShow_->setInterval(kAddingShowDelayMs);
+    connect(tmrAddingShow_, &QTimer::timeout, this, [this] {
+        if (!adder_->isBusy())
+            return;
+        // The theme is set once the window has loaded, after the strip was made.
+        const QColor back = themeColour(theme.lThemeColor1, QColor(255, 192, 255));
+        const QColor bar = themeColour(theme.lThemeColor3, QColor(128, 0, 128));
+        const QColor text = themeColour(theme.lThemeColor4, QColor(64, 0, 64));
+        frAdding->setStyleSheet(
+            QStringLiteral("QFrame#frAdding { background: %1; border-top: 1px solid %2; }"
+                           "QLabel#lblAdding { color: %3; background: transparent; }"
+                           "QProgressBar#prgAdding { background: white; border: 1px solid %2; }"
+                           "QProgressBar#prgAdding::chunk { background: %2; }")
+                .arg(back.name(), bar.name(), text.name()));
+        showAddingProgress(adder_->done(), adder_->total());
+        frAdding->raise();
+        frAdding->show();
+    });
+    connect(adder_, &FileAdder::busyChanged, this, [this](bool busy) {
+        if (busy) {
+            tmrAddingShow_->start();
+        } else {
+            tmrAddingShow_->stop();
+            frAdding->hide();
+        }
+    });
+    connect(adder_, &FileAdder::progress, this, &frmMain::showAddingProgress);
+    connect(adder_, &FileAdder::pickFinished, this, [this](int, int refused, bool report) {
+        if (report && refused > 0)
+            ShowMessage(this, MsgIcon::Warning,
+                        QStringLiteral(
+                            "Some files are not supported or already exist and will not be added"));
+    });
+    // The worker measures with the engine, so it stops before the engine is released.
+    connect(this, &frmMain::closing, this, &frmMain::stopAdding);
+
+    connect(cmdAddFile, &QPushButton::clicked, this, [this] { AddAudioFiles(); });
+    connect(cmdAddVideoFile, &QPushButton::clicked, this, &frmMain::AddVideoFiles);
+    connect(cmdAddFolder, &QPushButton::clicked, this, &frmMain::cmdAddFolder_Click);
+    connect(new FileDropFilter(Grid), &FileDropFilter::filesDropped, this,
+            &frmMain::Grid_DropFiles);
+}
+
+void frmMain::stopAdding() {
+    if (adder_)
+        adder_->cancel();
+}
+
+void frmMain::showAddingProgress(int done, int total) {
+    if (!lblAdding)
+        return;
+    lblAdding->setText(QStringLiteral("Adding files... %1 / %2").arg(done).arg(total));
+    prgAdding->setRange(0, qMax(total, 1));
+    prgAdding->setValue(done);
+    // Over the rows only, so the scroll bar (which comes and goes with the rows) stays usable.
+    const QWidget* rows = Grid->viewport();
+    frAdding->setGeometry(QRect(rows->mapTo(frMain, QPoint(0, rows->height() - kAddingHeight)),
+                                QSize(rows->width(), kAddingHeight)));
+}
+
+void frmMain::AddAudioFiles(const QStringList& selection) {
+    QStringList paths = selection;
+    if (paths.isEmpty()) {
+        paths = Dialogs().chooseFiles(this, AudioDialogTitle(), AudioDialogFilters());
+        if (paths.isEmpty())
+            return; // cancelled
+    }
+    adder_->add(paths, true);
+}
+
+void frmMain::AddVideoFiles() {
+    const QStringList paths = Dialogs().chooseFiles(this, VideoDialogTitle(), VideoDialogFilters());
+    if (paths.isEmpty())
+        return;
+    adder_->add(paths, true);
+}
+
+void frmMain::cmdAddFolder_Click() {
+    const QString folder =
+        Dialogs().chooseFolder(this, GetCaption(20006, QStringLiteral("Select folder to add")));
+    if (folder.isEmpty())
+        return;
+    // Only the files directly inside: subfolders are neither entered nor listed.
+    const QStringList names = ListFolderFiles(folder, true, false, true);
+    if (names.isEmpty()) {
+        ShowMessage(this, MsgIcon::Warning, QStringLiteral("Selected Folder is empty."),
+                    GetCaption(100024, QStringLiteral("Kelvanto")));
+        return;
+    }
+    QStringList paths;
+    paths.reserve(names.size());
+    for (const QString& name : names)
+        paths << JoinPath(folder, name);
+    AddAudioFiles(paths);
+}
+
+void frmMain::Grid_DropFiles(const QStringList& paths) {
+    if (!paths.isEmpty())
+        adder_->add(paths, false);
+}
+
+} // namespace kv
