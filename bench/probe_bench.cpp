@@ -87,9 +87,9 @@ int main(int argc, char** argv) {
 
     t.restart();
     for (const QString& f : files)
-        RunTool(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
-                                            QStringLiteral("-show_entries"),
-                                            QStringLiteral("format=duration"), f});
+        RunTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format=duration"), f});
     const double theirs = t.nsecsElapsed() / 1e9;
 
     std::printf("files: %d (%lld kinds), probe failures: %d\n", count,
