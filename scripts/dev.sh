@@ -34,6 +34,11 @@ case "${1:-}" in
 run)
     install_missing
     build_all
+    # The program needs a sound server for its output device; a machine without one (a
+    # server, a fresh container) gets a PulseAudio daemon of its own.
+    if ! pactl info >/dev/null 2>&1; then
+        pulseaudio --start --exit-idle-time=-1 >/dev/null 2>&1 || true
+    fi
     exec "$build/bin/kelvanto"
     ;;
 test)
