@@ -586,27 +586,20 @@ void frmMain::cmdMinimize_Click() {
     setWindowState(windowState() | Qt::WindowMinimized);
 }
 
-namespace {
-// Adding from the window: the select-all box is cleared and errors are shown in a box.
-class WindowAddFileHost final : public AddFileHost {
-public:
-    explicit WindowAddFileHost(frmMain* window) : window_(window) {}
-    void ClearSelectAll() override {
-        if (window_->chkSelectAll)
-            window_->chkSelectAll->setChecked(false);
-    }
-    void ShowAddFileError(const QString& text) override {
-        ShowMessage(window_, MsgIcon::Critical, text);
-    }
-
-private:
-    frmMain* window_;
-};
-} // namespace
-
 bool frmMain::AddFile2Grid(QString& sFilePath) {
     WindowAddFileHost host(this);
     return kv::AddFile2Grid(sFilePath, *model_, host);
+}
+
+WindowAddFileHost::WindowAddFileHost(frmMain* window) : window_(window) {}
+
+void WindowAddFileHost::ClearSelectAll() {
+    if (window_->chkSelectAll)
+        window_->chkSelectAll->setChecked(false);
+}
+
+void WindowAddFileHost::ShowAddFileError(const QString& text) {
+    ShowMessage(window_, MsgIcon::Critical, text);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/BatchDriver.h"
+#include "filelist/AddFile2Grid.h"
 #include "filelist/FileListModel.h"
 #include "ui/Theme.h"
 
@@ -29,6 +30,19 @@ class FileAdder;
 class FramePanel;
 class MyButton;
 class Slider;
+
+class frmMain;
+
+// Adding from the window: a new row clears the select-all box, a failure shows the error box.
+class WindowAddFileHost final : public AddFileHost {
+public:
+    explicit WindowAddFileHost(frmMain* window);
+    void ClearSelectAll() override;
+    void ShowAddFileError(const QString& text) override;
+
+private:
+    frmMain* window_;
+};
 
 // The program's one window. It owns the file list, the conversion state and every control
 // whose value is an output setting; the subsystems read those controls when they need them.

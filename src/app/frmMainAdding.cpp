@@ -30,22 +30,6 @@ constexpr int kAddingHeight = 22;
 // A short add does not flash the strip.
 constexpr int kAddingShowDelayMs = 150;
 
-// Rows added from the window clear the select-all box; failures are shown in a box.
-class AdderHost final : public AddFileHost {
-public:
-    explicit AdderHost(frmMain* window) : window_(window) {}
-    void ClearSelectAll() override {
-        if (window_->chkSelectAll)
-            window_->chkSelectAll->setChecked(false);
-    }
-    void ShowAddFileError(const QString& text) override {
-        ShowMessage(window_, MsgIcon::Critical, text);
-    }
-
-private:
-    frmMain* window_;
-};
-
 QColor themeColour(std::uint32_t bgr, const QColor& fallback) {
     return bgr != 0 ? FromBgr(bgr) : fallback;
 }
@@ -53,7 +37,7 @@ QColor themeColour(std::uint32_t bgr, const QColor& fallback) {
 } // namespace
 
 void frmMain::installAdding() {
-    adder_ = new FileAdder(model_, std::make_unique<AdderHost>(this), this);
+    adder_ = new FileAdder(model_, std::make_unique<WindowAddFileHost>(this), this);
 
     frAdding = new QFrame(frMain);
     frAdding->setObjectName(QStringLiteral("frAdding"));
