@@ -1,17 +1,14 @@
 #include "lang/LanguageList.h"
 
 #include "lang/Captions.h"
+#include "settings/UserSettings.h"
 
 #include <QDir>
-#include <QSettings>
 
 namespace kv {
 namespace {
-// Per-user application settings of the program "Kelvanto".
-struct LanguageSettings : QSettings {
-    LanguageSettings()
-        : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvanto"),
-                    QStringLiteral("Kelvanto")) {}
+struct LanguageSettings : UserSettings {
+    LanguageSettings() : UserSettings(QStringLiteral("Kelvanto")) {}
 };
 const QString kSettingKey = QStringLiteral("Language/Name");
 } // namespace

@@ -1,13 +1,11 @@
 #include "settings/CRegister.h"
 
-#include <QSettings>
+#include "settings/UserSettings.h"
 
 namespace kv {
 namespace {
-struct Store : QSettings {
-    Store()
-        : QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvanto"),
-                    QStringLiteral("Settings")) {}
+struct Store : UserSettings {
+    Store() : UserSettings(QStringLiteral("Settings")) {}
 };
 
 const QString kUnnamed = QStringLiteral("(Default)");
