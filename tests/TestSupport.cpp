@@ -12,6 +12,8 @@ namespace kvtest {
 
 kv::MsgResult RecordingMessageBoxes::show(QWidget*, const kv::MessageRequest& request) {
     shown.push_back(request);
+    if (onShow)
+        onShow(request);
     if (answers.empty())
         return kv::MsgResult::Ok;
     const kv::MsgResult r = answers.front();

@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <ostream>
 #include <vector>
-
 
 namespace kvtest {
 
@@ -24,6 +24,8 @@ public:
 
     std::vector<kv::MessageRequest> shown;
     std::deque<kv::MsgResult> answers;
+    // Runs while a box is up, for looking at the program at that moment.
+    std::function<void(const kv::MessageRequest&)> onShow;
 };
 
 // A temporary program folder with its own Lang/ and clean per-user settings; the program

@@ -139,6 +139,33 @@ TEST_F(WindowTest, StartUpPlacesWindowPanelsAndVersion) {
                                     .arg(KV_VERSION_REVISION));
 }
 
+TEST_F(WindowTest, TheEngineStartsAfterTheWindowIsPreparedAndWhileLoading) {
+    fx.copyShippedLanguages();
+    StoreLanguageSetting(QStringLiteral("German.ini"));
+    frmMain first;
+    ASSERT_TRUE(first.load());
+    // A second window finds the engine started and says so: a box shown at step 4, when
+    // everything of steps 1 to 3 must already be in place.
+    frmMain w;
+    bool seen = false;
+    boxes.onShow = [&](const MessageRequest&) {
+        seen = true;
+        EXPECT_TRUE(w.bLoading);
+        EXPECT_EQ(LanguageFile(), QStringLiteral("German.ini"));
+        EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("German"));
+        EXPECT_EQ(w.frMain->property("BodyColorTopLeft").value<QColor>(), QColor(255, 192, 255));
+        EXPECT_NE(w.fileList(), nullptr);
+        EXPECT_EQ(w.Grid->model()->headerData(2, Qt::Horizontal).toString(),
+                  GetCaption(20009, QStringLiteral("File Path")));
+        EXPECT_NE(w.cmdConvert->text(), QStringLiteral("Convert All")); // German captions
+        EXPECT_EQ(w.frAbout->y(), 577);
+        EXPECT_FALSE(w.lblVer->text().isEmpty());
+    };
+    EXPECT_TRUE(w.load());
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(w.bLoading);
+}
+
 TEST_F(WindowTest, GridLayoutHasHiddenIdCheckColumnAndWidths) {
     frmMain w;
     ASSERT_TRUE(w.load());
