@@ -8,6 +8,8 @@ work=$(mktemp -d /tmp/kelvanto-tests.XXXXXX)
 export XDG_RUNTIME_DIR="$work/runtime"
 export HOME="$work/home"
 export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+# Tests give themselves homes of their own; the sound server's cookie stays findable.
+export PULSE_COOKIE="$HOME/.config/pulse/cookie"
 mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen

@@ -231,6 +231,7 @@ TEST_F(DecodeTest, DamagedAndForeignFilesAreRefused) {
         x = x * 1664525u + 1013904223u;
         c = char(x >> 24);
     }
+    static const char kFakeMidi[] = "MThd\0\0\0\6\0\1\0\2\1\xE0MTrk\0\0\0\7\xFF";
     const struct {
         const char* file;
         QByteArray bytes;
@@ -241,7 +242,8 @@ TEST_F(DecodeTest, DamagedAndForeignFilesAreRefused) {
         {"random.wav", random},
         {"random.mid", random},
         {"text.flac", QByteArray("this is a text file, not a flac stream\n").repeated(50)},
-        {"fake midi.mid", QByteArray("MThd\0\0\0\6\0\1\0\2\1\xE0MTrk\0\0\7\xFF", 26)},
+        // A header, then a track that claims 7 bytes and holds one.
+        {"fake midi.mid", QByteArray(kFakeMidi, sizeof(kFakeMidi) - 1)},
         {"fake module.mod", MakeProTrackerModule().left(600)},
         {"optimfrog.ofr", QByteArray("OFR ") + random.left(4096)},
     };
