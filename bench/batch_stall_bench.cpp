@@ -1,9 +1,9 @@
 // The window's longest event-loop stall while a batch converts: a 1 ms timer runs on the
 // window's thread during "Convert All" over 20 FLAC files, and the longest gap between its
 // ticks is the stall. Median of 5 batches.
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 #include "engine/Decoders.h"
-#include "ui/MessageBox.h"
 #include "ui/MyButton.h"
 
 #include <QApplication>
@@ -22,21 +22,12 @@
 
 using namespace kv;
 
-namespace {
-// Without a sound server start-up reports the device; the bench needs no device and no box.
-class NoBoxes final : public MessageBoxes {
-public:
-    MsgResult show(QWidget*, const MessageRequest&) override { return MsgResult::Ok; }
-};
-} // namespace
-
 int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     NoBoxes boxes;
-    SetMessageBoxes(&boxes);
     const int files = argc > 1 ? std::atoi(argv[1]) : 20;
 
     QTemporaryDir dir;

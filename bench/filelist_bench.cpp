@@ -1,5 +1,6 @@
 // A list of 10,000 already probed rows in the real window: time to add them, to tick all,
 // to remove half, and the heap the list takes. Median of five runs.
+#include "BenchSupport.h"
 #include "app/frmMain.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ using namespace kv;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
 double ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    NoBoxes boxes;
     const int rows = argc > 1 ? std::atoi(argv[1]) : 10000;
 
     std::vector<double> add, tick, remove, bytes;
