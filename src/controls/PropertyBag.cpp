@@ -73,35 +73,32 @@ void PropertyBag::remove(const QString& name) {
         entries_.removeAt(i);
 }
 
-std::int32_t PropertyBag::ReadInt32(const QString& name, std::int32_t fallback, bool* ok) const {
+std::optional<qint64> PropertyBag::readWhole(const QString& name, qint64 low, qint64 high,
+                                             bool* ok) const {
     if (ok)
         *ok = true;
     const qsizetype i = indexOf(name);
     if (i < 0)
-        return fallback;
+        return std::nullopt;
     const auto n = wholeNumber(entries_[i].second);
-    if (!n || *n < std::numeric_limits<std::int32_t>::min() ||
-        *n > std::numeric_limits<std::int32_t>::max()) {
+    if (!n || *n < low || *n > high) {
         clearOk(ok);
-        return fallback;
+        return std::nullopt;
     }
-    return static_cast<std::int32_t>(*n);
+    return n;
+}
+
+std::int32_t PropertyBag::ReadInt32(const QString& name, std::int32_t fallback, bool* ok) const {
+    const auto n = readWhole(name, std::numeric_limits<std::int32_t>::min(),
+                             std::numeric_limits<std::int32_t>::max(), ok);
+    return n ? static_cast<std::int32_t>(*n) : fallback;
 }
 
 std::uint32_t PropertyBag::ReadUInt32(const QString& name, std::uint32_t fallback, bool* ok) const {
-    if (ok)
-        *ok = true;
-    const qsizetype i = indexOf(name);
-    if (i < 0)
-        return fallback;
     // A 32-bit word may have been written signed; keep its bits.
-    const auto n = wholeNumber(entries_[i].second);
-    if (!n || *n < std::numeric_limits<std::int32_t>::min() ||
-        *n > std::numeric_limits<std::uint32_t>::max()) {
-        clearOk(ok);
-        return fallback;
-    }
-    return static_cast<std::uint32_t>(*n);
+    const auto n = readWhole(name, std::numeric_limits<std::int32_t>::min(),
+                             std::numeric_limits<std::uint32_t>::max(), ok);
+    return n ? static_cast<std::uint32_t>(*n) : fallback;
 }
 
 bool PropertyBag::ReadBool(const QString& name, bool fallback, bool* ok) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -39,6 +41,9 @@ public:
 
 private:
     qsizetype indexOf(const QString& name) const;
+    // A stored whole number within [low, high]; nothing when absent or out of range (then
+    // `ok` is cleared).
+    std::optional<qint64> readWhole(const QString& name, qint64 low, qint64 high, bool* ok) const;
 
     QList<std::pair<QString, QVariant>> entries_;
 };
