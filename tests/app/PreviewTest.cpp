@@ -1,0 +1,266 @@
+// Preview from the window on the test runner's null sink: which row the buttons play, the
+// pause button's caption, the stream the sound server gets, and the hooks that stop it.
+#include "MediaTools.h"
+#include "SoundServer.h"
+#include "TestSupport.h"
+#include "app/PreviewControls.h"
+#include "app/frmMain.h"
+#include "lang/Captions.h"
+#include "ui/MyButton.h"
+
+#include <QCheckBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+using namespace kvtest;
+using State = PreviewPlayer::State;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    return QTest::qWaitFor(done, ms);
+}
+
+class Preview : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        media = new QTemporaryDir;
+        ASSERT_TRUE(MakeSine(media->filePath("stereo.wav"), 30, 44100, 2, {}));
+        ASSERT_TRUE(MakeSine(media->filePath("mono.wav"), 30, 22050, 1, {}));
+        ASSERT_TRUE(MakeSine(media->filePath("second.wav"), 1, 44100, 2, {}));
+    }
+    static void TearDownTestSuite() { delete media; }
+    void SetUp() override {
+        fx.copyShippedLanguages();
+        SetLanguageFile(QStringLiteral("English.ini"));
+        ASSERT_TRUE(w.load()) << "run through scripts/run-tests.sh for its null sink";
+    }
+    void addRow(const QString& path, int kb = 1) {
+        FileListRow r;
+        r.FilePath = path;
+        r.Status = kStatusWaiting;
+        r.FileSize = QStringLiteral("%1 KB").arg(kb);
+        ASSERT_TRUE(w.fileListModel()->appendRow(r));
+    }
+    QString file(const char* name) const { return media->filePath(QString::fromLatin1(name)); }
+    PreviewPlayer& player() { return w.preview()->player(); }
+    // Waits until the file has opened (or failed to).
+    bool settled() {
+        return WaitFor([&] { return player().state() != State::Opening; });
+    }
+
+    static inline QTemporaryDir* media = nullptr;
+    ProgramFolderFixture fx;
+    RecordingMessageBoxes boxes;
+    frmMain w;
+};
+
+struct RowCase {
+    const char* name;
+    bool sorted;               // grid sorted by size, smallest first: rows shown in reverse
+    std::vector<int> selected; // grid rows selected before the click
+    int active;                // the grid's current row, -1 none
+    int previewed;             // grid row of PreviewPath before the click; -1 none, -2 gone
+    MyButton* frmMain::*button;
+    int played; // grid row played, -1 none
+};
+
+} // namespace
+
+TEST_F(Preview, ButtonsChooseTheRowAsShown) {
+    const RowCase cases[] = {
+        {"rows 2 and 5 selected: row 5", false, {1, 4}, -1, -1, &frmMain::cmdPlay, 4},
+        {"no selection: the active row", false, {}, 2, -1, &frmMain::cmdPlay, 2},
+        {"a selected row below the active one wins", false, {4}, 1, -1, &frmMain::cmdPlay, 4},
+        {"the active row below a selected one wins", false, {0}, 3, -1, &frmMain::cmdPlay, 3},
+        {"nothing selected, no active row", false, {}, -1, -1, &frmMain::cmdPlay, -1},
+        {"next", false, {}, -1, 1, &frmMain::cmdPlayNext, 2},
+        {"next from the first row", false, {}, -1, 0, &frmMain::cmdPlayNext, 1},
+        {"next on the last row", false, {}, -1, 5, &frmMain::cmdPlayNext, -1},
+        {"previous", false, {}, -1, 3, &frmMain::cmdPlayPrev, 2},
+        {"previous on the first row", false, {}, -1, 0, &frmMain::cmdPlayPrev, -1},
+        {"next before any preview", false, {}, -1, -1, &frmMain::cmdPlayNext, -1},
+        {"next from a file no longer listed", false, {}, -1, -2, &frmMain::cmdPlayNext, -1},
+        {"next in a sorted grid", true, {}, -1, 1, &frmMain::cmdPlayNext, 2},
+        {"play in a sorted grid", true, {1, 3}, -1, -1, &frmMain::cmdPlay, 3},
+    };
+    for (int i = 0; i < 6; ++i)
+        addRow(QStringLiteral("/music/%1.wav").arg(i), 10 - i);
+    QTableView* grid = w.Grid;
+    QItemSelectionModel* sel = grid->selectionModel();
+    for (const RowCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        grid->sortByColumn(c.sorted ? 5 : -1, Qt::AscendingOrder);
+        auto pathAt = [&](int row) { return grid->model()->index(row, 2).data().toString(); };
+        sel->clear();
+        grid->setCurrentIndex({});
+        for (int row : c.selected)
+            sel->select(grid->model()->index(row, 2), QItemSelectionModel::Select);
+        if (c.active >= 0)
+            sel->setCurrentIndex(grid->model()->index(c.active, 2), QItemSelectionModel::NoUpdate);
+        w.PreviewPath = c.previewed >= 0    ? pathAt(c.previewed)
+                        : c.previewed == -2 ? QStringLiteral("/music/gone.wav")
+                                            : QString();
+        const QString before = w.PreviewPath;
+        (w.*c.button)->click();
+
+        if (c.played < 0) {
+            EXPECT_EQ(w.PreviewPath, before);
+            EXPECT_EQ(player().channel(), 0u);
+            continue;
+        }
+        EXPECT_EQ(w.PreviewPath, pathAt(c.played));
+        EXPECT_EQ(player().path(), pathAt(c.played));
+        EXPECT_TRUE(sel->isRowSelected(c.played) ||
+                    sel->isSelected(grid->model()->index(c.played, 1)));
+        if (c.previewed >= 0) {
+            EXPECT_FALSE(sel->isSelected(grid->model()->index(c.previewed, 1)));
+        }
+        // None of these files exists: the channel ends quietly.
+        EXPECT_TRUE(WaitFor([&] { return player().channel() == 0; }));
+        EXPECT_TRUE(boxes.shown.empty());
+        player().stop();
+    }
+}
+
+TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
+    struct Case {
+        const char* name;
+        std::vector<MyButton * frmMain::*> clicks;
+        const char* language; // switched to after the clicks, or null
+        const char* caption;
+        State state;
+    };
+    const Case cases[] = {
+        {"pause with nothing opened", {&frmMain::cmdPause}, nullptr, "Pause", State::Idle},
+        {"play", {&frmMain::cmdPlay}, nullptr, "Pause", State::Playing},
+        {"play, pause", {&frmMain::cmdPlay, &frmMain::cmdPause}, nullptr, "Resume", State::Paused},
+        {"pause again resumes",
+         {&frmMain::cmdPlay, &frmMain::cmdPause, &frmMain::cmdPause},
+         nullptr,
+         "Pause",
+         State::Playing},
+        {"pause, stop, pause",
+         {&frmMain::cmdPlay, &frmMain::cmdPause, &frmMain::cmdStop, &frmMain::cmdPause},
+         nullptr,
+         "Pause",
+         State::Idle},
+        {"play while paused starts over",
+         {&frmMain::cmdPlay, &frmMain::cmdPause, &frmMain::cmdPlay},
+         nullptr,
+         "Pause",
+         State::Playing},
+        {"paused through a language switch",
+         {&frmMain::cmdPlay, &frmMain::cmdPause},
+         "German.ini",
+         "Fortsetzen",
+         State::Paused},
+        {"playing through a language switch",
+         {&frmMain::cmdPlay},
+         "German.ini",
+         "Pause",
+         State::Playing},
+    };
+    addRow(file("stereo.wav"));
+    w.Grid->selectRow(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetLanguageFile(QStringLiteral("English.ini"));
+        w.SetCaptions();
+        for (auto button : c.clicks)
+            (w.*button)->click();
+        if (c.language) {
+            SetLanguageFile(QString::fromLatin1(c.language));
+            w.SetCaptions();
+        }
+        EXPECT_EQ(w.cmdPause->text(), QString::fromUtf8(c.caption));
+        EXPECT_TRUE(settled());
+        EXPECT_EQ(player().state(), c.state);
+        w.cmdStop->click();
+        EXPECT_EQ(w.cmdPause->text(), GetCaption(10016, QStringLiteral("Pause")));
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtons) {
+    addRow(file("stereo.wav"));
+    addRow(file("mono.wav"));
+    addRow(file("second.wav"));
+    auto streamIs = [](const char* spec, bool corked) {
+        return WaitFor([&] {
+            const auto inputs = OwnSinkInputs();
+            return inputs.size() == 1 && inputs[0].spec == QLatin1String(spec) &&
+                   inputs[0].corked == corked;
+        });
+    };
+    auto advancesBy = [&](qint64 usecs, int ms = 10000) {
+        const qint64 from = player().processedUSecs();
+        return WaitFor([&] { return player().processedUSecs() >= from + usecs; }, ms);
+    };
+
+    w.Grid->selectRow(0);
+    w.cmdPlay->click();
+    ASSERT_TRUE(streamIs("s16le 2ch 44100Hz", false));
+    EXPECT_TRUE(advancesBy(300000));
+
+    w.cmdPause->click();
+    EXPECT_TRUE(streamIs("s16le 2ch 44100Hz", true));
+    const qint64 paused = player().processedUSecs();
+    QTest::qWait(400); // a paused stream must not move, however long it is given
+    EXPECT_EQ(player().processedUSecs(), paused);
+    w.cmdPause->click();
+    EXPECT_TRUE(streamIs("s16le 2ch 44100Hz", false));
+    EXPECT_TRUE(advancesBy(300000));
+
+    // Another row replaces the stream.
+    w.Grid->clearSelection();
+    w.Grid->selectRow(1);
+    w.cmdPlay->click();
+    EXPECT_TRUE(streamIs("s16le 1ch 22050Hz", false));
+
+    w.cmdStop->click();
+    EXPECT_TRUE(WaitFor([] { return OwnSinkInputs().empty(); }));
+    EXPECT_EQ(player().channel(), 0u);
+
+    // A one-second file plays on from its beginning: more than two seconds come out of it.
+    w.Grid->clearSelection();
+    w.Grid->selectRow(2);
+    w.cmdPlay->click();
+    EXPECT_TRUE(advancesBy(2500000, 20000));
+    EXPECT_EQ(player().state(), State::Playing);
+    EXPECT_EQ(OwnSinkInputs().size(), 1u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Preview, RemovingTheRowAndStartingABatchStopThePreview) {
+    QTemporaryDir out;
+    addRow(file("second.wav"));
+    addRow(file("mono.wav"));
+    w.optOtherFolder->setChecked(true);
+    w.txtOutPath->setText(out.path());
+
+    w.Grid->selectRow(1);
+    w.cmdPlay->click();
+    ASSERT_TRUE(WaitFor([] { return OwnSinkInputs().size() == 1; }));
+    w.fileListModel()->setCheckBox(1, 1);
+    w.cmdRemove->click();
+    EXPECT_TRUE(WaitFor([] { return OwnSinkInputs().empty(); }));
+    EXPECT_EQ(player().channel(), 0u);
+
+    w.Grid->selectRow(0);
+    w.cmdPlay->click();
+    ASSERT_TRUE(WaitFor([] { return OwnSinkInputs().size() == 1; }));
+    QSignalSpy ended(&w, &frmMain::batchEnded);
+    w.cmdConvert->click();
+    EXPECT_EQ(player().channel(), 0u);
+    EXPECT_TRUE(WaitFor([] { return OwnSinkInputs().empty(); }));
+    EXPECT_TRUE(WaitFor([&] { return ended.count() == 1; }, 60000));
+    EXPECT_TRUE(boxes.shown.empty());
+}
