@@ -8,25 +8,24 @@
 
 namespace kvtest {
 
-// A playback stream of this process as the sound server sees it (`pactl list sink-inputs`).
+// This process's playback streams on the sound server the environment names, as
+// `pactl list sink-inputs` shows them; empty when none or no server.
 struct SinkInput {
     QString spec; // for example "s16le 2ch 44100Hz"
     bool corked = false;
 };
-// This process's streams on the server the environment names; empty when none or no server.
 std::vector<SinkInput> OwnSinkInputs();
 
-// A PulseAudio daemon of one test's own, with a null sink, in a folder of its own: killing it
-// disturbs no other test. The address stays the same across restarts.
+// A PulseAudio daemon with a null sink in a folder of one test's own, so killing it disturbs
+// no other test. Its address stays the same across restarts.
 class PrivateSoundServer {
 public:
-    PrivateSoundServer();
-    ~PrivateSoundServer();
-    // Starts the daemon and waits until it answers; false when it did not.
+    ~PrivateSoundServer() { kill(); }
+    // False when it did not come up and answer.
     bool start();
-    // Kills it at once (SIGKILL), as a crashing server would go.
+    // At once (SIGKILL), as a crashing server goes.
     void kill();
-    QString address() const;
+    QString address() const { return QStringLiteral("unix:") + dir_.filePath("native"); }
 
 private:
     QTemporaryDir dir_;

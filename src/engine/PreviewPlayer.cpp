@@ -6,6 +6,7 @@
 
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QMediaDevices>
 
@@ -214,22 +215,12 @@ PreviewPlayer::PreviewPlayer(QObject* parent) : QObject(parent) {}
 
 PreviewPlayer::~PreviewPlayer() {
     disconnect(this, nullptr, nullptr, nullptr);
-    channel_ = 0;
-    if (session_) {
-        std::lock_guard lock(session_->mutex);
-        session_->stop = true;
-    }
-    if (session_)
-        session_->space.notify_all();
-    session_.reset();
-    if (sink_) {
-        QAudioSink* sink = sink_;
-        sink_ = nullptr;
-        sink->disconnect(this);
-        sink->stop();
-        delete sink;
-    }
+    release();
+    endChannel(); // whatever is still queued for this player is stale now
+    // Qt's sink handles events while it is destroyed: that happens while this player is whole.
+    qDeleteAll(findChildren<QAudioSink*>(Qt::FindDirectChildrenOnly));
     reapDecoders(true);
+    QCoreApplication::removePostedEvents(this);
 }
 
 quint32 PreviewPlayer::play(const QString& path) {

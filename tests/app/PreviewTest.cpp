@@ -2,13 +2,13 @@
 // pause button's caption, the stream the sound server gets, and the hooks that stop it.
 #include "MediaTools.h"
 #include "SoundServer.h"
+#include "SynthFixtures.h"
 #include "TestSupport.h"
 #include "app/PreviewControls.h"
 #include "app/frmMain.h"
 #include "lang/Captions.h"
 #include "ui/MyButton.h"
 
-#include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -35,6 +35,7 @@ protected:
         ASSERT_TRUE(MakeSine(media->filePath("stereo.wav"), 30, 44100, 2, {}));
         ASSERT_TRUE(MakeSine(media->filePath("mono.wav"), 30, 22050, 1, {}));
         ASSERT_TRUE(MakeSine(media->filePath("second.wav"), 1, 44100, 2, {}));
+        ASSERT_TRUE(WriteBytes(media->filePath("tune.mod"), MakeProTrackerModule()));
     }
     static void TearDownTestSuite() { delete media; }
     void SetUp() override {
@@ -49,12 +50,16 @@ protected:
         r.FileSize = QStringLiteral("%1 KB").arg(kb);
         ASSERT_TRUE(w.fileListModel()->appendRow(r));
     }
-    QString file(const char* name) const { return media->filePath(QString::fromLatin1(name)); }
-    PreviewPlayer& player() { return w.preview()->player(); }
-    // Waits until the file has opened (or failed to).
-    bool settled() {
-        return WaitFor([&] { return player().state() != State::Opening; });
+    void addFiles(std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            addRow(media->filePath(QString::fromLatin1(name)));
     }
+    void playRow(int row) {
+        w.Grid->clearSelection();
+        w.Grid->selectRow(row);
+        w.cmdPlay->click();
+    }
+    PreviewPlayer& player() { return w.preview()->player(); }
 
     static inline QTemporaryDir* media = nullptr;
     ProgramFolderFixture fx;
@@ -131,57 +136,33 @@ TEST_F(Preview, ButtonsChooseTheRowAsShown) {
 }
 
 TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
-    struct Case {
-        const char* name;
-        std::vector<MyButton * frmMain::*> clicks;
-        const char* language; // switched to after the clicks, or null
+    // Clicks: P "Play", p the pause button, s "Stop"; G switches to German.
+    const struct {
+        const char* clicks;
         const char* caption;
         State state;
+    } cases[] = {
+        {"p", "Pause", State::Idle},          {"P", "Pause", State::Playing},
+        {"Pp", "Resume", State::Paused},      {"Ppp", "Pause", State::Playing},
+        {"Ppsp", "Pause", State::Idle},       {"PpP", "Pause", State::Playing},
+        {"PpG", "Fortsetzen", State::Paused}, {"PG", "Pause", State::Playing},
     };
-    const Case cases[] = {
-        {"pause with nothing opened", {&frmMain::cmdPause}, nullptr, "Pause", State::Idle},
-        {"play", {&frmMain::cmdPlay}, nullptr, "Pause", State::Playing},
-        {"play, pause", {&frmMain::cmdPlay, &frmMain::cmdPause}, nullptr, "Resume", State::Paused},
-        {"pause again resumes",
-         {&frmMain::cmdPlay, &frmMain::cmdPause, &frmMain::cmdPause},
-         nullptr,
-         "Pause",
-         State::Playing},
-        {"pause, stop, pause",
-         {&frmMain::cmdPlay, &frmMain::cmdPause, &frmMain::cmdStop, &frmMain::cmdPause},
-         nullptr,
-         "Pause",
-         State::Idle},
-        {"play while paused starts over",
-         {&frmMain::cmdPlay, &frmMain::cmdPause, &frmMain::cmdPlay},
-         nullptr,
-         "Pause",
-         State::Playing},
-        {"paused through a language switch",
-         {&frmMain::cmdPlay, &frmMain::cmdPause},
-         "German.ini",
-         "Fortsetzen",
-         State::Paused},
-        {"playing through a language switch",
-         {&frmMain::cmdPlay},
-         "German.ini",
-         "Pause",
-         State::Playing},
-    };
-    addRow(file("stereo.wav"));
+    addFiles({"stereo.wav"});
     w.Grid->selectRow(0);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.clicks);
         SetLanguageFile(QStringLiteral("English.ini"));
         w.SetCaptions();
-        for (auto button : c.clicks)
-            (w.*button)->click();
-        if (c.language) {
-            SetLanguageFile(QString::fromLatin1(c.language));
-            w.SetCaptions();
+        for (const char* k = c.clicks; *k; ++k) {
+            if (*k == 'G') {
+                SetLanguageFile(QStringLiteral("German.ini"));
+                w.SetCaptions();
+                continue;
+            }
+            (*k == 'P' ? w.cmdPlay : *k == 'p' ? w.cmdPause : w.cmdStop)->click();
         }
         EXPECT_EQ(w.cmdPause->text(), QString::fromUtf8(c.caption));
-        EXPECT_TRUE(settled());
+        EXPECT_TRUE(WaitFor([&] { return player().state() != State::Opening; }));
         EXPECT_EQ(player().state(), c.state);
         w.cmdStop->click();
         EXPECT_EQ(w.cmdPause->text(), GetCaption(10016, QStringLiteral("Pause")));
@@ -189,10 +170,8 @@ TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtons) {
-    addRow(file("stereo.wav"));
-    addRow(file("mono.wav"));
-    addRow(file("second.wav"));
+TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtonsAndTheHooks) {
+    addFiles({"stereo.wav", "mono.wav", "second.wav", "tune.mod"});
     auto streamIs = [](const char* spec, bool corked) {
         return WaitFor([&] {
             const auto inputs = OwnSinkInputs();
@@ -205,8 +184,7 @@ TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtons) {
         return WaitFor([&] { return player().processedUSecs() >= from + usecs; }, ms);
     };
 
-    w.Grid->selectRow(0);
-    w.cmdPlay->click();
+    playRow(0);
     ASSERT_TRUE(streamIs("s16le 2ch 44100Hz", false));
     EXPECT_TRUE(advancesBy(300000));
 
@@ -220,47 +198,37 @@ TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtons) {
     EXPECT_TRUE(advancesBy(300000));
 
     // Another row replaces the stream.
-    w.Grid->clearSelection();
-    w.Grid->selectRow(1);
-    w.cmdPlay->click();
+    playRow(1);
     EXPECT_TRUE(streamIs("s16le 1ch 22050Hz", false));
 
     w.cmdStop->click();
     EXPECT_TRUE(WaitFor([] { return OwnSinkInputs().empty(); }));
     EXPECT_EQ(player().channel(), 0u);
 
+    // A tracker module, which only the module opener takes.
+    playRow(3);
+    EXPECT_TRUE(streamIs("s16le 2ch 44100Hz", false));
+
     // A one-second file plays on from its beginning: more than two seconds come out of it.
-    w.Grid->clearSelection();
-    w.Grid->selectRow(2);
-    w.cmdPlay->click();
+    playRow(2);
     EXPECT_TRUE(advancesBy(2500000, 20000));
     EXPECT_EQ(player().state(), State::Playing);
     EXPECT_EQ(OwnSinkInputs().size(), 1u);
-    EXPECT_TRUE(boxes.shown.empty());
-}
 
-TEST_F(Preview, RemovingTheRowAndStartingABatchStopThePreview) {
-    QTemporaryDir out;
-    addRow(file("second.wav"));
-    addRow(file("mono.wav"));
-    w.optOtherFolder->setChecked(true);
-    w.txtOutPath->setText(out.path());
-
-    w.Grid->selectRow(1);
-    w.cmdPlay->click();
-    ASSERT_TRUE(WaitFor([] { return OwnSinkInputs().size() == 1; }));
-    w.fileListModel()->setCheckBox(1, 1);
+    // Removing the previewed row stops the preview, and so does the start of a batch.
+    w.fileListModel()->setCheckBox(2, 1);
     w.cmdRemove->click();
     EXPECT_TRUE(WaitFor([] { return OwnSinkInputs().empty(); }));
     EXPECT_EQ(player().channel(), 0u);
-
-    w.Grid->selectRow(0);
-    w.cmdPlay->click();
-    ASSERT_TRUE(WaitFor([] { return OwnSinkInputs().size() == 1; }));
-    QSignalSpy ended(&w, &frmMain::batchEnded);
+    playRow(1);
+    ASSERT_TRUE(streamIs("s16le 1ch 22050Hz", false));
+    QTemporaryDir out;
+    w.optOtherFolder->setChecked(true);
+    w.txtOutPath->setText(out.path());
+    QSignalSpy batchEnded(&w, &frmMain::batchEnded);
     w.cmdConvert->click();
     EXPECT_EQ(player().channel(), 0u);
     EXPECT_TRUE(WaitFor([] { return OwnSinkInputs().empty(); }));
-    EXPECT_TRUE(WaitFor([&] { return ended.count() == 1; }, 60000));
+    EXPECT_TRUE(WaitFor([&] { return batchEnded.count() == 1; }, 60000));
     EXPECT_TRUE(boxes.shown.empty());
 }
