@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/FormatSliders.h"
+#include "app/PreviewControls.h"
 #include "controls/Slider.h"
 #include "engine/AudioEngine.h"
 #include "filelist/AddFile2Grid.h"
@@ -122,11 +123,15 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     buildFormatsPanel();
     buildAboutPanel();
     setupBatch();
+    preview_ = new PreviewControls(*this);
     resize(kMainSize);
 }
 
 frmMain::~frmMain() {
     stopAdding();
+    // The preview's decoder is done before the engine goes.
+    delete preview_;
+    preview_ = nullptr;
     releaseEngine();
 }
 
@@ -468,6 +473,9 @@ void frmMain::SetCaptions() {
         }
     }
     setWindowTitle(GetCaption(100024, QStringLiteral("Kelvanto")));
+    // A paused preview keeps "Resume" in the new language.
+    if (preview_)
+        cmdPause->setText(preview_->captionForState());
 }
 
 void frmMain::FillLanguageList() {

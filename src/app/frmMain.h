@@ -28,6 +28,7 @@ namespace kv {
 
 class FileAdder;
 class FramePanel;
+class PreviewControls;
 class MyButton;
 class Slider;
 
@@ -63,6 +64,8 @@ public:
     // The file last previewed, and how to stop its preview (set by the preview player).
     QString PreviewPath;
     std::function<void()> StopPreview;
+    // The preview buttons' logic (PreviewControls.h).
+    PreviewControls* preview() const { return preview_; }
 
     FileListModel* fileListModel() const { return model_; }
     // The table row shown at a row of the grid (the grid may be sorted); -1 for none.
@@ -166,6 +169,7 @@ private:
 
     FileListModel* model_ = nullptr;
     BatchDriver* batch_ = nullptr;
+    PreviewControls* preview_ = nullptr;
     MyButton* batchButton_ = nullptr; // the button that started the running batch
     MyButton* batchOther_ = nullptr;
     QString batchIdleCaption_;

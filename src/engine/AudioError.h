@@ -17,6 +17,7 @@ enum AudioErrorCode : int {
     kAudioErrorIllegalParam = 20,
     kAudioErrorNo3D = 21,
     kAudioErrorDevice = 23,
+    kAudioErrorNotPlaying = 24,
     kAudioErrorNoMusicData = 31,
     kAudioErrorCreate = 33,
     kAudioErrorNotAvailable = 37,
