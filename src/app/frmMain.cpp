@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -472,28 +473,37 @@ void frmMain::SetCaptions() {
 
 void frmMain::FillLanguageList() {
     ComboLang->clear();
-    languageNames_.clear();
+    languageFiles_.clear();
     const LanguageListing listing = ListLanguageFolder(LanguageFolder());
+    // Flags are read in order up to the first that cannot be read: the k-th language shows
+    // the k-th flag, so no language may ever show a later one.
     QList<QIcon> imageList;
+    QString pictureError;
     for (const QString& flag : listing.flagFiles) {
         QPixmap pm(flag);
-        if (!pm.isNull())
-            imageList.append(QIcon(pm));
-    }
-    for (int i = 0; i < listing.languages.size(); ++i) {
-        // The k-th language shows the k-th flag; a language without one stops the list, as
-        // the picker refuses an item whose image is missing.
-        if (!imageList.isEmpty() && i >= imageList.size()) {
-            ShowMessage(this, MsgIcon::NoIcon, QStringLiteral("Index out of bounds"),
-                        QStringLiteral("Kelvanto"));
+        if (pm.isNull()) {
+            pictureError = QStringLiteral("Invalid picture: %1").arg(QFileInfo(flag).fileName());
             break;
         }
-        ComboLang->addItem(imageList.isEmpty() ? QIcon() : imageList[i], listing.languages[i]);
-        languageNames_.append(listing.languages[i]);
+        imageList.append(QIcon(pm));
     }
-    if (languageNames_.isEmpty())
+    for (int i = 0; i < listing.languages.size(); ++i) {
+        // A language without its flag stops the list, as the picker refuses an item whose
+        // image is missing.
+        if ((!imageList.isEmpty() || !pictureError.isEmpty()) && i >= imageList.size())
+            break;
+        ComboLang->addItem(imageList.isEmpty() ? QIcon() : imageList[i], listing.languages[i],
+                           listing.files[i]);
+        languageFiles_.append(listing.files[i]);
+    }
+    if (!pictureError.isEmpty())
+        ShowMessage(this, MsgIcon::NoIcon, pictureError, QStringLiteral("Kelvanto"));
+    else if (languageFiles_.size() < listing.files.size())
+        ShowMessage(this, MsgIcon::NoIcon, QStringLiteral("Index out of bounds"),
+                    QStringLiteral("Kelvanto"));
+    if (languageFiles_.isEmpty())
         return;
-    ComboLang->setCurrentIndex(SelectLanguageIndex(languageNames_, LanguageFile()));
+    ComboLang->setCurrentIndex(SelectLanguageIndex(languageFiles_, LanguageFile()));
     ComboLang_Click();
     ComboLang->update();
 }
@@ -501,7 +511,8 @@ void frmMain::FillLanguageList() {
 void frmMain::ComboLang_Click() {
     if (ComboLang->currentIndex() < 0)
         return;
-    const QString name = ComboLang->currentText() + QStringLiteral(".ini");
+    // The file's real name, so "Deutsch.INI" is read and stored as it is written.
+    const QString name = ComboLang->currentData().toString();
     if (name != LanguageFile()) {
         SetLanguageFile(name);
         SetCaptions();

@@ -171,7 +171,7 @@ private:
     QString batchIdleCaption_;
     QSortFilterProxyModel* gridOrder_ = nullptr;
     QHash<QWidget*, QRect> designRects_;
-    QStringList languageNames_;
+    QStringList languageFiles_;
     bool closed_ = false;
     bool ownsEngine_ = false;
     // Manual move when the window system cannot move the window itself.
