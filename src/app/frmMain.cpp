@@ -469,6 +469,12 @@ void frmMain::SetCaptions() {
         }
     }
     setWindowTitle(GetCaption(100024, QStringLiteral("Kelvanto")));
+    for (const auto& apply : stateCaptions_)
+        apply();
+}
+
+void frmMain::AddStateCaptions(std::function<void()> apply) {
+    stateCaptions_.push_back(std::move(apply));
 }
 
 void frmMain::FillLanguageList() {

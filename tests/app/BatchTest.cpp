@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -168,6 +169,35 @@ TEST_F(Batch, StopOnTheThirdOfFiveThenConvertAllAgain) {
     ASSERT_TRUE(full);
     EXPECT_NEAR(full->duration, kLongSeconds, 0.05);
     EXPECT_EQ(power.calls.size(), 1);
+}
+
+TEST_F(Batch, ALanguageSwitchKeepsStopOnTheRunningButtonAndTheBatchStillStops) {
+    fx.copyShippedLanguages();
+    w.FillLanguageList();
+    addFiles(2, 1.0, 0);
+    QString shownAfterSwitch;
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
+                     [&](FileListRowId, const QString& source) {
+                         if (source != paths[0])
+                             return;
+                         w.ComboLang->setCurrentIndex(w.ComboLang->findText("German"));
+                         w.ComboLang_Click();
+                         shownAfterSwitch = w.cmdConvert->text();
+                         w.cmdConvert->click();
+                     });
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(LanguageFile(), QStringLiteral("German.ini"));
+    EXPECT_EQ(shownAfterSwitch, QStringLiteral("Stop"));
+    const QString cancelled = GetCaption(20008, QStringLiteral("Cancelled"));
+    EXPECT_NE(cancelled, QStringLiteral("Cancelled"));
+    EXPECT_EQ(status(0), cancelled);
+    EXPECT_EQ(status(1), kStatusWaiting);
+    // Switching back while idle shows the language's own caption again.
+    w.ComboLang->setCurrentIndex(w.ComboLang->findText("English"));
+    w.ComboLang_Click();
+    EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Convert All"));
+    SetLanguageFile(QStringLiteral("English.ini"));
 }
 
 TEST_F(Batch, ConvertSelectedWithNothingTickedStartsNothingAndNeverShutsDown) {
