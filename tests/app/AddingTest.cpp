@@ -9,6 +9,7 @@
 #include "ui/MyButton.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -381,6 +383,25 @@ TEST_F(Adding, ClosingDuringAnAddStopsIt) {
     EXPECT_EQ(w.fileList()->rowCount(), kept);
     EXPECT_EQ(paths(), files.mid(0, kept));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Adding, TheStripSpeaksTheLanguageOfTheWindow) {
+    ASSERT_GE(w.ComboLang->count(), 6);
+    QSet<QString> seen;
+    for (int i = 0; i < w.ComboLang->count(); ++i) {
+        w.ComboLang->setCurrentIndex(i);
+        w.ComboLang_Click();
+        SCOPED_TRACE(LanguageFile().toStdString());
+        Q_EMIT w.fileAdder()->progress(3, 1207);
+        const QString shown = w.lblAdding->text();
+        EXPECT_TRUE(shown.contains(QStringLiteral("3")) && shown.contains(QStringLiteral("1207")))
+            << shown.toStdString();
+        EXPECT_FALSE(shown.contains(u'%')) << shown.toStdString();
+        seen.insert(shown);
+    }
+    // Every language has a text of its own.
+    EXPECT_EQ(seen.size(), w.ComboLang->count());
+    SetLanguageFile(QStringLiteral("English.ini"));
 }
 
 // Run with KV_SCREENSHOT=<path> to write the picture kept in docs/screenshot.png.
