@@ -386,21 +386,15 @@ TEST_F(Adding, ClosingDuringAnAddStopsIt) {
 }
 
 TEST_F(Adding, TheStripSpeaksTheLanguageOfTheWindow) {
-    ASSERT_GE(w.ComboLang->count(), 6);
-    QSet<QString> seen;
+    QSet<QString> shown;
     for (int i = 0; i < w.ComboLang->count(); ++i) {
         w.ComboLang->setCurrentIndex(i);
         w.ComboLang_Click();
-        SCOPED_TRACE(LanguageFile().toStdString());
         Q_EMIT w.fileAdder()->progress(3, 1207);
-        const QString shown = w.lblAdding->text();
-        EXPECT_TRUE(shown.contains(QStringLiteral("3")) && shown.contains(QStringLiteral("1207")))
-            << shown.toStdString();
-        EXPECT_FALSE(shown.contains(u'%')) << shown.toStdString();
-        seen.insert(shown);
+        shown.insert(w.lblAdding->text());
+        EXPECT_TRUE(w.lblAdding->text().contains(QStringLiteral("3 / 1207")));
     }
-    // Every language has a text of its own.
-    EXPECT_EQ(seen.size(), w.ComboLang->count());
+    EXPECT_EQ(shown.size(), 6); // a text of its own in every shipped language
     SetLanguageFile(QStringLiteral("English.ini"));
 }
 

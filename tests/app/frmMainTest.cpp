@@ -300,42 +300,32 @@ TEST_F(WindowTest, LanguageWithoutFlagIsReportedAndListKeepsEarlierItems) {
 }
 
 TEST_F(WindowTest, AFlagThatCannotBeReadStopsTheListWithThePictureError) {
-    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/German.ini", "[Kelvanto]\n");
+    for (const char* name : {"Lang/Arabic.ini", "Lang/English.ini", "Lang/German.ini"})
+        fx.writeFile(name, "[Kelvanto]\n");
     fx.writeFile("Lang/Arabic.bmp", bmp(20, 13));
     fx.writeFile("Lang/English.bmp", "BM not a picture");
     fx.writeFile("Lang/German.bmp", bmp(20, 13));
     frmMain w;
     ASSERT_TRUE(w.load());
-    // German never shows the flag after the broken one.
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral("Invalid picture")));
-    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("English.bmp")));
-    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kelvanto"));
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid picture: English.bmp"));
+    // Neither English nor German may show the flag after the broken one.
     ASSERT_EQ(w.ComboLang->count(), 1);
     EXPECT_EQ(w.ComboLang->itemText(0), QStringLiteral("Arabic"));
-    EXPECT_FALSE(w.ComboLang->itemIcon(0).isNull());
 }
 
 TEST_F(WindowTest, ALanguageFileInCapitalsIsReadStoredAndChosenAgainByItsRealName) {
     fx.writeFile("Lang/Deutsch.INI", "[Kelvanto]\n10010=Alle konvertieren\n");
     fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    {
+    StoreLanguageSetting(QStringLiteral("Deutsch.INI"));
+    for (int run = 0; run < 2; ++run) { // the second window finds the stored choice
         frmMain w;
         ASSERT_TRUE(w.load());
-        ASSERT_EQ(w.ComboLang->itemText(0), QStringLiteral("Deutsch"));
-        w.ComboLang->setCurrentIndex(0);
-        w.ComboLang_Click();
-        EXPECT_EQ(LanguageFile(), QStringLiteral("Deutsch.INI"));
-        EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("Deutsch.INI"));
+        EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("Deutsch"));
         EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Alle konvertieren"));
+        EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("Deutsch.INI"));
+        SetLanguageFile(QStringLiteral("English.ini"));
     }
-    SetLanguageFile(QStringLiteral("English.ini"));
-    frmMain again;
-    ASSERT_TRUE(again.load());
-    EXPECT_EQ(again.ComboLang->currentText(), QStringLiteral("Deutsch"));
-    EXPECT_EQ(again.cmdConvert->text(), QStringLiteral("Alle konvertieren"));
 }
 
 TEST_F(WindowTest, CloseRefusesWhileConvertingAndClosesAfterwards) {

@@ -165,7 +165,6 @@ TEST(ProgressCell, TheGridDrawsNumericStatusesAsBarsAndTextsAsText) {
 namespace {
 // The text the grid hands to the style for one cell.
 struct ShownText : ProgressDelegate {
-    using ProgressDelegate::ProgressDelegate;
     QString shown(const QModelIndex& index, Qt::LayoutDirection direction) const {
         QStyleOptionViewItem option;
         option.direction = direction;
@@ -174,53 +173,32 @@ struct ShownText : ProgressDelegate {
     }
 };
 
-// The ink of a text drawn in a reading direction, cut to its bounding box. Always against the
-// right edge, so glyphs fall on the same fractions of a pixel in every drawing.
+// Drawn against the right edge, so the glyphs fall on the same pixel fractions every time.
 QImage ink(const QString& text, Qt::LayoutDirection direction) {
-    QImage img(400, 30, QImage::Format_RGB32);
+    QImage img(300, 24, QImage::Format_RGB32);
     img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        p.setLayoutDirection(direction);
-        QFont f;
-        f.setPixelSize(13);
-        p.setFont(f);
-        p.setPen(Qt::black);
-        p.drawText(img.rect(), Qt::AlignVCenter | Qt::AlignRight | Qt::AlignAbsolute, text);
-    }
-    QRect box;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (img.pixelColor(x, y) != QColor(Qt::white))
-                box |= QRect(x, y, 1, 1);
-    return img.copy(box);
+    QPainter p(&img);
+    p.setLayoutDirection(direction);
+    p.drawText(img.rect(), Qt::AlignVCenter | Qt::AlignRight | Qt::AlignAbsolute, text);
+    return img;
 }
 } // namespace
 
 TEST(ProgressCell, PathsSizesAndLengthsReadAsInEnglishInARightToLeftGrid) {
     FileListModel model;
-    FileListRow row;
-    row.FilePath = QStringLiteral("/music/a.flac");
-    row.Status = QStringLiteral("Waiting Conversion");
-    row.Duration = QStringLiteral("03:07");
-    row.FileSize = QStringLiteral("793.88 KB");
-    ASSERT_TRUE(model.appendRow(row));
+    ASSERT_TRUE(
+        model.appendRow({0, 0, "/music/a.flac", "Waiting Conversion", "03:07", "793.88 KB"}));
     ShownText delegate;
-    for (const auto column : {FileListColumn::FilePath, FileListColumn::Duration,
-                              FileListColumn::FileSize, FileListColumn::Status}) {
-        const QModelIndex index = model.index(0, static_cast<int>(column));
-        const QString stored = index.data().toString();
-        SCOPED_TRACE(stored.toStdString());
+    for (int column = 2; column <= 5; ++column) {
+        const QModelIndex index = model.index(0, column);
+        const QString stored = index.data().toString(); // what sorting and the batch read
         for (const auto direction : {Qt::RightToLeft, Qt::LeftToRight}) {
             const QString shown = delegate.shown(index, direction);
-            if (column == FileListColumn::Status)
-                EXPECT_EQ(shown, stored); // a status is text of the language
+            if (column == 3) // a status is a text of the language
+                EXPECT_EQ(shown, stored);
             else
-                EXPECT_EQ(ink(shown, direction), ink(stored, Qt::LeftToRight)) << int(direction);
+                EXPECT_TRUE(ink(shown, direction) == ink(stored, Qt::LeftToRight)) << column;
         }
-        // What the batch, sorting and the batch tool read stays as it was.
-        EXPECT_EQ(model.table()->row(0).FilePath, row.FilePath);
     }
-    EXPECT_EQ(model.index(0, 2).data().toString(), row.FilePath);
-    EXPECT_EQ(model.index(0, 5).data().toString(), row.FileSize);
+    EXPECT_EQ(model.index(0, 2).data().toString(), QStringLiteral("/music/a.flac"));
 }
