@@ -9,7 +9,6 @@
 #include "ui/MyButton.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -19,7 +18,6 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -383,19 +381,6 @@ TEST_F(Adding, ClosingDuringAnAddStopsIt) {
     EXPECT_EQ(w.fileList()->rowCount(), kept);
     EXPECT_EQ(paths(), files.mid(0, kept));
     EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(Adding, TheStripSpeaksTheLanguageOfTheWindow) {
-    QSet<QString> shown;
-    for (int i = 0; i < w.ComboLang->count(); ++i) {
-        w.ComboLang->setCurrentIndex(i);
-        w.ComboLang_Click();
-        Q_EMIT w.fileAdder()->progress(3, 1207);
-        shown.insert(w.lblAdding->text());
-        EXPECT_TRUE(w.lblAdding->text().contains(QStringLiteral("3 / 1207")));
-    }
-    EXPECT_EQ(shown.size(), 6); // a text of its own in every shipped language
-    SetLanguageFile(QStringLiteral("English.ini"));
 }
 
 // Run with KV_SCREENSHOT=<path> to write the picture kept in docs/screenshot.png.

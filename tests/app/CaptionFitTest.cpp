@@ -1,6 +1,7 @@
 // Every caption of every shipped language, laid out in its own control's font on the real
-// window, must fit the control.
+// window, must fit the control; the adding strip speaks every language too.
 #include "app/frmMain.h"
+#include "filelist/FileAdder.h"
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
 #include "ui/FramePanel.h"
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSet>
 #include <QTableView>
 
 #include <gtest/gtest.h>
@@ -54,6 +56,7 @@ TEST(CaptionFit, EveryCaptionOfEveryLanguageFitsItsControl) {
     ASSERT_TRUE(w.load());
     ASSERT_GE(w.ComboLang->count(), 6);
     const QHeaderView* header = w.Grid->horizontalHeader();
+    QSet<QString> strips;
     for (int lang = 0; lang < w.ComboLang->count(); ++lang) {
         w.ComboLang->setCurrentIndex(lang);
         w.ComboLang_Click();
@@ -70,7 +73,11 @@ TEST(CaptionFit, EveryCaptionOfEveryLanguageFitsItsControl) {
         // The pause button also reads "Resume" while a preview is paused.
         EXPECT_TRUE(fits(w.cmdPause, GetCaption(100016, QStringLiteral("Resume"))))
             << LanguageFile().toStdString();
+        Q_EMIT w.fileAdder()->progress(3, 1207);
+        strips.insert(w.lblAdding->text());
+        EXPECT_TRUE(w.lblAdding->text().contains(QStringLiteral("3 / 1207")));
     }
+    EXPECT_EQ(strips.size(), w.ComboLang->count());
     // A control grown for its caption still leaves its neighbours alone.
     for (const CaptionEntry& e : CaptionTable()) {
         QWidget* c = w.findChild<QWidget*>(e.control);
