@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -124,6 +125,11 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     buildAboutPanel();
     setupBatch();
     preview_ = new PreviewControls(*this);
+    // A paused preview keeps "Resume" in the new language.
+    AddStateCaptions([this] {
+        if (preview_)
+            cmdPause->setText(preview_->captionForState());
+    });
     resize(kMainSize);
 }
 
@@ -190,9 +196,9 @@ void frmMain::buildMainPanel() {
     QFont heading = font();
     heading.setBold(true);
     label(p, "Label1", QRect(40, 64, 380, 22))->setFont(heading);
-    cmdAddFile = button(p, "cmdAddFile", QRect(40, 90, 128, 26));
-    cmdAddVideoFile = button(p, "cmdAddVideoFile", QRect(174, 90, 128, 26));
-    cmdAddFolder = button(p, "cmdAddFolder", QRect(308, 90, 112, 26));
+    cmdAddFile = button(p, "cmdAddFile", QRect(40, 90, 120, 26));
+    cmdAddVideoFile = button(p, "cmdAddVideoFile", QRect(166, 90, 120, 26));
+    cmdAddFolder = button(p, "cmdAddFolder", QRect(292, 90, 128, 26));
     label(p, "Label9", QRect(428, 86, 290, 34));
 
     Grid = place(new QTableView(p), "Grid", QRect(10, 122, 708, 214));
@@ -209,11 +215,11 @@ void frmMain::buildMainPanel() {
     // clicked, not toggled: setting the box from code leaves the rows' marks alone.
     connect(chkSelectAll, &QCheckBox::clicked, this, &frmMain::chkSelectAll_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmMain::cmdRemove_Click);
-    cmdPlayPrev = button(p, "cmdPlayPrev", QRect(352, 340, 96, 26));
-    cmdPlay = button(p, "cmdPlay", QRect(452, 340, 62, 26));
-    cmdPause = button(p, "cmdPause", QRect(518, 340, 64, 26));
-    cmdStop = button(p, "cmdStop", QRect(586, 340, 56, 26));
-    cmdPlayNext = button(p, "cmdPlayNext", QRect(646, 340, 72, 26));
+    cmdPlayPrev = button(p, "cmdPlayPrev", QRect(314, 340, 96, 26));
+    cmdPlay = button(p, "cmdPlay", QRect(414, 340, 76, 26));
+    cmdPause = button(p, "cmdPause", QRect(494, 340, 72, 26));
+    cmdStop = button(p, "cmdStop", QRect(570, 340, 56, 26));
+    cmdPlayNext = button(p, "cmdPlayNext", QRect(630, 340, 88, 26));
 
     auto* line1 = place(new QFrame(p), "Line1", QRect(10, 374, 708, 2));
     line1->setFrameShape(QFrame::HLine);
@@ -221,15 +227,15 @@ void frmMain::buildMainPanel() {
     // Step 2: output folder and format.
     badge(2, 382);
     label(p, "Label4", QRect(40, 384, 380, 22))->setFont(heading);
-    label(p, "Label5", QRect(40, 412, 100, 22));
-    optSameFolder = place(new QRadioButton(p), "optSameFolder", QRect(140, 412, 220, 22));
+    label(p, "Label5", QRect(40, 412, 108, 22));
+    optSameFolder = place(new QRadioButton(p), "optSameFolder", QRect(148, 412, 216, 22));
     optOtherFolder = place(new QRadioButton(p), "optOtherFolder", QRect(364, 412, 140, 22));
     optSameFolder->setChecked(true);
-    txtOutPath = place(new QLineEdit(p), "txtOutPath", QRect(140, 438, 476, 24));
+    txtOutPath = place(new QLineEdit(p), "txtOutPath", QRect(148, 438, 468, 24));
     txtOutPath->setText(QDir::homePath() + QStringLiteral("/Converted Files"));
     cmdBrowse = button(p, "cmdBrowse", QRect(622, 437, 96, 26));
-    label(p, "Label8", QRect(40, 472, 100, 22));
-    lblFormat = label(p, "lblFormat", QRect(140, 472, 476, 22));
+    label(p, "Label8", QRect(40, 472, 108, 22));
+    lblFormat = label(p, "lblFormat", QRect(148, 472, 468, 22));
     cmdChangeFormat = button(p, "cmdChangeFormat", QRect(622, 470, 96, 26));
 
     auto* line2 = place(new QFrame(p), "Line2", QRect(10, 504, 708, 2));
@@ -298,8 +304,8 @@ void frmMain::buildFormatPanels() {
     QWidget* wma = frFormat[1];
     label(wma, "Label11", QRect(10, 6, 150, 20));
     lblWMAQuality = label(wma, "lblWMAQuality", QRect(386, 31, 30, 20), QStringLiteral("50"));
-    label(wma, "Label23", QRect(10, 56, 190, 16));
-    label(wma, "Label24", QRect(210, 56, 172, 16))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(wma, "Label23", QRect(10, 55, 190, 18));
+    label(wma, "Label24", QRect(210, 55, 172, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     chkWMAFileTags = place(new QCheckBox(wma), "chkWMAFileTags", QRect(10, 76, 250, 20));
     for (int i = 0; i < 8; ++i) {
         const int col = i / 4, rowY = 100 + (i % 4) * 22;
@@ -327,13 +333,14 @@ void frmMain::buildFormatPanels() {
                                bitrates(310, 10));
     lblMP3VBREncodSlider =
         label(mp3, "lblMP3VBREncodSlider", QRect(384, 72, 30, 20), QStringLiteral("5"));
-    label(mp3, "Label27", QRect(185, 96, 60, 14));
-    label(mp3, "Label32", QRect(320, 96, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label27", QRect(185, 94, 60, 18));
+    label(mp3, "Label32", QRect(320, 94, 60, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label28", QRect(10, 116, 118, 18));
     lblMP3EncodSlider =
         label(mp3, "lblMP3EncodSlider", QRect(342, 117, 40, 18), QStringLiteral("5"));
-    label(mp3, "Label29", QRect(130, 140, 90, 14));
-    label(mp3, "Label30", QRect(248, 140, 90, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label29", QRect(130, 138, 100, 18));
+    label(mp3, "Label30", QRect(238, 138, 100, 18))
+        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label26", QRect(10, 162, 96, 20));
     cmbMP3Freq =
         fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
@@ -359,8 +366,8 @@ void frmMain::buildFormatPanels() {
                                bitrates(320, 9));
     label(ogg, "Label33", QRect(10, 60, 150, 18));
     lblSliderOGG = label(ogg, "lblSliderOGG", QRect(231, 86, 40, 18), QStringLiteral("3"));
-    label(ogg, "Label20", QRect(10, 112, 60, 14));
-    label(ogg, "Label21", QRect(167, 112, 60, 14))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(ogg, "Label20", QRect(10, 110, 60, 18));
+    label(ogg, "Label21", QRect(167, 110, 60, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(ogg, "Label34", QRect(10, 134, 300, 18));
 
     // Notice shown when WMA output is not available.
@@ -473,35 +480,47 @@ void frmMain::SetCaptions() {
         }
     }
     setWindowTitle(GetCaption(100024, QStringLiteral("Kelvanto")));
-    // A paused preview keeps "Resume" in the new language.
-    if (preview_)
-        cmdPause->setText(preview_->captionForState());
+    for (const auto& apply : stateCaptions_)
+        apply();
+}
+
+void frmMain::AddStateCaptions(std::function<void()> apply) {
+    stateCaptions_.push_back(std::move(apply));
 }
 
 void frmMain::FillLanguageList() {
     ComboLang->clear();
-    languageNames_.clear();
+    languageFiles_.clear();
     const LanguageListing listing = ListLanguageFolder(LanguageFolder());
+    // Flags are read in order up to the first that cannot be read: the k-th language shows
+    // the k-th flag, so no language may ever show a later one.
     QList<QIcon> imageList;
+    QString pictureError;
     for (const QString& flag : listing.flagFiles) {
         QPixmap pm(flag);
-        if (!pm.isNull())
-            imageList.append(QIcon(pm));
-    }
-    for (int i = 0; i < listing.languages.size(); ++i) {
-        // The k-th language shows the k-th flag; a language without one stops the list, as
-        // the picker refuses an item whose image is missing.
-        if (!imageList.isEmpty() && i >= imageList.size()) {
-            ShowMessage(this, MsgIcon::NoIcon, QStringLiteral("Index out of bounds"),
-                        QStringLiteral("Kelvanto"));
+        if (pm.isNull()) {
+            pictureError = QStringLiteral("Invalid picture: %1").arg(QFileInfo(flag).fileName());
             break;
         }
-        ComboLang->addItem(imageList.isEmpty() ? QIcon() : imageList[i], listing.languages[i]);
-        languageNames_.append(listing.languages[i]);
+        imageList.append(QIcon(pm));
     }
-    if (languageNames_.isEmpty())
+    for (int i = 0; i < listing.languages.size(); ++i) {
+        // A language without its flag stops the list, as the picker refuses an item whose
+        // image is missing.
+        if ((!imageList.isEmpty() || !pictureError.isEmpty()) && i >= imageList.size())
+            break;
+        ComboLang->addItem(imageList.isEmpty() ? QIcon() : imageList[i], listing.languages[i],
+                           listing.files[i]);
+        languageFiles_.append(listing.files[i]);
+    }
+    if (!pictureError.isEmpty())
+        ShowMessage(this, MsgIcon::NoIcon, pictureError, QStringLiteral("Kelvanto"));
+    else if (languageFiles_.size() < listing.files.size())
+        ShowMessage(this, MsgIcon::NoIcon, QStringLiteral("Index out of bounds"),
+                    QStringLiteral("Kelvanto"));
+    if (languageFiles_.isEmpty())
         return;
-    ComboLang->setCurrentIndex(SelectLanguageIndex(languageNames_, LanguageFile()));
+    ComboLang->setCurrentIndex(SelectLanguageIndex(languageFiles_, LanguageFile()));
     ComboLang_Click();
     ComboLang->update();
 }
@@ -509,7 +528,8 @@ void frmMain::FillLanguageList() {
 void frmMain::ComboLang_Click() {
     if (ComboLang->currentIndex() < 0)
         return;
-    const QString name = ComboLang->currentText() + QStringLiteral(".ini");
+    // The file's real name, so "Deutsch.INI" is read and stored as it is written.
+    const QString name = ComboLang->currentData().toString();
     if (name != LanguageFile()) {
         SetLanguageFile(name);
         SetCaptions();

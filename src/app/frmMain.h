@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -76,6 +77,10 @@ public:
     bool CreateFileListTable();
     bool LayoutFileGrid();
     void SetCaptions();
+    // Captions that show a state rather than a text of the language ("Stop" on the running
+    // batch's button, "Resume" on a paused preview): SetCaptions runs these last, so a
+    // language switch never wipes the state out.
+    void AddStateCaptions(std::function<void()> apply);
     void FillLanguageList();
     void ComboLang_Click();
     // Adds one file to the list (see filelist/AddFile2Grid.h); normalises the path in place.
@@ -173,9 +178,11 @@ private:
     MyButton* batchButton_ = nullptr; // the button that started the running batch
     MyButton* batchOther_ = nullptr;
     QString batchIdleCaption_;
+    bool batchStopping_ = false; // Stop was clicked; the worker is finishing its file
+    std::vector<std::function<void()>> stateCaptions_;
     QSortFilterProxyModel* gridOrder_ = nullptr;
     QHash<QWidget*, QRect> designRects_;
-    QStringList languageNames_;
+    QStringList languageFiles_;
     bool closed_ = false;
     bool ownsEngine_ = false;
     // Manual move when the window system cannot move the window itself.

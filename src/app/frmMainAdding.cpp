@@ -107,7 +107,8 @@ void frmMain::stopAdding() {
 void frmMain::showAddingProgress(int done, int total) {
     if (!lblAdding)
         return;
-    lblAdding->setText(QStringLiteral("Adding files... %1 / %2").arg(done).arg(total));
+    lblAdding->setText(
+        GetCaption(20007, QStringLiteral("Adding files... %1 / %2")).arg(done).arg(total));
     prgAdding->setRange(0, qMax(total, 1));
     prgAdding->setValue(done);
     // Over the rows only, so the scroll bar (which comes and goes with the rows) stays usable.

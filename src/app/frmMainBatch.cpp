@@ -39,6 +39,11 @@ void frmMain::setupBatch() {
                     GetCaption(30012, QStringLiteral(
                                           "Output Folder is not exist and can not be created.")));
     });
+    // The running batch's button reads "Stop" in every language.
+    AddStateCaptions([this] {
+        if (batchButton_ && !batchStopping_)
+            batchButton_->setText(kStopCaption);
+    });
     connect(cmdConvert, &QPushButton::clicked, this, &frmMain::cmdConvert_Click);
     connect(cmdConvertSelected, &QPushButton::clicked, this, &frmMain::cmdConvertSelected_Click);
 
@@ -99,10 +104,12 @@ void frmMain::startStop(MyButton* own, MyButton* other, bool checkedOnly,
                     QStringLiteral("The list is empty, Please add Audio files from step 1"));
         return;
     }
-    if (own->text() == kStopCaption) {
+    // The batch's state decides, not the caption, which a language switch may rewrite.
+    if (own == batchButton_ && !batchStopping_) {
         // The file being converted ends cancelled after its current block. Both convert
         // buttons stay off until the worker is done, so no second batch can start meanwhile.
         batch_->requestStop();
+        batchStopping_ = true;
         own->setText(idleCaption);
         own->setEnabled(false);
         EnableControls(true);
@@ -161,6 +168,7 @@ void frmMain::onBatchFinished(bool anyStarted) {
         batchOther_->setEnabled(true);
     }
     batchButton_ = batchOther_ = nullptr;
+    batchStopping_ = false;
     EnableControls(true);
     Q_EMIT batchEnded(anyStarted);
 }

@@ -42,6 +42,23 @@ void ProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyledItemDelegate::paint(painter, option, index);
 }
 
+void ProgressDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                       const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    switch (static_cast<FileListColumn>(index.column())) {
+    case FileListColumn::FilePath:
+    case FileListColumn::Duration:
+    case FileListColumn::FileSize:
+        if (!option->text.isEmpty()) {
+            // LEFT-TO-RIGHT ISOLATE ... POP DIRECTIONAL ISOLATE
+            option->text = QChar(0x2066) + option->text + QChar(0x2069);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 void ProgressDelegate::DrawProgressCell(QPainter* painter, const QRect& rect, double percent,
                                         QColor barColor, QColor backColor, bool drawText,
                                         bool selected, const QFont& font) {

@@ -26,6 +26,12 @@ public:
     static void DrawProgressCell(QPainter* painter, const QRect& rect, double percent,
                                  QColor barColor, QColor backColor, bool drawText, bool selected,
                                  const QFont& font);
+
+protected:
+    // Paths, lengths and sizes are left-to-right text in every language: in a right-to-left
+    // grid they are isolated as such, so "/music/a.flac" keeps its leading "/" and
+    // "793.88 KB" its order. Only the drawn text changes, never the model's values.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 } // namespace kv

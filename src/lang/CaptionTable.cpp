@@ -94,6 +94,7 @@ constexpr MessageKey kMessages[] = {
     {20002, "Common Audio Files"},
     {20003, "Select one or more audio files"},
     {20006, "Select folder to add"},
+    {20007, "Adding files... %1 / %2"},
     {20008, "Cancelled"},
     {20013, "Error"},
     {20014, "Complete"},

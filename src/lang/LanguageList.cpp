@@ -25,18 +25,20 @@ LanguageListing ListLanguageFolder(const QString& folder) {
             listing.flagFiles.append(dir.filePath(name));
     }
     for (const QString& name : names) {
-        if (name.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
+        if (name.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive)) {
             listing.languages.append(name.left(name.size() - 4));
+            listing.files.append(name);
+        }
     }
     return listing;
 }
 
-int SelectLanguageIndex(const QStringList& languages, const QString& languageFile) {
-    if (languages.isEmpty())
+int SelectLanguageIndex(const QStringList& files, const QString& languageFile) {
+    if (files.isEmpty())
         return -1;
     int selected = -1;
-    for (int i = 0; i < languages.size(); ++i) {
-        if (languages[i] + QStringLiteral(".ini") == languageFile)
+    for (int i = 0; i < files.size(); ++i) {
+        if (files[i] == languageFile)
             selected = i;
     }
     return selected < 0 ? 0 : selected;

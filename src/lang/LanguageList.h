@@ -10,13 +10,14 @@ namespace kv {
 struct LanguageListing {
     QStringList flagFiles; // full paths of the ".bmp" files (any letter case)
     QStringList languages; // ".ini" file names without their last four characters
+    QStringList files;     // the same files by their real names ("Deutsch.INI")
 };
 
 LanguageListing ListLanguageFolder(const QString& folder);
 
-// The item to select for `languageFile`: the last item whose text followed by ".ini" equals
-// it exactly, else the first item; -1 for an empty list.
-int SelectLanguageIndex(const QStringList& languages, const QString& languageFile);
+// The item to select for `languageFile`: the last of `files` that equals it exactly, else the
+// first; -1 for an empty list.
+int SelectLanguageIndex(const QStringList& files, const QString& languageFile);
 
 // The per-user language choice ("Language"/"Name"), for example "English.ini".
 QString ReadLanguageSetting();

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -168,6 +169,25 @@ TEST_F(Batch, StopOnTheThirdOfFiveThenConvertAllAgain) {
     ASSERT_TRUE(full);
     EXPECT_NEAR(full->duration, kLongSeconds, 0.05);
     EXPECT_EQ(power.calls.size(), 1);
+}
+
+TEST_F(Batch, ALanguageSwitchKeepsStopOnTheRunningButtonAndTheBatchStillStops) {
+    fx.copyShippedLanguages();
+    w.FillLanguageList();
+    addFiles(2, 1.0, 0);
+    QString shown;
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString&) {
+        w.ComboLang->setCurrentIndex(w.ComboLang->findText("German"));
+        w.ComboLang_Click();
+        shown = w.cmdConvert->text();
+        w.cmdConvert->click();
+    });
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(shown, QStringLiteral("Stop"));
+    EXPECT_EQ(status(0), GetCaption(20008, QStringLiteral("Cancelled"))); // in German
+    EXPECT_EQ(status(1), kStatusWaiting);
+    SetLanguageFile(QStringLiteral("English.ini"));
 }
 
 TEST_F(Batch, ConvertSelectedWithNothingTickedStartsNothingAndNeverShutsDown) {

@@ -299,6 +299,35 @@ TEST_F(WindowTest, LanguageWithoutFlagIsReportedAndListKeepsEarlierItems) {
     EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("English"));
 }
 
+TEST_F(WindowTest, AFlagThatCannotBeReadStopsTheListWithThePictureError) {
+    for (const char* name : {"Lang/Arabic.ini", "Lang/English.ini", "Lang/German.ini"})
+        fx.writeFile(name, "[Kelvanto]\n");
+    fx.writeFile("Lang/Arabic.bmp", bmp(20, 13));
+    fx.writeFile("Lang/English.bmp", "BM not a picture");
+    fx.writeFile("Lang/German.bmp", bmp(20, 13));
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid picture: English.bmp"));
+    // Neither English nor German may show the flag after the broken one.
+    ASSERT_EQ(w.ComboLang->count(), 1);
+    EXPECT_EQ(w.ComboLang->itemText(0), QStringLiteral("Arabic"));
+}
+
+TEST_F(WindowTest, ALanguageFileInCapitalsIsReadStoredAndChosenAgainByItsRealName) {
+    fx.writeFile("Lang/Deutsch.INI", "[Kelvanto]\n10010=Alle konvertieren\n");
+    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
+    StoreLanguageSetting(QStringLiteral("Deutsch.INI"));
+    for (int run = 0; run < 2; ++run) { // the second window finds the stored choice
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("Deutsch"));
+        EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Alle konvertieren"));
+        EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("Deutsch.INI"));
+        SetLanguageFile(QStringLiteral("English.ini"));
+    }
+}
+
 TEST_F(WindowTest, CloseRefusesWhileConvertingAndClosesAfterwards) {
     frmMain w;
     ASSERT_TRUE(w.load());

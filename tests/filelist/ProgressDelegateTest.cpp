@@ -161,3 +161,44 @@ TEST(ProgressCell, TheGridDrawsNumericStatusesAsBarsAndTextsAsText) {
             barInText += shot.pixelColor(x, yy) == ProgressDelegate::kBarColor;
     EXPECT_EQ(barInText, 0);
 }
+
+namespace {
+// The text the grid hands to the style for one cell.
+struct ShownText : ProgressDelegate {
+    QString shown(const QModelIndex& index, Qt::LayoutDirection direction) const {
+        QStyleOptionViewItem option;
+        option.direction = direction;
+        initStyleOption(&option, index);
+        return option.text;
+    }
+};
+
+// Drawn against the right edge, so the glyphs fall on the same pixel fractions every time.
+QImage ink(const QString& text, Qt::LayoutDirection direction) {
+    QImage img(300, 24, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setLayoutDirection(direction);
+    p.drawText(img.rect(), Qt::AlignVCenter | Qt::AlignRight | Qt::AlignAbsolute, text);
+    return img;
+}
+} // namespace
+
+TEST(ProgressCell, PathsSizesAndLengthsReadAsInEnglishInARightToLeftGrid) {
+    FileListModel model;
+    ASSERT_TRUE(
+        model.appendRow({0, 0, "/music/a.flac", "Waiting Conversion", "03:07", "793.88 KB"}));
+    ShownText delegate;
+    for (int column = 2; column <= 5; ++column) {
+        const QModelIndex index = model.index(0, column);
+        const QString stored = index.data().toString(); // what sorting and the batch read
+        for (const auto direction : {Qt::RightToLeft, Qt::LeftToRight}) {
+            const QString shown = delegate.shown(index, direction);
+            if (column == 3) // a status is a text of the language
+                EXPECT_EQ(shown, stored);
+            else
+                EXPECT_TRUE(ink(shown, direction) == ink(stored, Qt::LeftToRight)) << column;
+        }
+    }
+    EXPECT_EQ(model.index(0, 2).data().toString(), QStringLiteral("/music/a.flac"));
+}

@@ -3,6 +3,8 @@
 
 #include "TestSupport.h"
 
+#include <QStringEncoder>
+
 #include <gtest/gtest.h>
 
 using namespace kv;
@@ -65,4 +67,30 @@ TEST(GetCaption, ReadsCurrentLanguageFileAnewAndTrimsDefaults) {
     fx.writeFile(QStringLiteral("Lang/Test.ini"), "[Kelvanto]\n10017=Jouer\n");
     EXPECT_EQ(GetCaption(10017, QStringLiteral("Play")), QStringLiteral("Jouer"));
     SetLanguageFile(QStringLiteral("English.ini"));
+}
+
+TEST(IniReader, EncodingsQuotesAndLineEnds) {
+    kvtest::ProgramFolderFixture fx;
+    const QString german = QString::fromUtf8("Ordner hinzuf\xC3\xBCgen");
+    const auto utf16 = [&](QStringConverter::Encoding e) -> QByteArray {
+        return QStringEncoder(e, QStringConverter::Flag::WriteBom)("[Kelvanto]\r\n1=" + german);
+    };
+    const struct {
+        QByteArray file;
+        QString expected;
+    } cases[] = {
+        {"[Kelvanto]\n1=\"  Play \"\n", QStringLiteral("  Play ")},
+        {"[Kelvanto]\n1=Say \"hi\" now\n", QStringLiteral("Say \"hi\" now")},
+        {"[Kelvanto]\n1=\"\n", QStringLiteral("\"")},
+        {"[Kelvanto]\n1=\"\"\n", QString()},
+        {utf16(QStringConverter::Utf16LE), german},
+        {utf16(QStringConverter::Utf16BE), german},
+        {"[Kelvanto]\n1=Gr\xF6\xDF"
+         "e \x80 \x93ok\x94\n",
+         QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                           "e \xE2\x82\xAC \xE2\x80\x9Cok\xE2\x80\x9D")},
+        {"[Other]\r1=no\r[Kelvanto]\r2=x\r1=yes", QStringLiteral("yes")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(iniValue(fx, c.file, QStringLiteral("1")), c.expected) << c.file.toStdString();
 }

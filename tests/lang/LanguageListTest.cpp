@@ -14,6 +14,8 @@ TEST(LanguageList, ListsFlagsAndLanguagesInFileNameOrder) {
         fx.writeFile(QString::fromLatin1(n), "[Kelvanto]\n");
     const LanguageListing l = ListLanguageFolder(fx.langFolder());
     EXPECT_EQ(l.languages, (QStringList{"Arabic", "FRENCH", "German"}));
+    // The files keep their real names, capitals included.
+    EXPECT_EQ(l.files, (QStringList{"Arabic.ini", "FRENCH.INI", "German.ini"}));
     ASSERT_EQ(l.flagFiles.size(), 3);
     EXPECT_TRUE(l.flagFiles[0].endsWith("/a.bmp"));
     EXPECT_TRUE(l.flagFiles[1].endsWith("/b.BMP"));
@@ -27,11 +29,13 @@ TEST(LanguageList, MissingFolderListsNothing) {
 }
 
 TEST(LanguageList, SelectionIsExactLastMatchElseFirst) {
-    const QStringList langs{"Arabic", "English", "German"};
-    EXPECT_EQ(SelectLanguageIndex(langs, QStringLiteral("English.ini")), 1);
-    EXPECT_EQ(SelectLanguageIndex(langs, QStringLiteral("english.ini")), 0);
-    EXPECT_EQ(SelectLanguageIndex(langs, QStringLiteral("Gone.ini")), 0);
-    EXPECT_EQ(SelectLanguageIndex({"A", "B", "A"}, QStringLiteral("A.ini")), 2);
+    const QStringList files{"Arabic.ini", "English.ini", "Deutsch.INI"};
+    EXPECT_EQ(SelectLanguageIndex(files, QStringLiteral("English.ini")), 1);
+    EXPECT_EQ(SelectLanguageIndex(files, QStringLiteral("english.ini")), 0);
+    EXPECT_EQ(SelectLanguageIndex(files, QStringLiteral("Gone.ini")), 0);
+    EXPECT_EQ(SelectLanguageIndex(files, QStringLiteral("Deutsch.INI")), 2);
+    EXPECT_EQ(SelectLanguageIndex(files, QStringLiteral("Deutsch.ini")), 0);
+    EXPECT_EQ(SelectLanguageIndex({"A.ini", "B.ini", "A.ini"}, QStringLiteral("A.ini")), 2);
     EXPECT_EQ(SelectLanguageIndex({}, QStringLiteral("A.ini")), -1);
 }
 

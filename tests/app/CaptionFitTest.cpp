@@ -1,0 +1,91 @@
+// Every caption of every shipped language, laid out in its own control's font on the real
+// window, must fit the control; the adding strip speaks every language too.
+#include "app/frmMain.h"
+#include "filelist/FileAdder.h"
+#include "lang/CaptionTable.h"
+#include "lang/Captions.h"
+#include "ui/FramePanel.h"
+#include "ui/MyButton.h"
+
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSet>
+#include <QTableView>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+
+namespace {
+
+// Laid out in fractions of a pixel; less than half a pixel over is rounding, not clipping.
+bool fits(const QFont& font, const QRect& room, int flags, const QString& text) {
+    const QRectF need = QFontMetricsF(font).boundingRect(QRectF(room), flags, text);
+    return QRectF(room).adjusted(-0.5, -0.5, 0.5, 0.5).contains(need);
+}
+
+bool fits(QWidget* w, const QString& text) {
+    if (auto* panel = qobject_cast<FramePanel*>(w)) { // a bold title on one line
+        QFont bold = panel->font();
+        bold.setBold(true);
+        return fits(bold, QRect(8, 0, panel->width() - 16, panel->headerHeight()), Qt::AlignVCenter,
+                    text);
+    }
+    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) // indicator and one line
+        return w->sizeHint().width() <= w->width() && w->fontMetrics().height() <= w->height();
+    if (qobject_cast<MyButton*>(w))
+        return fits(w->font(), w->rect().adjusted(4, 2, -4, -2), Qt::AlignCenter | Qt::TextWordWrap,
+                    QString(text).replace(QStringLiteral("&&"), QStringLiteral("&")));
+    auto* l = qobject_cast<QLabel*>(w);
+    return l && fits(l->font(), l->contentsRect(),
+                     int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0), text);
+}
+
+} // namespace
+
+TEST(CaptionFit, EveryCaptionOfEveryLanguageFitsItsControl) {
+    kvtest::ProgramFolderFixture fx;
+    kvtest::RecordingMessageBoxes boxes;
+    fx.copyShippedLanguages();
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    ASSERT_GE(w.ComboLang->count(), 6);
+    const QHeaderView* header = w.Grid->horizontalHeader();
+    QSet<QString> strips;
+    for (int lang = 0; lang < w.ComboLang->count(); ++lang) {
+        w.ComboLang->setCurrentIndex(lang);
+        w.ComboLang_Click();
+        for (const CaptionEntry& e : CaptionTable()) {
+            const QString text = GetCaption(e.key, QString::fromUtf8(e.defaultText));
+            // Header sections are padded 4 pixels a side and end in a 1-pixel rule.
+            const QRect section(0, 0, w.Grid->columnWidth(e.column) - 9, header->height());
+            EXPECT_TRUE(e.target == CaptionTarget::ToolTip ||
+                        (e.target == CaptionTarget::Header
+                             ? fits(header->font(), section, Qt::AlignCenter, text)
+                             : fits(w.findChild<QWidget*>(e.control), text)))
+                << LanguageFile().toStdString() << " " << e.control << ": " << text.toStdString();
+        }
+        // The pause button also reads "Resume" while a preview is paused.
+        EXPECT_TRUE(fits(w.cmdPause, GetCaption(100016, QStringLiteral("Resume"))))
+            << LanguageFile().toStdString();
+        Q_EMIT w.fileAdder()->progress(3, 1207);
+        strips.insert(w.lblAdding->text());
+        EXPECT_TRUE(w.lblAdding->text().contains(QStringLiteral("3 / 1207")));
+    }
+    EXPECT_EQ(strips.size(), w.ComboLang->count());
+    // A control grown for its caption still leaves its neighbours alone.
+    for (const CaptionEntry& e : CaptionTable()) {
+        QWidget* c = w.findChild<QWidget*>(e.control);
+        if (e.target != CaptionTarget::Caption)
+            continue;
+        for (QWidget* n : c->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_FALSE(n != c && !n->isHidden() && n->geometry().intersects(c->geometry()))
+                << e.control << " overlaps " << n->objectName().toStdString();
+    }
+    SetLanguageFile(QStringLiteral("English.ini"));
+}
