@@ -1,11 +1,11 @@
 // kelvanto-batch --convert from the outside: outputs checked with ffprobe, exit codes, options
 // from the saved settings, and Ctrl+C.
 #include "MediaTools.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -50,11 +50,10 @@ protected:
         return path;
     }
     void saveSetting(const QString& key, const QString& value) {
-        QSettings s(home.filePath("config/Kelvanto/Settings.ini"), QSettings::IniFormat);
-        s.beginGroup("LocalMachine/Software/Quorvane Kelvanto/Settings");
-        s.setValue(key, value);
-        s.endGroup();
-        s.sync();
+        const QString file = home.filePath("config/Kelvanto/Settings.ini");
+        StoredValues values = StoredOutputSettings(file);
+        values[key] = value;
+        StoreOutputSettings(values, file);
     }
     QTemporaryDir home, dir;
     QProcessEnvironment env;
