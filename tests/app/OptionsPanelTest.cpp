@@ -1,0 +1,282 @@
+// The options panel on the real window: loading, saving and restoring the output settings,
+// the enable rules, the summary line, the folder picker, and closing by a signal.
+#include "app/OptionsPanel.h"
+#include "app/frmMain.h"
+#include "controls/Slider.h"
+#include "convert/SettingsOptions.h"
+#include "ui/FileDialogs.h"
+#include "ui/FramePanel.h"
+#include "ui/MyButton.h"
+
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+const QString kDefaultSummary =
+    QStringLiteral("MP3,Joint Stereo,Auto Sampling,Constant Bitrate 128 Kbps");
+
+class Options : public ::testing::Test {
+protected:
+    ProgramFolderFixture fx;
+    RecordingMessageBoxes boxes;
+};
+
+// The format page in front of the others.
+int frontPage(const frmMain& w) {
+    int front = -1;
+    for (QObject* child : w.frFormats->children())
+        for (int i = 0; i < 4; ++i)
+            front = child == w.frFormat[i] ? i : front;
+    return front;
+}
+
+// Which rule-bound controls are usable: txtOutPath, cmdBrowse, cmbMP3CBitrate, cmbMP3ABitrate,
+// SliderMP3VBR, cmbOGGCBitrate, cmbOGGVBitrate.
+QString usable(const frmMain& w) {
+    QString s;
+    for (QWidget* c :
+         {static_cast<QWidget*>(w.txtOutPath), static_cast<QWidget*>(w.cmdBrowse),
+          static_cast<QWidget*>(w.cmbMP3CBitrate), static_cast<QWidget*>(w.cmbMP3ABitrate)})
+        s += c->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
+    s += w.SliderMP3VBR->isEnabled() ? '1' : '0';
+    for (QWidget* c : {w.cmbOGGCBitrate, w.cmbOGGVBitrate})
+        s += c->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
+    return s;
+}
+
+ConversionOptions toolOptions() {
+    ConversionOptions o;
+    QString error;
+    EXPECT_TRUE(SavedConversionOptions({}, o, error)) << error.toStdString();
+    return o;
+}
+
+struct FolderPicker final : FileDialogs {
+    FolderPicker() { SetFileDialogs(this); }
+    ~FolderPicker() override { SetFileDialogs(nullptr); }
+    QStringList chooseFiles(QWidget*, const QString&, const std::vector<DialogFilter>&) override {
+        return {};
+    }
+    QString chooseFolder(QWidget*, const QString& title) override {
+        titles << title;
+        return answer;
+    }
+    QString answer;
+    QStringList titles;
+};
+} // namespace
+
+TEST_F(Options, FirstStartShowsTheDefaultsAndStoresTheFolderChoice) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.optionsPanel()->Values(), OutputSettings());
+    EXPECT_EQ(w.lblFormat->text(), kDefaultSummary);
+    EXPECT_EQ(frontPage(w), 2);
+    EXPECT_EQ(usable(w), QStringLiteral("1110001"));
+    for (const auto& [label, text] : {std::pair{w.lblWMAQuality, "50"},
+                                      {w.lblMP3EncodSlider, "5"},
+                                      {w.lblMP3VBREncodSlider, "5"},
+                                      {w.lblSliderOGG, "3"}})
+        EXPECT_EQ(label->text(), QString::fromLatin1(text));
+    EXPECT_EQ(StoredOutputSettings(),
+              (StoredValues{{"optSameFolder", "False"}, {"txtOutPath", DefaultOutputFolder()}}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
+    OutputSettings changed;
+    {
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        w.optSameFolder->click();
+        w.txtOutPath->setText(QStringLiteral("/tmp/out, \"here\""));
+        w.optFileFormat[3]->click();
+        for (Slider* s : {w.sliderWMA, w.SliderMP3EncoderQuality, w.sliderOGG})
+            s->setValue(s->min());
+        w.SliderMP3VBR->setValue(9);
+        w.optMP3VBR->click();
+        w.optOGGCBR->click();
+        for (QComboBox* c : {w.cmbMP3StereoMode, w.cmbMP3Freq, w.cmbMP3ABitrate, w.cmbOGGCBitrate})
+            c->setCurrentIndex(c->count() - 1);
+        for (QComboBox* c : {w.cmbMP3CBitrate, w.cmbOGGVBitrate})
+            c->setCurrentIndex(0);
+        changed = w.optionsPanel()->Values();
+        EXPECT_EQ(w.lblFormat->text(), kDefaultSummary); // until "Save && Close"
+        w.close();
+    }
+    EXPECT_EQ(StoredOutputSettings().size(), 19u);
+    EXPECT_EQ(StoredOutputSettings().count("cmbOGGvBitrate"), 1u);
+
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.optionsPanel()->Values(), changed);
+    EXPECT_EQ(w.lblFormat->text(), QStringLiteral("OGG,Constant Bitrate 64 Kbps,Quality=-2"));
+    EXPECT_EQ(w.lblSliderOGG->text(), QStringLiteral("-2"));
+    EXPECT_EQ(frontPage(w), 3);
+    EXPECT_EQ(usable(w), QStringLiteral("0000110"));
+    // The companion tool reads the same options from the store.
+    EXPECT_EQ(w.CurrentConversionOptions(), toolOptions());
+
+    w.cmdDefaults->click();
+    EXPECT_EQ(w.optionsPanel()->Values(), OutputSettings());
+    EXPECT_EQ(w.lblFormat->text(), kDefaultSummary);
+    EXPECT_EQ(usable(w), QStringLiteral("1110001"));
+    EXPECT_EQ(StoredOutputSettings().size(), 2u);
+}
+
+TEST_F(Options, TheWindowAndTheToolTakeTheSameStoredValues) {
+    const StoredValues cases[] = {
+        {{"optFileFormat", "7"}, {"sliderWMA", "0"}, {"sliderOGG", "11"}, {"cmbMP3Freq", "x"}},
+        {{"optFileFormat", "1"}, {"optOtherFolder", "1"}, {"optSameFolder", "1"}},
+        {{"optMP3CBR", "0"}, {"optMP3ABR", "False"}, {"optOGGCBR", "0"}, {"optOGGVBR", "0"}},
+        {{"optOtherFolder", "False"}, {"optSameFolder", "0"}, {"txtOutPath", ""}},
+    };
+    for (const StoredValues& stored : cases) {
+        ClearUserSettings();
+        StoreOutputSettings(stored);
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        EXPECT_EQ(w.CurrentConversionOptions(), toolOptions())
+            << stored.begin()->second.toStdString();
+    }
+    // The last case left no folder option selected: the folder box stays usable.
+    ClearUserSettings();
+    StoreOutputSettings({{"optMP3CBR", "0"}, {"optFileFormat", "7"}});
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(frontPage(w), 2);
+    EXPECT_EQ(usable(w), QStringLiteral("1100001"));
+    EXPECT_EQ(w.lblFormat->text(), QString()); // MP3 without a mode: nothing to say
+}
+
+TEST_F(Options, EnableRulesFollowTheClicks) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    const struct {
+        QRadioButton* option;
+        const char* usable;
+    } clicks[] = {
+        {w.optSameFolder, "0010001"}, {w.optMP3ABR, "0001001"},      {w.optOGGCBR, "0001010"},
+        {w.optMP3VBR, "0000110"},     {w.optOtherFolder, "1100110"}, {w.optOGGVBR, "1100101"},
+        {w.optMP3CBR, "1110001"},
+    };
+    for (const auto& c : clicks) {
+        c.option->click();
+        EXPECT_EQ(usable(w), QString::fromLatin1(c.usable)) << c.option->objectName().toStdString();
+    }
+    // A batch gives the folder controls back as the folder choice has them.
+    w.optSameFolder->click();
+    w.EnableControls(false);
+    w.EnableControls(true);
+    EXPECT_FALSE(w.cmdBrowse->isEnabled());
+}
+
+TEST_F(Options, FormatPagesTheSummaryAndThePanel) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.cmdChangeFormat->click();
+    EXPECT_EQ(w.frFormats->y(), 181);
+    EXPECT_FALSE(w.frMain->isActive());
+    for (int i : {0, 1, 3}) {
+        w.optFileFormat[i]->click();
+        EXPECT_EQ(frontPage(w), i);
+        EXPECT_EQ(w.lblFormat->text(), kDefaultSummary);
+    }
+    w.sliderWMA->setValue(0);
+    w.optFileFormat[1]->click();
+    w.cmdHide->click();
+    EXPECT_EQ(w.lblFormat->text(), QStringLiteral("WMA,Encoding Quality= 0"));
+    EXPECT_EQ(w.frFormats->y(), w.height());
+    EXPECT_TRUE(w.frMain->isActive());
+}
+
+TEST_F(Options, BrowseReplacesTheFolderAndCancelKeepsIt) {
+    FolderPicker picker;
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    picker.answer = QStringLiteral("/srv/music out");
+    w.cmdBrowse->click();
+    EXPECT_EQ(w.txtOutPath->text(), picker.answer);
+    EXPECT_EQ(w.CurrentConversionOptions().folder.outPath, picker.answer);
+    picker.answer.clear();
+    w.cmdBrowse->click();
+    EXPECT_EQ(w.txtOutPath->text(), QStringLiteral("/srv/music out"));
+    EXPECT_EQ(picker.titles, QStringList(2, QStringLiteral("Select folder to add")));
+}
+
+TEST_F(Options, GarbageInTheStoreStartsOnTheDefaults) {
+    QFile f(OutputSettingsFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\xff[Local\x01]\nSoftware\\\x80=\xfe\n", 24).repeated(200));
+    f.close();
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.optionsPanel()->Values(), OutputSettings());
+    EXPECT_TRUE(boxes.shown.empty());
+    // A window that never loaded saves nothing over the store.
+    ClearUserSettings();
+    frmMain unloaded;
+    unloaded.close();
+    EXPECT_TRUE(StoredOutputSettings().empty());
+}
+
+// Run with KV_OPTIONS_SHOT=<path> to write the picture kept in docs/options.png.
+TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.cmdChangeFormat->click();
+    QApplication::processEvents();
+    const QImage shot = w.grab().toImage();
+    // The panel covers the lower part of the window: the MP3 page shows there.
+    const QPoint onPage = w.frFormat[2]->mapTo(&w, w.cmbMP3Freq->geometry().center());
+    EXPECT_EQ(w.childAt(onPage), w.cmbMP3Freq);
+    EXPECT_NE(shot.pixelColor(onPage * shot.devicePixelRatio()),
+              shot.pixelColor(QPoint(5, 5) * shot.devicePixelRatio()));
+    const QString out = qEnvironmentVariable("KV_OPTIONS_SHOT");
+    if (!out.isEmpty()) {
+        EXPECT_TRUE(shot.save(out));
+    }
+}
+
+TEST(CloseBySignal, SavesTheSettingsLikeTheCloseButton) {
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        QTemporaryDir home;
+        const QString file = home.filePath("config/Kelvanto/Settings.ini");
+        StoreOutputSettings({{"sliderOGG", "-1"}}, file);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto"), {});
+        ASSERT_TRUE(p.waitForStarted());
+        // Loading writes the folder choice back: from then on the handlers are in place.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return StoredOutputSettings(file).size() == 3; }, 60000));
+        ::kill(static_cast<pid_t>(p.processId()), signo);
+        ASSERT_TRUE(p.waitForFinished(60000)) << signo;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << signo;
+        EXPECT_EQ(p.exitCode(), 0);
+        const StoredValues saved = StoredOutputSettings(file);
+        EXPECT_EQ(saved.size(), 19u) << signo;
+        EXPECT_EQ(saved.at("sliderOGG"), QStringLiteral("-1"));
+    }
+}
