@@ -174,3 +174,40 @@ TEST_F(ToolConvert, InterruptStopsAfterTheCurrentBlockAndKeepsAValidFile) {
     EXPECT_GT(cut->duration, 0.0);
     EXPECT_LT(cut->duration, 1800.0);
 }
+
+TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
+    const QString a = flac("set.flac", 0.5);
+    const QString file = home.filePath("config/Kelvanto/Settings.ini");
+    saveSetting("optFileFormat", "2");
+    saveSetting("optSameFolder", "True");
+    const QByteArray before = StoredOutputSettings(file).at("optFileFormat").toUtf8();
+    const struct {
+        QStringList args;
+        const char* message; // nullptr: converted into out/
+    } cases[] = {
+        {{"--convert", "--set", "nosuch=1"}, "\"nosuch\""},
+        {{"--convert", "--set", "sliderOGG=11"}, "sliderOGG cannot be \"11\""},
+        {{"--convert", "--set", "optFileFormat"}, "NAME=VALUE"},
+        {{"--set", "optFileFormat=0"}, "go with --convert"},
+        {{"--convert", "--set", "OPTFILEFORMAT=0", "--set", "optotherfolder=1", "--set",
+          "txtOutPath=" + dir.filePath("out")},
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = run(c.args + QStringList{a});
+        if (!c.message) {
+            EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(dir.filePath("out/set.wav")));
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 2) << c.message;
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_TRUE(r.lines.isEmpty());
+    }
+    // Nothing was saved, and only the last run wrote a file.
+    EXPECT_EQ(StoredOutputSettings(file).at("optFileFormat").toUtf8(), before);
+    EXPECT_EQ(StoredOutputSettings(file).at("optSameFolder"), QStringLiteral("True"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("set.wav")));
+    EXPECT_TRUE(
+        run({"--help"}).lines.contains(QString("  sliderOGG=3").leftJustified(32) + "-2 to 10"));
+}
