@@ -238,6 +238,7 @@ TEST_F(Options, GarbageInTheStoreStartsOnTheDefaults) {
 
 // Run with KV_OPTIONS_SHOT=<path> to write the picture kept in docs/options.png.
 TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
+    fx.copyShippedLanguages();
     frmMain w;
     ASSERT_TRUE(w.load());
     w.show();
