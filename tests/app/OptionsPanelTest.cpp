@@ -124,7 +124,16 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
     EXPECT_EQ(StoredOutputSettings().count("cmbOGGvBitrate"), 1u);
 
     frmMain w;
+    // The format is chosen while the window still loads, the encoder values after.
+    std::vector<bool> loadingAt;
+    QObject::connect(w.optFileFormat[3], &QRadioButton::toggled,
+                     [&] { loadingAt.push_back(w.bLoading); });
+    QObject::connect(w.sliderWMA, &Slider::Change, [&] {
+        if (w.sliderWMA->value() == 0)
+            loadingAt.push_back(w.bLoading);
+    });
     ASSERT_TRUE(w.load());
+    EXPECT_EQ(loadingAt, (std::vector<bool>{true, false}));
     EXPECT_EQ(w.optionsPanel()->Values(), changed);
     EXPECT_EQ(w.lblFormat->text(), QStringLiteral("OGG,Constant Bitrate 64 Kbps,Quality=-2"));
     EXPECT_EQ(w.lblSliderOGG->text(), QStringLiteral("-2"));
