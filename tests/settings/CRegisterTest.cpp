@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
 
 using namespace kv;
@@ -85,63 +84,43 @@ QByteArray fileBytes(const QString& path) {
 TEST_F(Store, BadFilesReadAsDefaultsAndNeverCrash) {
     const QString file = kvtest::OutputSettingsFile();
     const QString folder = QFileInfo(file).absolutePath();
-    QByteArray garbage(3000, '\0');
-    for (int i = 0; i < garbage.size(); ++i)
-        garbage[i] = static_cast<char>((i * 7919) % 256);
+    QByteArray garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>((i * 7919) % 256);
+    enum Kind { Missing, Bytes, FolderInItsPlace, ItsFolderIsAFile };
     const struct {
-        const char* name;
-        std::function<void()> make;
+        Kind kind;
+        QByteArray bytes;
         const char* read; // sliderWMA as read back
-        bool saves;
     } cases[] = {
-        {"missing", [&] { QFile::remove(file); }, "d", true},
-        {"empty", [&] { QFile(file).open(QIODevice::WriteOnly); }, "d", true},
-        {"truncated",
-         [&] {
-             QFile f(file);
-             f.open(QIODevice::WriteOnly);
-             f.write("[HKEY_LOCAL_MACHINE\\Software\\Quorvane Kelvanto\\Settings]\n"
-                     "sliderWMA=7\nsliderO");
-         },
-         "7", true},
-        {"garbage",
-         [&] {
-             QFile f(file);
-             f.open(QIODevice::WriteOnly);
-             f.write(garbage);
-         },
-         "d", true},
-        {"a folder in its place",
-         [&] {
-             QFile::remove(file);
-             QDir().mkpath(file);
-         },
-         "d", false},
-        {"its folder is a file",
-         [&] {
-             QDir(folder).removeRecursively();
-             QFile(folder).open(QIODevice::WriteOnly);
-         },
-         "d", false},
+        {Missing, {}, "d"},
+        {Bytes, {}, "d"},
+        {Bytes, "[HKEY_LOCAL_MACHINE\\Software\\Quorvane Kelvanto\\Settings]\nsliderWMA=7\nslid",
+         "7"},
+        {Bytes, garbage, "d"},
+        {FolderInItsPlace, {}, "d"},
+        {ItsFolderIsAFile, {}, "d"},
     };
     for (const auto& c : cases) {
-        QDir().mkpath(folder);
-        c.make();
-        EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettingsSection, "sliderWMA", "d"),
-                  QString::fromLatin1(c.read))
-            << c.name;
-        EXPECT_EQ(reg.REGSaveSetting(RegRoot::LocalMachine, kSettingsSection, "sliderOGG", "4"),
-                  c.saves)
-            << c.name;
-        if (c.saves) {
-            EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettingsSection, "sliderOGG", "d"),
-                      QStringLiteral("4"))
-                << c.name;
-        }
+        QDir(folder).removeRecursively();
         QFile::remove(folder);
-        QDir(file).removeRecursively();
-        QFile::remove(file);
+        if (c.kind == ItsFolderIsAFile) {
+            QFile(folder).open(QIODevice::WriteOnly);
+        } else {
+            QDir().mkpath(c.kind == FolderInItsPlace ? file : folder);
+            QFile f(file);
+            if (c.kind == Bytes && f.open(QIODevice::WriteOnly))
+                f.write(c.bytes);
+        }
+        const bool saves = c.kind == Missing || c.kind == Bytes;
+        EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettingsSection, "sliderWMA", "d"),
+                  QString::fromLatin1(c.read));
+        EXPECT_EQ(reg.REGSaveSetting(RegRoot::LocalMachine, kSettingsSection, "sliderOGG", "4"),
+                  saves);
+        EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettingsSection, "sliderOGG", "d"),
+                  saves ? QStringLiteral("4") : QStringLiteral("d"));
     }
+    QFile::remove(folder);
 }
 
 TEST_F(Store, AFailedSaveLeavesTheFileAsItWas) {
