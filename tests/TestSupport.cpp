@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace kvtest {
 
@@ -51,6 +52,43 @@ void ClearUserSettings() {
                 QStringLiteral("Kelvanto"));
     s.clear();
     s.sync();
+    QFile::remove(OutputSettingsFile());
+}
+
+namespace {
+const QByteArray kOutputSection = "[HKEY_LOCAL_MACHINE\\Software\\Quorvane Kelvanto\\Settings]";
+}
+
+// Written and read as plain lines, not through the program's own reader.
+void StoreOutputSettings(const StoredValues& values, const QString& file) {
+    QByteArray text = kOutputSection + '\n';
+    for (const auto& [name, value] : values)
+        text += name.toUtf8() + '=' + value.toUtf8() + '\n';
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(text);
+}
+
+StoredValues StoredOutputSettings(const QString& file) {
+    QFile f(file);
+    StoredValues values;
+    if (!f.open(QIODevice::ReadOnly))
+        return values;
+    bool inSection = false;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith('['))
+            inSection = line == kOutputSection;
+        else if (inSection && line.contains('='))
+            values[QString::fromUtf8(line.left(line.indexOf('=')))] =
+                QString::fromUtf8(line.mid(line.indexOf('=') + 1));
+    }
+    return values;
+}
+
+QString OutputSettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelvanto/Settings.ini");
 }
 
 QString SourceDataFolder() {

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <vector>
 
@@ -46,8 +47,16 @@ private:
     QTemporaryDir dir_;
 };
 
-// Removes the per-user language choice and any other test-mode settings.
+// Removes the per-user language choice and the saved output settings.
 void ClearUserSettings();
+
+// The file the output settings are kept in.
+QString OutputSettingsFile();
+// The saved output settings as the file holds them: value names in their stored spelling.
+// Storing replaces the whole file.
+using StoredValues = std::map<QString, QString>;
+void StoreOutputSettings(const StoredValues& values, const QString& file = OutputSettingsFile());
+StoredValues StoredOutputSettings(const QString& file = OutputSettingsFile());
 
 // Folder of the source tree's data/.
 QString SourceDataFolder();

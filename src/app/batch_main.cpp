@@ -2,13 +2,14 @@
 // prints the resulting list, one row a line; with --convert, converts the list first through
 // the window's own batch driver.
 #include "convert/BatchDriver.h"
+#include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
 #include "convert/WavConverter.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
-#include "settings/CRegister.h"
+#include "settings/SettingOverrides.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,7 +32,8 @@ constexpr int kExitSomeRefused = 1;
 constexpr int kExitUsage = 2;
 
 const char* const kUsage =
-    "Usage: kelvanto-batch [--convert [--format wav] [--out DIR | --same-folder]] [--] PATH...\n"
+    "Usage: kelvanto-batch [--convert [--format wav] [--set NAME=VALUE]... [--out DIR |\n"
+    "                      --same-folder]] [--] PATH...\n"
     "\n"
     "Adds each file to a file list as Kelvanto's window does, measuring its play length,\n"
     "and prints the list: one line per row, tab-separated fields\n"
@@ -54,10 +56,14 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  --convert         convert the rows after adding them\n"
-    "  --format FORMAT   output format: wav\n"
+    "  --format FORMAT   output format: wav (the same as --set optFileFormat=0)\n"
+    "  --set NAME=VALUE  use VALUE for the saved setting NAME in this run, without saving\n"
+    "                    it; repeatable, names without regard to case (list below)\n"
     "  --out DIR         write the outputs into DIR (its last part is made when missing)\n"
     "  --same-folder     write each output beside its source\n"
-    "  -h, --help        show this text\n";
+    "  -h, --help        show this text\n"
+    "\n"
+    "Settings for --set, as NAME=DEFAULT and what VALUE may be:\n";
 
 std::atomic<bool> interrupted{false};
 extern "C" void onInterrupt(int) {
@@ -129,26 +135,6 @@ int formatIndex(const QString& name) {
             return f;
     }
     return -1;
-}
-
-// The output format and folder as the window saved them.
-kv::ConversionOptions savedOptions() {
-    kv::CRegister reg;
-    auto get = [&](const char* key, const char* def) {
-        return reg.REGGetSetting(kv::RegRoot::LocalMachine, kv::kSettingsSection,
-                                 QString::fromLatin1(key), QString::fromLatin1(def));
-    };
-    kv::ConversionOptions o;
-    bool ok = false;
-    o.outputFormat = get("optFileFormat", "2").toInt(&ok);
-    if (!ok)
-        o.outputFormat = kv::kFormatMP3;
-    const bool truthy = QStringList{"true", "1"}.contains(get("optSameFolder", "False").toLower());
-    o.folder.sameFolder = truthy;
-    o.folder.outPath = reg.REGGetSetting(kv::RegRoot::LocalMachine, kv::kSettingsSection,
-                                         QStringLiteral("txtOutPath"),
-                                         QDir::homePath() + QStringLiteral("/Converted Files"));
-    return o;
 }
 
 // Converts every waiting row; false when some row ended in "Error".
@@ -227,6 +213,7 @@ int main(int argc, char** argv) {
     bool options = true;
     bool convert = false;
     QString format, outDir;
+    QStringList overrides;
     bool sameFolder = false;
     const QStringList args = QCoreApplication::arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -244,8 +231,16 @@ int main(int argc, char** argv) {
                 return kExitUsage;
             }
             (arg == QLatin1String("--format") ? format : outDir) = args[++i];
+        } else if (options && arg == QLatin1String("--set")) {
+            if (!hasValue) {
+                printErr(QStringLiteral("kelvanto-batch: --set needs NAME=VALUE"));
+                return kExitUsage;
+            }
+            overrides << args[++i];
         } else if (options && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
             std::fputs(kUsage, stdout);
+            std::fputs(kv::SettingOverrideHelp().join(QLatin1Char('\n')).toLocal8Bit() + '\n',
+                       stdout);
             return kExitAllAdded;
         } else if (options && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             printErr(QStringLiteral("kelvanto-batch: unknown option %1 (put -- before paths "
@@ -261,9 +256,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
     }
-    if (!convert && (!format.isEmpty() || !outDir.isEmpty() || sameFolder)) {
-        printErr(
-            QStringLiteral("kelvanto-batch: --format, --out and --same-folder go with --convert"));
+    if (!convert &&
+        (!format.isEmpty() || !outDir.isEmpty() || sameFolder || !overrides.isEmpty())) {
+        printErr(QStringLiteral(
+            "kelvanto-batch: --format, --set, --out and --same-folder go with --convert"));
         return kExitUsage;
     }
     if (!outDir.isEmpty() && sameFolder) {
@@ -272,9 +268,18 @@ int main(int argc, char** argv) {
     }
     kv::ConversionOptions conversion;
     if (convert) {
-        conversion = savedOptions();
-        if (!format.isEmpty())
-            conversion.outputFormat = formatIndex(format);
+        if (!format.isEmpty()) {
+            if (formatIndex(format) < 0) {
+                printErr(QStringLiteral("kelvanto-batch: --format takes wav, wma, mp3 or ogg"));
+                return kExitUsage;
+            }
+            overrides << QStringLiteral("optFileFormat=%1").arg(formatIndex(format));
+        }
+        QString error;
+        if (!kv::SavedConversionOptions(overrides, conversion, error)) {
+            printErr(QStringLiteral("kelvanto-batch: ") + error);
+            return kExitUsage;
+        }
         if (!outDir.isEmpty())
             conversion.folder = {false, outDir};
         if (sameFolder)

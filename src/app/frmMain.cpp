@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/FormatSliders.h"
+#include "app/OptionsPanel.h"
 #include "app/PreviewControls.h"
 #include "controls/Slider.h"
 #include "engine/AudioEngine.h"
@@ -9,6 +10,7 @@
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
+#include "settings/OutputSettings.h"
 #include "ui/FramePanel.h"
 #include "ui/MessageBox.h"
 #include "ui/MyButton.h"
@@ -41,16 +43,8 @@ constexpr QSize kFormatsSize{529, 290};
 const char* const kTagLabels[8] = {"Label12", "Label13", "Label14", "Label15",
                                    "Label16", "Label17", "Label18", "Label19"};
 
-QStringList bitrates(int first, int count) {
-    static const int kRates[] = {320, 288, 256, 224, 192, 160, 128, 96, 64, 32};
-    QStringList items;
-    for (int i = 0; i < count; ++i)
-        items << QStringLiteral("%1 Kbps").arg(i == 0 ? first : kRates[i]);
-    return items;
-}
-
-QComboBox* fixedList(QComboBox* combo, const QStringList& items) {
-    combo->addItems(items);
+QComboBox* fixedList(QComboBox* combo, OutputSetting list) {
+    combo->addItems(ListItems(list));
     combo->setCurrentIndex(0);
     return combo;
 }
@@ -123,6 +117,11 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     buildMainPanel();
     buildFormatsPanel();
     buildAboutPanel();
+    options_ = new OptionsPanel(*this);
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
+    connect(cmdDefaults, &QPushButton::clicked, this, &frmMain::cmdDefaults_Click);
+    connect(cmdChangeFormat, &QPushButton::clicked, this, &frmMain::cmdChangeFormat_Click);
+    connect(cmdHide, &QPushButton::clicked, this, &frmMain::cmdHide_Click);
     setupBatch();
     preview_ = new PreviewControls(*this);
     // A paused preview keeps "Resume" in the new language.
@@ -230,9 +229,7 @@ void frmMain::buildMainPanel() {
     label(p, "Label5", QRect(40, 412, 108, 22));
     optSameFolder = place(new QRadioButton(p), "optSameFolder", QRect(148, 412, 216, 22));
     optOtherFolder = place(new QRadioButton(p), "optOtherFolder", QRect(364, 412, 140, 22));
-    optSameFolder->setChecked(true);
     txtOutPath = place(new QLineEdit(p), "txtOutPath", QRect(148, 438, 468, 24));
-    txtOutPath->setText(QDir::homePath() + QStringLiteral("/Converted Files"));
     cmdBrowse = button(p, "cmdBrowse", QRect(622, 437, 96, 26));
     label(p, "Label8", QRect(40, 472, 108, 22));
     lblFormat = label(p, "lblFormat", QRect(148, 472, 468, 22));
@@ -279,13 +276,12 @@ void frmMain::buildFormatsPanel() {
     frFormats = place(new FramePanel(this), "frFormats", QRect(QPoint(0, 0), kFormatsSize));
     QWidget* p = frFormats;
     label(p, "Label10", QRect(12, 30, 300, 20));
-    const char* const formats[4] = {"WAV", "WMA", "MP3", "OGG"};
+    const QStringList& formats = ListItems(OutputSetting::optFileFormat);
     for (int i = 0; i < 4; ++i) {
-        optFileFormat[i] = place(new QRadioButton(QString::fromLatin1(formats[i]), p),
-                                 "optFileFormat", QRect(14, 58 + i * 30, 76, 22));
+        optFileFormat[i] =
+            place(new QRadioButton(formats[i], p), "optFileFormat", QRect(14, 58 + i * 30, 76, 22));
         optFileFormat[i]->setProperty("Index", i);
     }
-    optFileFormat[0]->setChecked(true);
     for (int i = 0; i < 5; ++i) {
         frFormat[i] = place(new FramePanel(p), "frFormat", QRect(98, 52, 419, 190));
         frFormat[i]->setProperty("Index", i);
@@ -328,9 +324,9 @@ void frmMain::buildFormatPanels() {
     optMP3VBR = place(new QRadioButton(QStringLiteral("Variable Bitrate (VBR):"), mp3), "optMP3VBR",
                       QRect(10, 70, 172, 20));
     cmbMP3CBitrate = fixedList(place(new QComboBox(mp3), "cmbMP3CBitrate", QRect(185, 20, 100, 22)),
-                               bitrates(320, 10));
+                               OutputSetting::cmbMP3CBitrate);
     cmbMP3ABitrate = fixedList(place(new QComboBox(mp3), "cmbMP3ABitrate", QRect(185, 44, 100, 22)),
-                               bitrates(310, 10));
+                               OutputSetting::cmbMP3ABitrate);
     lblMP3VBREncodSlider =
         label(mp3, "lblMP3VBREncodSlider", QRect(384, 72, 30, 20), QStringLiteral("5"));
     label(mp3, "Label27", QRect(185, 94, 60, 18));
@@ -342,17 +338,12 @@ void frmMain::buildFormatPanels() {
     label(mp3, "Label30", QRect(238, 138, 100, 18))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label26", QRect(10, 162, 96, 20));
-    cmbMP3Freq =
-        fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
-                  {QStringLiteral("Auto Sampling"), QStringLiteral("8 KHz"),
-                   QStringLiteral("11.025 KHz"), QStringLiteral("12 KHz"), QStringLiteral("16 KHz"),
-                   QStringLiteral("22.05 KHz"), QStringLiteral("24 KHz"), QStringLiteral("32 KHz"),
-                   QStringLiteral("44.1 KHz"), QStringLiteral("48 KHz")});
+    cmbMP3Freq = fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
+                           OutputSetting::cmbMP3Freq);
     label(mp3, "Label25", QRect(216, 162, 86, 20));
     cmbMP3StereoMode =
         fixedList(place(new QComboBox(mp3), "cmbMP3StereoMode", QRect(302, 160, 110, 22)),
-                  {QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"),
-                   QStringLiteral("Forced Joint Stereo"), QStringLiteral("Dual Channels")});
+                  OutputSetting::cmbMP3StereoMode);
 
     // Ogg Vorbis: modes, bitrates and quality.
     QWidget* ogg = frFormat[3];
@@ -361,9 +352,9 @@ void frmMain::buildFormatPanels() {
     optOGGVBR = place(new QRadioButton(QStringLiteral("Variable Bitrate (VBR) Value:-"), ogg),
                       "optOGGVBR", QRect(10, 34, 200, 20));
     cmbOGGCBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGCBitrate", QRect(214, 6, 100, 22)),
-                               bitrates(320, 9));
+                               OutputSetting::cmbOGGCBitrate);
     cmbOGGVBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGVBitrate", QRect(214, 32, 100, 22)),
-                               bitrates(320, 9));
+                               OutputSetting::cmbOGGVBitrate);
     label(ogg, "Label33", QRect(10, 60, 150, 18));
     lblSliderOGG = label(ogg, "lblSliderOGG", QRect(231, 86, 40, 18), QStringLiteral("3"));
     label(ogg, "Label20", QRect(10, 110, 60, 18));
@@ -405,6 +396,7 @@ bool frmMain::load() {
     if (engine.fatal)
         return false;
 
+    LoadSettings();
     bLoading = false;
     return true;
 }
@@ -610,6 +602,40 @@ void frmMain::Grid_DblClick() {
         cmdPlay->click();
 }
 
+void frmMain::LoadSettings() {
+    options_->LoadSettings();
+}
+
+void frmMain::SaveSettings() {
+    options_->SaveSettings();
+}
+
+void frmMain::UpdateFormatSummary() {
+    options_->UpdateFormatSummary();
+}
+
+void frmMain::cmdBrowse_Click() {
+    options_->Browse();
+}
+
+void frmMain::cmdDefaults_Click() {
+    options_->RestoreDefaults();
+}
+
+// Until the panels slide, the formats panel is put up and taken down at once.
+void frmMain::cmdChangeFormat_Click() {
+    if (tmrAnimate->isActive())
+        return;
+    frMain->setActive(false);
+    frFormats->move(frFormats->x(), 2715 / 15);
+}
+
+void frmMain::cmdHide_Click() {
+    frFormats->move(frFormats->x(), height());
+    frMain->setActive(true);
+    UpdateFormatSummary();
+}
+
 void frmMain::cmdMinimize_Click() {
     setWindowState(windowState() | Qt::WindowMinimized);
 }
@@ -640,6 +666,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
             batch_->requestStop();
             batch_->wait();
         }
+        SaveSettings();
         Q_EMIT closing();
         releaseEngine();
     }

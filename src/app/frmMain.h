@@ -30,6 +30,7 @@ namespace kv {
 class FileAdder;
 class FramePanel;
 class PreviewControls;
+class OptionsPanel;
 class MyButton;
 class Slider;
 
@@ -204,7 +205,18 @@ public:
     QLabel* lblAdding = nullptr;
     QProgressBar* prgAdding = nullptr;
 
+    // Output settings and the options panel (the logic is in OptionsPanel).
+    OptionsPanel* optionsPanel() const { return options_; }
+    void LoadSettings();
+    void SaveSettings();
+    void UpdateFormatSummary();
+    void cmdBrowse_Click();
+    void cmdDefaults_Click();
+    void cmdChangeFormat_Click();
+    void cmdHide_Click();
+
 private:
+    OptionsPanel* options_ = nullptr;
     void installAdding();
     void stopAdding();
     void showAddingProgress(int done, int total);

@@ -1,5 +1,6 @@
 // The batch: the two convert buttons, the controls a batch locks, and the statuses the
 // worker reports, written into the list on the window's thread.
+#include "app/OptionsPanel.h"
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 
@@ -48,11 +49,7 @@ void frmMain::setupBatch() {
     connect(cmdConvertSelected, &QPushButton::clicked, this, &frmMain::cmdConvertSelected_Click);
 
     // The worker reads the options at the start of each file, so every change is passed on.
-    for (QRadioButton* opt : optFileFormat)
-        connect(opt, &QRadioButton::toggled, this, &frmMain::pushConversionOptions);
-    connect(optSameFolder, &QRadioButton::toggled, this, &frmMain::pushConversionOptions);
-    connect(optOtherFolder, &QRadioButton::toggled, this, &frmMain::pushConversionOptions);
-    connect(txtOutPath, &QLineEdit::textChanged, this, &frmMain::pushConversionOptions);
+    connect(options_, &OptionsPanel::changed, this, &frmMain::pushConversionOptions);
     // Ticks changed during a "Convert Selected" batch count for the rows not yet reached.
     connect(model_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
@@ -65,16 +62,7 @@ void frmMain::setupBatch() {
 }
 
 ConversionOptions frmMain::CurrentConversionOptions() const {
-    ConversionOptions o;
-    for (int i = 0; i < static_cast<int>(optFileFormat.size()); ++i) {
-        if (optFileFormat[i]->isChecked()) {
-            o.outputFormat = i;
-            break;
-        }
-    }
-    o.folder.sameFolder = optSameFolder->isChecked();
-    o.folder.outPath = txtOutPath->text();
-    return o;
+    return options_->CurrentConversionOptions();
 }
 
 void frmMain::pushConversionOptions() {
@@ -95,6 +83,9 @@ void frmMain::EnableControls(bool enabled) {
                                                       optSameFolder, optOtherFolder, chkSelectAll,
                                                       cmdAddFile, cmdAddFolder, cmdAddVideoFile})
         w->setEnabled(enabled);
+    // Browsing stays off while the outputs go beside their sources.
+    if (enabled)
+        options_->ApplyFolderRule();
 }
 
 void frmMain::startStop(MyButton* own, MyButton* other, bool checkedOnly,

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -19,11 +20,46 @@ namespace kv {
 enum OutputFormat : int { kFormatWAV = 0, kFormatWMA = 1, kFormatMP3 = 2, kFormatOGG = 3 };
 QString OutputExtension(int format); // "wav", "wma", "mp3", "ogg"; "" for no format
 
+// How an encoder picks its bitrate; None while no mode button is selected.
+enum class BitrateMode { None, Constant, Average, Variable };
+
+// The encoder options as the options panel shows them (see ConversionOptionsFrom).
+struct Mp3Options {
+    BitrateMode mode = BitrateMode::None;
+    int constantKbps = 0;    // cmbMP3CBitrate
+    int averageKbps = 0;     // cmbMP3ABitrate
+    int vbrValue = 0;        // SliderMP3VBR, 0 to 9
+    int encoderQuality = 0;  // SliderMP3EncoderQuality, 0 to 9
+    int freqIndex = 0;       // cmbMP3Freq, 0 for "Auto Sampling"
+    int stereoModeIndex = 0; // cmbMP3StereoMode, 0 "Mono" to 4 "Dual Channels"
+    bool operator==(const Mp3Options&) const = default;
+};
+
+struct OggOptions {
+    BitrateMode mode = BitrateMode::None; // Constant or Variable
+    int constantKbps = 0;                 // cmbOGGCBitrate
+    int variableKbps = 0;                 // cmbOGGVBitrate
+    int quality = 0;                      // sliderOGG, -2 to 10
+    bool operator==(const OggOptions&) const = default;
+};
+
+struct WmaOptions {
+    int quality = 0;                 // sliderWMA, 0 to 100
+    int bitrateIndex = -1;           // the choice in cmbWMAEncodingBitrate, -1 while it is empty
+    bool tags = false;               // chkWMAFileTags
+    std::array<QString, 8> tagTexts; // txtWMATags
+    bool operator==(const WmaOptions&) const = default;
+};
+
 // What a batch reads at the start of every file: a change during a batch applies from the
 // next file on.
 struct ConversionOptions {
     int outputFormat = -1; // -1 when no format button is selected
     OutputFolderChoice folder;
+    Mp3Options mp3;
+    OggOptions ogg;
+    WmaOptions wma;
+    bool operator==(const ConversionOptions&) const = default;
 };
 
 enum class FileOutcome { Complete, Cancelled, Error };

@@ -8,6 +8,7 @@ namespace kv {
 struct OutputFolderChoice {
     bool sameFolder = true; // optSameFolder, else optOtherFolder with txtOutPath
     QString outPath;        // txtOutPath
+    bool operator==(const OutputFolderChoice&) const = default;
 };
 
 struct OutputName {

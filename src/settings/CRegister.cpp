@@ -1,35 +1,55 @@
 #include "settings/CRegister.h"
 
-#include "settings/UserSettings.h"
+#include "settings/SettingsFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 
 namespace kv {
 namespace {
-struct Store : UserSettings {
-    Store() : UserSettings(QStringLiteral("Settings")) {}
-};
 
-const QString kUnnamed = QStringLiteral("(Default)");
+// The section's unnamed value, as registry files write it.
+const QString kUnnamed = QStringLiteral("@");
 
-QString groupOf(RegRoot root, const QString& normalizedSection) {
-    QString path = root == RegRoot::LocalMachine ? QStringLiteral("LocalMachine")
-                                                 : QStringLiteral("CurrentUser");
-    QString section = normalizedSection;
-    section.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (!section.isEmpty())
-        path += QLatin1Char('/') + section;
+QString storePath() {
+    return UserSettingsPath(QStringLiteral("Settings"));
+}
+
+QString sectionOf(RegRoot root, const QString& normalizedSection) {
+    QString path = root == RegRoot::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE")
+                                                 : QStringLiteral("HKEY_CURRENT_USER");
+    if (!normalizedSection.isEmpty())
+        path += QLatin1Char('\\') + normalizedSection;
     return path;
 }
 
-// The stored spelling of a value name, found without regard to case; the name itself when
-// none is stored yet.
-QString storedName(QSettings& s, const QString& key) {
-    const QString name = key == QLatin1String("*") ? kUnnamed : key;
-    for (const QString& k : s.childKeys()) {
-        if (k.compare(name, Qt::CaseInsensitive) == 0)
-            return k;
-    }
-    return name;
+QString nameOf(const QString& key) {
+    return key == QLatin1String("*") ? kUnnamed : key;
 }
+
+// A save or a delete reads, changes and replaces the whole file; two programs doing so at once
+// take turns, so neither undoes the other's change. A lock that cannot be had within a moment
+// (an unwritable folder, a hung holder) does not stop the change.
+class FileChange {
+public:
+    FileChange() : path_(storePath()), lock_(path_ + QStringLiteral(".lock")) {
+        QDir().mkpath(QFileInfo(path_).absolutePath());
+        lock_.tryLock(2000);
+        file_ = SettingsFile::read(path_, &readable_);
+    }
+    // A file that is there but cannot be read is never written over.
+    bool readable() const { return readable_; }
+    SettingsFile& file() { return file_; }
+    bool commit() { return file_.write(path_); }
+
+private:
+    QString path_;
+    QLockFile lock_;
+    SettingsFile file_;
+    bool readable_ = false;
+};
+
 } // namespace
 
 QString CRegister::NormalizeKeyPath(const QString& path) {
@@ -43,40 +63,42 @@ QString CRegister::NormalizeKeyPath(const QString& path) {
 
 QString CRegister::REGGetSetting(RegRoot root, const QString& section, const QString& key,
                                  const QString& defaultValue) {
-    Store s;
-    s.beginGroup(groupOf(root, NormalizeKeyPath(section)));
-    const QString value = s.value(storedName(s, key)).toString();
+    const QString value = SettingsFile::read(storePath())
+                              .value(sectionOf(root, NormalizeKeyPath(section)), nameOf(key))
+                              .value_or(QString());
     // An empty value reads as missing.
     return value.isEmpty() ? defaultValue : value;
 }
 
 bool CRegister::REGSaveSetting(RegRoot root, const QString& section, const QString& key,
                                const QString& value) {
-    Store s;
-    s.beginGroup(groupOf(root, NormalizeKeyPath(section)));
-    s.setValue(storedName(s, key), value);
-    s.endGroup();
-    s.sync();
-    return s.status() == QSettings::NoError && s.isWritable();
+    FileChange change;
+    if (!change.readable())
+        return false;
+    change.file().setValue(sectionOf(root, NormalizeKeyPath(section)), nameOf(key), value);
+    return change.commit();
+}
+
+bool CRegister::REGSaveSettings(RegRoot root, const QString& section,
+                                const QList<std::pair<QString, QString>>& values) {
+    FileChange change;
+    if (!change.readable())
+        return false;
+    const QString path = sectionOf(root, NormalizeKeyPath(section));
+    for (const auto& [key, value] : values)
+        change.file().setValue(path, nameOf(key), value);
+    return change.commit();
 }
 
 bool CRegister::REGDeleteSetting(RegRoot root, const QString& section, const QString& key) {
-    Store s;
-    const QString group = groupOf(root, NormalizeKeyPath(section));
-    if (key.isEmpty()) {
-        // The whole section goes, with every value in it.
-        s.remove(group);
-        s.sync();
-        return s.status() == QSettings::NoError;
-    }
-    s.beginGroup(group);
-    const QString name = storedName(s, key);
-    if (!s.contains(name))
+    FileChange change;
+    if (!change.readable())
         return false;
-    s.remove(name);
-    s.endGroup();
-    s.sync();
-    return s.status() == QSettings::NoError;
+    const QString path = sectionOf(root, NormalizeKeyPath(section));
+    // An empty key takes the whole section, with every value in it.
+    const bool found =
+        key.isEmpty() ? change.file().removeSection(path) : change.file().remove(path, nameOf(key));
+    return found && change.commit();
 }
 
 } // namespace kv

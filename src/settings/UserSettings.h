@@ -4,8 +4,8 @@
 
 namespace kv {
 
-// One of the program's INI files in the user's configuration location: "Kelvanto" holds the
-// language choice, "Settings" the output settings.
+// The per-user application settings in the user's configuration location ("Kelvanto" holds
+// the language choice). The output settings have a file of their own (CRegister).
 class UserSettings : public QSettings {
 public:
     explicit UserSettings(const QString& file)

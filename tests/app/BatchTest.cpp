@@ -91,6 +91,9 @@ TEST_F(Batch, ConvertAllWritesValidWavesAndLocksControlsMeanwhile) {
     QStringList seen;
     QObject::connect(w.fileListModel(), &QAbstractItemModel::dataChanged,
                      [&](const QModelIndex& i) { seen << w.fileList()->row(i.row()).Status; });
+    // The sources' own folder, chosen as the other folder, so the folder box is usable.
+    w.optOtherFolder->setChecked(true);
+    w.txtOutPath->setText(dir.path());
     w.cmdConvert->click();
     EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Stop"));
     EXPECT_TRUE(w.IsConverting);

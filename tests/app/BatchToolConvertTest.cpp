@@ -1,11 +1,11 @@
 // kelvanto-batch --convert from the outside: outputs checked with ffprobe, exit codes, options
 // from the saved settings, and Ctrl+C.
 #include "MediaTools.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -50,11 +50,10 @@ protected:
         return path;
     }
     void saveSetting(const QString& key, const QString& value) {
-        QSettings s(home.filePath("config/Kelvanto/Settings.ini"), QSettings::IniFormat);
-        s.beginGroup("LocalMachine/Software/Quorvane Kelvanto/Settings");
-        s.setValue(key, value);
-        s.endGroup();
-        s.sync();
+        const QString file = home.filePath("config/Kelvanto/Settings.ini");
+        StoredValues values = StoredOutputSettings(file);
+        values[key] = value;
+        StoreOutputSettings(values, file);
     }
     QTemporaryDir home, dir;
     QProcessEnvironment env;
@@ -174,4 +173,40 @@ TEST_F(ToolConvert, InterruptStopsAfterTheCurrentBlockAndKeepsAValidFile) {
     ASSERT_TRUE(cut);
     EXPECT_GT(cut->duration, 0.0);
     EXPECT_LT(cut->duration, 1800.0);
+}
+
+TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
+    const QString a = flac("set.flac", 0.5);
+    const QString file = home.filePath("config/Kelvanto/Settings.ini");
+    saveSetting("optFileFormat", "2");
+    saveSetting("optSameFolder", "True");
+    const StoredValues before = StoredOutputSettings(file);
+    const struct {
+        QStringList args;
+        const char* message; // nullptr: converted into out/
+    } cases[] = {
+        {{"--convert", "--set", "nosuch=1"}, "\"nosuch\""},
+        {{"--convert", "--set", "sliderOGG=11"}, "sliderOGG cannot be \"11\""},
+        {{"--convert", "--set", "optFileFormat"}, "NAME=VALUE"},
+        {{"--set", "optFileFormat=0"}, "go with --convert"},
+        {{"--convert", "--set", "OPTFILEFORMAT=0", "--set", "optotherfolder=1", "--set",
+          "txtOutPath=" + dir.filePath("out")},
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = run(c.args + QStringList{a});
+        if (!c.message) {
+            EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(dir.filePath("out/set.wav")));
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 2) << c.message;
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_TRUE(r.lines.isEmpty());
+    }
+    // Nothing was saved, and only the last run wrote a file.
+    EXPECT_EQ(StoredOutputSettings(file), before);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("set.wav")));
+    EXPECT_TRUE(
+        run({"--help"}).lines.contains(QString("  sliderOGG=3").leftJustified(32) + "-2 to 10"));
 }

@@ -1,0 +1,288 @@
+// The options panel on the real window: loading, saving and restoring the output settings,
+// the enable rules, the summary line, the folder picker, and closing by a signal.
+#include "app/OptionsPanel.h"
+#include "app/frmMain.h"
+#include "controls/Slider.h"
+#include "convert/SettingsOptions.h"
+#include "ui/FileDialogs.h"
+#include "ui/FramePanel.h"
+#include "ui/MyButton.h"
+
+#include "TestSupport.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+const QString kDefaultSummary =
+    QStringLiteral("MP3,Joint Stereo,Auto Sampling,Constant Bitrate 128 Kbps");
+
+class Options : public ::testing::Test {
+protected:
+    ProgramFolderFixture fx;
+    RecordingMessageBoxes boxes;
+};
+
+// The format page in front of the others.
+int frontPage(const frmMain& w) {
+    int front = -1;
+    for (QObject* child : w.frFormats->children())
+        for (int i = 0; i < 4; ++i)
+            front = child == w.frFormat[i] ? i : front;
+    return front;
+}
+
+// Which rule-bound controls are usable: txtOutPath, cmdBrowse, cmbMP3CBitrate, cmbMP3ABitrate,
+// SliderMP3VBR, cmbOGGCBitrate, cmbOGGVBitrate.
+QString usable(const frmMain& w) {
+    const auto on = [](const QWidget* c) {
+        return c->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
+    };
+    const char s[] = {on(w.txtOutPath),
+                      on(w.cmdBrowse),
+                      on(w.cmbMP3CBitrate),
+                      on(w.cmbMP3ABitrate),
+                      w.SliderMP3VBR->isEnabled() ? '1' : '0',
+                      on(w.cmbOGGCBitrate),
+                      on(w.cmbOGGVBitrate)};
+    return QString::fromLatin1(s, sizeof s);
+}
+
+ConversionOptions toolOptions() {
+    ConversionOptions o;
+    QString error;
+    EXPECT_TRUE(SavedConversionOptions({}, o, error)) << error.toStdString();
+    return o;
+}
+
+struct FolderPicker final : FileDialogs {
+    FolderPicker() { SetFileDialogs(this); }
+    ~FolderPicker() override { SetFileDialogs(nullptr); }
+    QStringList chooseFiles(QWidget*, const QString&, const std::vector<DialogFilter>&) override {
+        return {};
+    }
+    QString chooseFolder(QWidget*, const QString& title) override {
+        titles << title;
+        return answer;
+    }
+    QString answer;
+    QStringList titles;
+};
+} // namespace
+
+TEST_F(Options, FirstStartShowsTheDefaultsAndStoresTheFolderChoice) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(w.optionsPanel()->Values(), OutputSettings());
+    EXPECT_EQ(w.lblFormat->text(), kDefaultSummary);
+    EXPECT_EQ(frontPage(w), 2);
+    EXPECT_EQ(usable(w), QStringLiteral("1110001"));
+    const ConversionOptions o = w.CurrentConversionOptions();
+    EXPECT_EQ(o.mp3, (Mp3Options{BitrateMode::Constant, 128, 128, 5, 5, 0, 2}));
+    EXPECT_EQ(o.ogg, (OggOptions{BitrateMode::Variable, 128, 128, 3}));
+    EXPECT_EQ(StoredOutputSettings(),
+              (StoredValues{{"optSameFolder", "False"}, {"txtOutPath", DefaultOutputFolder()}}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
+    OutputSettings changed;
+    {
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        w.optSameFolder->click();
+        w.txtOutPath->setText(QStringLiteral("/tmp/out, \"here\""));
+        w.optFileFormat[3]->click();
+        for (Slider* s : {w.sliderWMA, w.SliderMP3EncoderQuality, w.sliderOGG})
+            s->setValue(s->min());
+        w.SliderMP3VBR->setValue(9);
+        w.optMP3VBR->click();
+        w.optOGGCBR->click();
+        for (QComboBox* c : {w.cmbMP3StereoMode, w.cmbMP3Freq, w.cmbMP3CBitrate, w.cmbOGGCBitrate})
+            c->setCurrentIndex(c->count() - 1);
+        for (QComboBox* c : {w.cmbMP3ABitrate, w.cmbOGGVBitrate})
+            c->setCurrentIndex(0);
+        changed = w.optionsPanel()->Values();
+        EXPECT_EQ(w.lblFormat->text(), kDefaultSummary); // until "Save && Close"
+        w.close();
+    }
+    EXPECT_EQ(StoredOutputSettings().size(), 19u);
+    EXPECT_EQ(StoredOutputSettings().count("cmbOGGvBitrate"), 1u);
+
+    frmMain w;
+    // The format is chosen while the window still loads, the encoder values after.
+    std::vector<bool> loadingAt;
+    QObject::connect(w.optFileFormat[3], &QRadioButton::toggled,
+                     [&] { loadingAt.push_back(w.bLoading); });
+    QObject::connect(w.sliderWMA, &Slider::Change, [&] {
+        if (w.sliderWMA->value() == 0)
+            loadingAt.push_back(w.bLoading);
+    });
+    ASSERT_TRUE(w.load());
+    EXPECT_EQ(loadingAt, (std::vector<bool>{true, false}));
+    EXPECT_EQ(w.optionsPanel()->Values(), changed);
+    EXPECT_EQ(w.lblFormat->text(), QStringLiteral("OGG,Constant Bitrate 64 Kbps,Quality=-2"));
+    EXPECT_EQ(w.lblSliderOGG->text() + w.lblMP3VBREncodSlider->text(), QStringLiteral("-29"));
+    EXPECT_EQ(w.CurrentConversionOptions().mp3,
+              (Mp3Options{BitrateMode::Variable, 32, 310, 9, 0, 9, 4}));
+    EXPECT_EQ(frontPage(w), 3);
+    EXPECT_EQ(usable(w), QStringLiteral("0000110"));
+    // The companion tool reads the same options from the store.
+    EXPECT_EQ(w.CurrentConversionOptions(), toolOptions());
+
+    w.cmdDefaults->click();
+    EXPECT_EQ(w.optionsPanel()->Values(), OutputSettings());
+    EXPECT_EQ(w.lblFormat->text(), kDefaultSummary);
+    EXPECT_EQ(usable(w), QStringLiteral("1110001"));
+    EXPECT_EQ(StoredOutputSettings().size(), 2u);
+}
+
+TEST_F(Options, TheWindowAndTheToolTakeTheSameStoredFiles) {
+    const QByteArray head = "[HKEY_LOCAL_MACHINE\\Software\\Quorvane Kelvanto\\Settings]\n";
+    QByteArray garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>((i * 7919) % 256);
+    const struct {
+        QByteArray file;
+        const char* usable;
+        QString summary;
+    } cases[] = {
+        // Each bad value is skipped alone: no page comes to the front for format 7.
+        {head + "optFileFormat=7\nsliderWMA=0\nsliderOGG=11\ncmbMP3Freq=x\n", "1110001",
+         kDefaultSummary},
+        {head + "optFileFormat=1\noptOtherFolder=1\noptSameFolder=1\nsliderWMA=0\n", "0010001",
+         "WMA,Encoding Quality= 0"},
+        // No mode selected: the MP3 lists are off and the summary has nothing to say.
+        {head + "optMP3CBR=0\noptMP3ABR=False\noptOGGCBR=0\noptOGGVBR=0\n", "1100001", ""},
+        {head + "optOtherFolder=False\noptSameFolder=0\ntxtOutPath=\n", "1110001", kDefaultSummary},
+        // Spaces around a number, "TRUE", and the value written with a small v read with a capital.
+        {head + "optFileFormat= 3 \noptOGGCBR=TRUE\noptOGGVBR=1\ncmbOGGvBitrate=2\nsliderOGG=-2\n",
+         "1110001", "OGG,Variable Bitrate 256 Kbps,Quality=-2"},
+        {garbage, "1110001", kDefaultSummary},
+    };
+    for (const auto& c : cases) {
+        QFile f(OutputSettingsFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.file);
+        f.close();
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        EXPECT_EQ(usable(w), QString::fromLatin1(c.usable)) << c.file.toStdString();
+        EXPECT_EQ(w.lblFormat->text(), c.summary);
+        EXPECT_EQ(frontPage(w), w.optionsPanel()->Values().number(OutputSetting::optFileFormat));
+        EXPECT_EQ(w.CurrentConversionOptions(), toolOptions());
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+    // A window that never loaded saves nothing over the store.
+    ClearUserSettings();
+    frmMain unloaded;
+    unloaded.close();
+    EXPECT_TRUE(StoredOutputSettings().empty());
+}
+
+TEST_F(Options, EnableRulesFollowTheClicks) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    const struct {
+        QRadioButton* option;
+        const char* usable;
+    } clicks[] = {
+        {w.optSameFolder, "0010001"}, {w.optMP3ABR, "0001001"},      {w.optOGGCBR, "0001010"},
+        {w.optMP3VBR, "0000110"},     {w.optOtherFolder, "1100110"}, {w.optOGGVBR, "1100101"},
+        {w.optMP3CBR, "1110001"},
+    };
+    for (const auto& c : clicks) {
+        c.option->click();
+        EXPECT_EQ(usable(w), QString::fromLatin1(c.usable)) << c.option->objectName().toStdString();
+    }
+    // A batch gives the folder controls back as the folder choice has them.
+    w.optSameFolder->click();
+    w.EnableControls(false);
+    w.EnableControls(true);
+    EXPECT_FALSE(w.cmdBrowse->isEnabled());
+}
+
+TEST_F(Options, FormatPagesTheSummaryThePanelAndTheFolderPicker) {
+    FolderPicker picker;
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    picker.answer = QStringLiteral("/srv/music out");
+    w.cmdBrowse->click();
+    EXPECT_EQ(w.CurrentConversionOptions().folder.outPath, picker.answer);
+    picker.answer.clear(); // cancelled
+    w.cmdBrowse->click();
+    EXPECT_EQ(w.txtOutPath->text(), QStringLiteral("/srv/music out"));
+    EXPECT_EQ(picker.titles, QStringList(2, QStringLiteral("Select folder to add")));
+
+    w.cmdChangeFormat->click();
+    EXPECT_EQ(w.frFormats->y(), 181);
+    EXPECT_FALSE(w.frMain->isActive());
+    for (int i : {0, 1, 3}) {
+        w.optFileFormat[i]->click();
+        EXPECT_EQ(frontPage(w), i);
+        EXPECT_EQ(w.lblFormat->text(), kDefaultSummary);
+    }
+    w.sliderWMA->setValue(0);
+    w.optFileFormat[1]->click();
+    w.cmdHide->click();
+    EXPECT_EQ(w.lblFormat->text(), QStringLiteral("WMA,Encoding Quality= 0"));
+    EXPECT_EQ(w.frFormats->y(), w.height());
+    EXPECT_TRUE(w.frMain->isActive());
+}
+
+// Run with KV_OPTIONS_SHOT=<path> to write the picture kept in docs/options.png.
+TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
+    fx.copyShippedLanguages();
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.cmdChangeFormat->click();
+    QApplication::processEvents();
+    // The panel covers the lower part of the window: the MP3 page shows there.
+    EXPECT_EQ(w.childAt(w.frFormat[2]->mapTo(&w, w.cmbMP3Freq->geometry().center())), w.cmbMP3Freq);
+    const QImage shot = w.grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    const QString out = qEnvironmentVariable("KV_OPTIONS_SHOT");
+    if (!out.isEmpty()) {
+        EXPECT_TRUE(shot.save(out));
+    }
+}
+
+TEST(CloseBySignal, SavesTheSettingsLikeTheCloseButton) {
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        QTemporaryDir home;
+        const QString file = home.filePath("config/Kelvanto/Settings.ini");
+        StoreOutputSettings({{"sliderOGG", "-1"}}, file);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto"), {});
+        ASSERT_TRUE(p.waitForStarted());
+        // Loading writes the folder choice back: from then on the handlers are in place.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return StoredOutputSettings(file).size() == 3; }, 60000));
+        ::kill(static_cast<pid_t>(p.processId()), signo);
+        ASSERT_TRUE(p.waitForFinished(60000)) << signo;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << signo;
+        EXPECT_EQ(p.exitCode(), 0);
+        const StoredValues saved = StoredOutputSettings(file);
+        EXPECT_EQ(saved.size(), 19u) << signo;
+        EXPECT_EQ(saved.at("sliderOGG"), QStringLiteral("-1"));
+    }
+}
