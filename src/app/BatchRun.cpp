@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>

@@ -75,7 +75,7 @@ TEST_F(BatchTool, CommandLine) {
         QStringList args;
         int exitCode;
         QString outStart; // what standard output begins with
-        QString err;      // all of standard error; "*" for anything
+        QString err;      // all of standard error
     };
     const Case cases[] = {
         {{"--help"}, 0, "Usage: kelvanto-batch [options] [--] PATH...\n", ""},
@@ -84,14 +84,12 @@ TEST_F(BatchTool, CommandLine) {
         {{}, 2, "", "Usage: kelvanto-batch [options] [--] PATH...\n" + tryHelp},
         // One line and a pointer to the help, not the whole help.
         {{"--frobnicate", a}, 2, "", "kelvanto-batch: unknown option --frobnicate\n" + tryHelp},
-        {{"-x", a}, 2, "", "kelvanto-batch: unknown option -x\n" + tryHelp},
         {{"--out", "", "--convert", a}, 2, "", "kelvanto-batch: --out needs a folder\n" + tryHelp},
         {{""}, 2, "", "kelvanto-batch: an empty PATH\n" + tryHelp},
         {{"--language", "nowhere.ini", a},
          2,
          "",
          "kelvanto-batch: " + dir.filePath("nowhere.ini") + ": No such file or directory\n"},
-        {{"--", "--version"}, 1, "", "*"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -102,9 +100,7 @@ TEST_F(BatchTool, CommandLine) {
         } else {
             EXPECT_TRUE(r.out.startsWith(c.outStart)) << r.out.toStdString();
         }
-        if (c.err != QStringLiteral("*")) {
-            EXPECT_EQ(r.err, c.err);
-        }
+        EXPECT_EQ(r.err, c.err);
     }
 }
 
