@@ -9,6 +9,13 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <thread>
+
 namespace kvtest {
 
 kv::MsgResult RecordingMessageBoxes::show(QWidget*, const kv::MessageRequest& request) {
@@ -93,6 +100,41 @@ QString OutputSettingsFile() {
 
 QString SourceDataFolder() {
     return QStringLiteral(KV_SOURCE_DIR "/data");
+}
+
+namespace {
+constexpr int kFileOverrides[] = {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER};
+
+// Raw system calls: they change the calling thread alone, where the C library's wrappers
+// would change every thread.
+void clearThreadCapabilities(bool keepPermitted) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return;
+    for (auto& d : data) {
+        d.effective = 0;
+        d.inheritable = 0;
+        if (!keepPermitted)
+            d.permitted = 0;
+    }
+    syscall(SYS_capset, &header, data);
+}
+} // namespace
+
+void RunWithoutFileOverrides(const std::function<void()>& fn) {
+    std::thread worker([&] {
+        clearThreadCapabilities(true);
+        fn();
+    });
+    worker.join();
+}
+
+void DropFileOverridesForExec() {
+    // Root regains at exec what the bounding set allows; take the overrides out of it.
+    for (int capability : kFileOverrides)
+        prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+    clearThreadCapabilities(false);
 }
 
 } // namespace kvtest

@@ -61,4 +61,11 @@ StoredValues StoredOutputSettings(const QString& file = OutputSettingsFile());
 // Folder of the source tree's data/.
 QString SourceDataFolder();
 
+// Runs `fn` on a thread of its own without the power to pass over file permissions, as a
+// user's program runs: locked-folder cases run for real under root too.
+void RunWithoutFileOverrides(const std::function<void()>& fn);
+// For QProcess::setChildProcessModifier: what the child executes cannot pass over file
+// permissions either, root included.
+void DropFileOverridesForExec();
+
 } // namespace kvtest

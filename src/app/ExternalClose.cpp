@@ -1,49 +1,18 @@
 #include "app/ExternalClose.h"
 
-#include <QGuiApplication>
+#include "app/SignalWatch.h"
+
+#include <QApplication>
 #include <QSessionManager>
-#include <QSocketNotifier>
 #include <QWidget>
 
-#include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace kv {
-namespace {
-
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
-int pipeFds[2] = {-1, -1};
-
-extern "C" void onCloseSignal(int signo) {
-    const int saved = errno;
-    const unsigned char byte = static_cast<unsigned char>(signo);
-    // A full pipe already holds a request; nothing more to say.
-    [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], &byte, 1);
-    errno = saved;
-}
-
-void setHandler(void (*handler)(int)) {
-    struct sigaction sa {};
-    sa.sa_handler = handler;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int s : kSignals)
-        ::sigaction(s, &sa, nullptr);
-}
-
-} // namespace
 
 ExternalClose::ExternalClose(QWidget* window, QObject* parent) : QObject(parent), window_(window) {
-    if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
-        pipeFds[0] = pipeFds[1] = -1;
-    if (pipeFds[0] >= 0) {
-        notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-        notifier_->setEnabled(false);
-        connect(notifier_, &QSocketNotifier::activated, this, &ExternalClose::onSignal);
-        setHandler(onCloseSignal);
-    }
+    watch_ = std::make_unique<SignalWatch>(std::initializer_list<int>{SIGTERM, SIGINT, SIGHUP},
+                                           [this](int signalNumber) { onSignal(signalNumber); });
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this,
                 [this](QSessionManager&) { closeWindow(); });
@@ -51,23 +20,28 @@ ExternalClose::ExternalClose(QWidget* window, QObject* parent) : QObject(parent)
     }
 }
 
-ExternalClose::~ExternalClose() {
-    if (notifier_)
-        setHandler(SIG_DFL);
+ExternalClose::~ExternalClose() = default;
+
+int ExternalClose::receivedSignal() const {
+    return SignalWatch::Received();
 }
 
 void ExternalClose::arm() {
-    if (notifier_ && !received_)
-        notifier_->setEnabled(true);
+    armed_ = true;
+    if (const int signalNumber = SignalWatch::Received())
+        QMetaObject::invokeMethod(
+            this, [this, signalNumber] { onSignal(signalNumber); }, Qt::QueuedConnection);
 }
 
-void ExternalClose::onSignal() {
-    unsigned char byte = 0;
-    while (::read(pipeFds[0], &byte, 1) == 1)
-        received_ = received_ ? received_ : byte;
-    // Should the close itself hang, the next signal is not held up.
-    setHandler(SIG_DFL);
-    notifier_->setEnabled(false);
+void ExternalClose::onSignal(int signalNumber) {
+    if (!armed_) {
+        // A box of the start-up is waiting for an answer nobody will give.
+        if (QApplication::activeModalWidget()) {
+            std::signal(signalNumber, SIG_DFL);
+            std::raise(signalNumber);
+        }
+        return;
+    }
     closeWindow();
     QCoreApplication::quit();
 }

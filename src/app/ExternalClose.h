@@ -3,16 +3,19 @@
 #include <QObject>
 #include <QPointer>
 
-class QSocketNotifier;
+#include <memory>
+
 class QWidget;
 
 namespace kv {
 
+class SignalWatch;
+
 // Closes the window through its own close sequence when the system ends the program: SIGTERM,
 // SIGINT or SIGHUP, the desktop session ending, or the application quitting with the window
-// still open. The signal handler only writes to a pipe; the close runs in the event loop once
-// the window is up (a signal during start-up waits for it). After one signal, a second one
-// ends the program at once. One instance per process.
+// still open. A signal during start-up waits for the window, unless a start-up box holds the
+// program, which then ends as the signal always would. After one signal, a second one ends the
+// program at once. One instance per process.
 class ExternalClose : public QObject {
     Q_OBJECT
 public:
@@ -23,15 +26,15 @@ public:
     void arm();
 
     // The signal that asked for the close, 0 while none did.
-    int receivedSignal() const { return received_; }
+    int receivedSignal() const;
 
 private:
-    void onSignal();
+    void onSignal(int signalNumber);
     void closeWindow();
 
     QPointer<QWidget> window_;
-    QSocketNotifier* notifier_ = nullptr;
-    int received_ = 0;
+    std::unique_ptr<SignalWatch> watch_;
+    bool armed_ = false;
 };
 
 } // namespace kv

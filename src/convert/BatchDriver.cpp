@@ -1,5 +1,6 @@
 #include "convert/BatchDriver.h"
 
+#include <QFileInfo>
 #include <QMutexLocker>
 
 #include <cmath>
@@ -32,6 +33,8 @@ public:
         last_ = percent;
         Q_EMIT driver_.fileProgress(id_, percent);
     }
+    void reportError(const QString& reason) override { error = reason; }
+    QString error;
 
 private:
     BatchDriver& driver_;
@@ -117,17 +120,27 @@ bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly) {
         const auto converter = converters_.constFind(opts.outputFormat);
         const OutputName name = GetOutputFileName(row.path, extension, opts.folder);
         // A folder that cannot be made abandons the row; it keeps its status.
-        if (name.outcome == OutputName::Outcome::FolderNotCreated)
+        if (name.outcome == OutputName::Outcome::FolderNotCreated) {
+            Q_EMIT fileSkipped(row.id, row.path, name.error);
             continue;
+        }
         if (name.outcome == OutputName::Outcome::FolderMissing)
             Q_EMIT outputFolderMissing();
-        Q_EMIT fileStarted(row.id, row.path, name.path);
+        const bool named = name.outcome == OutputName::Outcome::Ok;
+        Q_EMIT fileStarted(row.id, row.path, named ? name.path : QString());
         Control control(*this, row.id);
-        // Without a free name, or without a converter for the format, the file fails.
-        const bool canConvert = !name.path.isEmpty() && converter != converters_.constEnd();
-        const FileOutcome outcome =
-            canConvert ? (*converter)(row.path, name.path, opts, control) : FileOutcome::Error;
-        Q_EMIT fileFinished(row.id, outcome, name.path);
+        // Without a name of its own, or without a converter for the format, the file fails.
+        FileOutcome outcome = FileOutcome::Error;
+        if (!named)
+            control.error = name.error;
+        else if (converter == converters_.constEnd())
+            control.error = QStringLiteral("%1 output is not available").arg(extension);
+        else
+            outcome = (*converter)(row.path, name.path, opts, control);
+        if (outcome == FileOutcome::Error)
+            ReleaseOutputClaim(name);
+        const bool kept = named && QFileInfo(name.path).isFile();
+        Q_EMIT fileFinished(row.id, outcome, kept ? name.path : QString(), control.error);
     }
     return anyStarted;
 }

@@ -72,8 +72,13 @@ public:
     virtual bool stopRequested() const = 0;
     // Percent of the file done (0 to 100).
     virtual void progress(double percent) = 0;
+    // Why the file failed: the file concerned and the system's reason.
+    virtual void reportError(const QString& reason) { Q_UNUSED(reason) }
 };
 
+// Converts `source` into `output`, which the batch has claimed for it: an empty file that
+// belongs to this conversion alone (open it with OpenClaimedOutput, or let an encoder write
+// over it). On Error the batch removes the claimed file if it is still empty.
 using Converter =
     std::function<FileOutcome(const QString& source, const QString& output,
                               const ConversionOptions& options, ConversionControl& control)>;
@@ -111,7 +116,11 @@ public:
 Q_SIGNALS:
     void fileStarted(kv::FileListRowId id, const QString& source, const QString& output);
     void fileProgress(kv::FileListRowId id, double percent);
-    void fileFinished(kv::FileListRowId id, kv::FileOutcome outcome, const QString& output);
+    // `output` is empty when no output file is left; `error` says why a file failed.
+    void fileFinished(kv::FileListRowId id, kv::FileOutcome outcome, const QString& output,
+                      const QString& error);
+    // A row abandoned because its output folder cannot be made; it keeps its status.
+    void fileSkipped(kv::FileListRowId id, const QString& source, const QString& error);
     // The output folder is missing although creating it reported no failure.
     void outputFolderMissing();
     void finished(bool anyStarted);

@@ -1,17 +1,16 @@
 #include "convert/OutputNaming.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kv {
 namespace {
 const QString kConverted = QStringLiteral("_Converted");
-
-// A name is taken by a file, or by a link we must not write through.
-bool isTaken(const QString& path) {
-    const QFileInfo info(path);
-    return info.isFile() || (info.isSymLink() && !info.exists());
-}
 
 QString parentFolder(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -27,7 +26,51 @@ QString baseName(const QString& path) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
 }
+
+int openRetrying(const QByteArray& path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path.constData(), flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+OutputName failed(OutputName::Outcome outcome, const QString& error) {
+    return {outcome, QString(), error, FileIdentity{}};
+}
+
+enum class Claim { Made, Taken, Folder, Failed };
+
+// The name is ours only if we are the ones who create the file: checking first and creating
+// later lets another run take it in between.
+Claim claim(const QString& path, FileIdentity& identity, int& error) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = openRetrying(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0)
+            identity = {static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
+        ::close(fd);
+        return Claim::Made;
+    }
+    error = errno;
+    if (error != EEXIST)
+        return Claim::Failed;
+    // A file or a link (dangling ones too, never written through) takes the name; a folder
+    // does not.
+    struct stat st {};
+    if (::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Claim::Folder;
+    if (S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Claim::Folder;
+    return Claim::Taken;
+}
 } // namespace
+
+QString SystemErrorText(const QString& path, int errorNumber) {
+    return path + QStringLiteral(": ") + qt_error_string(errorNumber);
+}
 
 QString NormalizeSeparators(const QString& path) {
     QString out;
@@ -51,11 +94,22 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
 
     if (!QFileInfo(folder).isDir()) {
         // Only the last component is made; the folders above it must be there already.
-        if (folder.isEmpty() || !QDir().mkdir(folder))
-            return {OutputName::Outcome::FolderNotCreated, {}};
+        if (folder.isEmpty())
+            return failed(OutputName::Outcome::FolderNotCreated,
+                          QStringLiteral("no output folder"));
+        // Another run may have made it meanwhile; anything else by that name is in the way.
+        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0) {
+            const int error = errno;
+            if (error != EEXIST)
+                return failed(OutputName::Outcome::FolderNotCreated,
+                              SystemErrorText(folder, error));
+            if (!QFileInfo(folder).isDir())
+                return failed(OutputName::Outcome::FolderNotCreated,
+                              SystemErrorText(folder, ENOTDIR));
+        }
     }
     if (!QFileInfo(folder).isDir())
-        return {OutputName::Outcome::FolderMissing, {}};
+        return failed(OutputName::Outcome::FolderMissing, SystemErrorText(folder, ENOTDIR));
 
     QString base = baseName(source);
     if (!folder.endsWith(QLatin1Char('/')))
@@ -63,21 +117,90 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
     folder = NormalizeSeparators(folder);
     const QString dotExt = QLatin1Char('.') + extension;
 
-    QString candidate = folder + base + dotExt;
-    if (!isTaken(candidate))
-        return {OutputName::Outcome::Ok, candidate};
+    // Each candidate in turn; a taken one leads to the next.
+    auto attempt = [&](const QString& candidate, OutputName& result) {
+        FileIdentity identity;
+        int error = 0;
+        switch (claim(candidate, identity, error)) {
+        case Claim::Made:
+            result = {OutputName::Outcome::Ok, candidate, {}, identity};
+            return true;
+        case Claim::Folder:
+            result = {OutputName::Outcome::Ok, candidate, {}, {}};
+            return true;
+        case Claim::Failed:
+            result = {
+                OutputName::Outcome::NotCreated, candidate, SystemErrorText(candidate, error), {}};
+            return true;
+        case Claim::Taken:
+            break;
+        }
+        return false;
+    };
+
+    OutputName result;
+    if (attempt(folder + base + dotExt, result))
+        return result;
     if (!base.endsWith(kConverted)) {
         base += kConverted;
-        candidate = folder + base + dotExt;
-        if (!isTaken(candidate))
-            return {OutputName::Outcome::Ok, candidate};
+        if (attempt(folder + base + dotExt, result))
+            return result;
     }
     for (int k = 0; k <= 10000; ++k) {
-        candidate = folder + base + QLatin1Char('_') + QString::number(k) + dotExt;
-        if (!isTaken(candidate))
-            return {OutputName::Outcome::Ok, candidate};
+        if (attempt(folder + base + QLatin1Char('_') + QString::number(k) + dotExt, result))
+            return result;
     }
-    return {OutputName::Outcome::NoFreeName, {}};
+    return failed(OutputName::Outcome::NoFreeName,
+                  QStringLiteral("%1: every output name is taken").arg(folder + base + dotExt));
+}
+
+void ReleaseOutputClaim(const OutputName& name) {
+    if (name.outcome != OutputName::Outcome::Ok || !name.claim.isValid())
+        return;
+    const QByteArray native = QFile::encodeName(name.path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0)
+        return;
+    if (static_cast<std::uint64_t>(st.st_dev) == name.claim.device &&
+        static_cast<std::uint64_t>(st.st_ino) == name.claim.inode)
+        ::unlink(native.constData());
+}
+
+bool OpenClaimedOutput(QFile& file, const QString& path, QString* error) {
+    auto fail = [&](int errorNumber) {
+        if (error)
+            *error = SystemErrorText(path, errorNumber);
+        return false;
+    };
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no output file name");
+        return false;
+    }
+    const QByteArray native = QFile::encodeName(path);
+    int fd = openRetrying(native, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno != EEXIST)
+            return fail(errno);
+        // Non-blocking, so a device or a pipe at the name cannot hold us before it is refused.
+        fd = openRetrying(native, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return fail(errno == ELOOP ? EEXIST : errno);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) {
+            ::close(fd);
+            return fail(EEXIST);
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    // Unbuffered: a write that fails says so at once, with the system's reason.
+    if (!file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        const int openError = errno;
+        ::close(fd);
+        return fail(openError);
+    }
+    return true;
 }
 
 } // namespace kv

@@ -4,8 +4,23 @@
 
 namespace kv {
 
+QString ProgressText(double percent) {
+    return QString::number(static_cast<double>(static_cast<float>(percent)), 'g', 7);
+}
+
+QString FitStatus(const QString& status) {
+    if (TextLength(status) <= kStatusWidth)
+        return status;
+    // Counted in characters, as the column counts them: a pair of surrogates is one.
+    qsizetype end = 0;
+    for (int n = 0; n < kStatusWidth; ++n)
+        end += status.at(end).isHighSurrogate() && end + 1 < status.size() ? 2 : 1;
+    return status.left(end);
+}
+
 std::vector<BatchRow> BatchRowsOf(const FileListTable& table) {
-    const QString cancelled = GetCaption(20008, QStringLiteral("Cancelled"));
+    // A cancelled row holds the text as it was written, cut to the column.
+    const QString cancelled = FitStatus(GetCaption(20008, QStringLiteral("Cancelled")));
     std::vector<BatchRow> rows;
     rows.reserve(static_cast<size_t>(table.rowCount()));
     for (int i = 0; i < table.rowCount(); ++i) {
@@ -35,14 +50,14 @@ QColor FinalStatusColor(FileOutcome outcome) {
 void WriteProgress(FileListModel& model, FileListRowId id, double percent) {
     const int row = model.table()->indexOf(id);
     if (row >= 0)
-        model.setStatus(row, QString::number(static_cast<float>(percent)));
+        model.setStatus(row, ProgressText(percent));
 }
 
 void WriteFinalStatus(FileListModel& model, FileListRowId id, FileOutcome outcome) {
     const int row = model.table()->indexOf(id);
     if (row < 0)
         return;
-    model.setStatus(row, FinalStatusText(outcome));
+    model.setStatus(row, FitStatus(FinalStatusText(outcome)));
     model.setCellColor(row, FileListColumn::Status, FinalStatusColor(outcome));
 }
 

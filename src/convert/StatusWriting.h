@@ -15,6 +15,14 @@ std::vector<BatchRow> BatchRowsOf(const FileListTable& table);
 QString FinalStatusText(FileOutcome outcome);
 QColor FinalStatusColor(FileOutcome outcome);
 
+// The progress text of a percentage: single precision, shortest text of at most seven
+// significant digits ("12.5", "33.33333").
+QString ProgressText(double percent);
+
+// A status as the Status column holds it: cut to its width, so a long translation still ends
+// the row.
+QString FitStatus(const QString& status);
+
 // Status writes into the list, by row identity (a row that is gone is left alone).
 void WriteProgress(FileListModel& model, FileListRowId id, double percent);
 void WriteFinalStatus(FileListModel& model, FileListRowId id, FileOutcome outcome);

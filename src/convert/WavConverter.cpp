@@ -1,6 +1,7 @@
 #include "convert/WavConverter.h"
 
 #include "convert/WavFileWriter.h"
+#include "engine/AudioError.h"
 #include "engine/Decoders.h"
 
 #include <QFile>
@@ -8,21 +9,33 @@
 #include <vector>
 
 namespace kv {
+namespace {
+QString decodeError(const QString& source) {
+    const QString text = GetAudioErrorText(AudioErrorGetCode());
+    return source + QStringLiteral(": ") +
+           (text.isEmpty() ? QStringLiteral("cannot be decoded") : text);
+}
+} // namespace
 
 FileOutcome ConvertToWAV(const QString& source, const QString& output, ConversionControl& control) {
     StreamOpenOptions options;
     options.maxChannels = 2;
     std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(source, options);
-    if (!stream)
+    if (!stream) {
+        control.reportError(decodeError(source));
         return FileOutcome::Error;
+    }
 
     const StreamInfo& info = stream->info();
     const WavFormat format{info.sampleRate, info.channels, info.eightBit ? 8 : 16};
     WavFileWriter writer;
-    if (output.isEmpty() || !writer.create(output, format))
+    if (!writer.create(output, format)) {
+        control.reportError(writer.errorString());
         return FileOutcome::Error;
+    }
 
-    auto fail = [&] {
+    auto fail = [&](const QString& reason) {
+        control.reportError(reason);
         writer.abandon();
         QFile::remove(output);
         return FileOutcome::Error;
@@ -33,8 +46,10 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
     FileOutcome outcome = FileOutcome::Complete;
     while (stream->isActive()) {
         const std::int64_t count = stream->read(buffer.data(), kWavBlockBytes);
-        if (count < 0 || !writer.write(buffer.data(), count))
-            return fail();
+        if (count < 0)
+            return fail(decodeError(source));
+        if (!writer.write(buffer.data(), count))
+            return fail(writer.errorString());
         if (length > 0)
             control.progress(static_cast<double>(stream->position()) / length * 100.0);
         if (control.stopRequested()) {
@@ -44,7 +59,7 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
     }
     stream.reset();
     if (!writer.finish())
-        return fail();
+        return fail(writer.errorString());
     return outcome;
 }
 

@@ -1,5 +1,7 @@
 #include "convert/WavFileWriter.h"
 
+#include "convert/OutputNaming.h"
+
 #include <QtEndian>
 
 #include <vector>
@@ -50,9 +52,10 @@ QByteArray WavFileWriter::PlainHeader(const WavFormat& format, std::uint32_t dat
 bool WavFileWriter::create(const QString& path, const WavFormat& format) {
     format_ = format;
     dataBytes_ = 0;
-    file_.setFileName(path);
+    path_ = path;
+    openError_.clear();
     // Read access too: the RF64 rewrite moves the samples within the file.
-    if (!file_.open(QIODevice::ReadWrite | QIODevice::NewOnly))
+    if (!OpenClaimedOutput(file_, path, &openError_))
         return false;
     const QByteArray header = PlainHeader(format, 0);
     if (file_.write(header) != header.size()) {
@@ -62,12 +65,23 @@ bool WavFileWriter::create(const QString& path, const WavFormat& format) {
     return true;
 }
 
+QString WavFileWriter::errorString() const {
+    if (!openError_.isEmpty())
+        return openError_;
+    return path_ + QStringLiteral(": ") + file_.errorString();
+}
+
 bool WavFileWriter::write(const char* data, std::int64_t bytes) {
-    if (bytes <= 0)
-        return true;
-    if (file_.write(data, bytes) != bytes)
-        return false;
-    dataBytes_ += static_cast<std::uint64_t>(bytes);
+    // A short write is tried on, so the write that fails tells why (disk full, file too
+    // large).
+    while (bytes > 0) {
+        const qint64 written = file_.write(data, bytes);
+        if (written <= 0)
+            return false;
+        data += written;
+        bytes -= written;
+        dataBytes_ += static_cast<std::uint64_t>(written);
+    }
     return true;
 }
 

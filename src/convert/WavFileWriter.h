@@ -22,7 +22,8 @@ public:
     // Largest data size the plain form states (its RIFF size is data + 36).
     static constexpr std::uint64_t kMaxPlainDataBytes = 0xFFFFFFFFull - 36;
 
-    // Creates the file (it must not exist) and writes the header. False when it cannot.
+    // Opens the file (missing, or the empty one claimed for this output; see
+    // OpenClaimedOutput) and writes the header. False when it cannot.
     bool create(const QString& path, const WavFormat& format);
     bool write(const char* data, std::int64_t bytes);
     // Patches the sizes and closes the file; false when the file could not be finished.
@@ -31,7 +32,8 @@ public:
     void abandon();
 
     std::uint64_t dataBytes() const { return dataBytes_; }
-    QString errorString() const { return file_.errorString(); }
+    // The file and the system's reason of the last failure.
+    QString errorString() const;
 
     // Tests lower the limit to reach the RF64 form without gigabytes of data.
     void setPlainLimit(std::uint64_t bytes) { plainLimit_ = bytes; }
@@ -42,6 +44,8 @@ public:
 private:
     bool rewriteAsRf64();
     QFile file_;
+    QString path_;
+    QString openError_;
     WavFormat format_;
     std::uint64_t dataBytes_ = 0;
     std::uint64_t plainLimit_ = kMaxPlainDataBytes;

@@ -24,9 +24,12 @@ QString LanguageFolder() {
 }
 
 QString GetCaption(const QString& key, const QString& defaultText) {
-    return ReadIniValue(LanguageFolder() + LanguageFile(), QStringLiteral("Kelvanto"), key,
-                        defaultText)
-        .trimmed();
+    const QString file = LanguageFile();
+    // No file: the built-in English texts. A full path names a file outside the folder.
+    if (file.isEmpty())
+        return defaultText.trimmed();
+    const QString path = file.startsWith(QLatin1Char('/')) ? file : LanguageFolder() + file;
+    return ReadIniValue(path, QStringLiteral("Kelvanto"), key, defaultText).trimmed();
 }
 
 QString GetCaption(int key, const QString& defaultText) {

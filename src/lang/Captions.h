@@ -4,7 +4,8 @@
 
 namespace kv {
 
-// The current language file's name with its extension, for example "English.ini".
+// The current language file's name with its extension, for example "English.ini"; a full
+// path for a file outside the language folder; empty for the built-in English texts.
 QString LanguageFile();
 void SetLanguageFile(const QString& fileName);
 

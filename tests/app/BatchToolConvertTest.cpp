@@ -6,11 +6,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
+#include <functional>
+#include <sys/resource.h>
 
 using namespace kvtest;
 
@@ -29,13 +34,15 @@ protected:
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.filePath("config"));
     }
-    void start(QProcess& p, const QStringList& args) {
+    void start(QProcess& p, const QStringList& args, std::function<void()> inChild = {}) {
         p.setProcessEnvironment(env);
+        if (inChild)
+            p.setChildProcessModifier(inChild);
         p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch"), args);
     }
-    ToolRun run(const QStringList& args) {
+    ToolRun run(const QStringList& args, std::function<void()> inChild = {}) {
         QProcess p;
-        start(p, args);
+        start(p, args, std::move(inChild));
         ToolRun r;
         if (!p.waitForFinished(120000))
             return r;
@@ -64,7 +71,7 @@ TEST_F(ToolConvert, ConvertsIntoTheChosenFolderAndPrintsFinalStatusesAndOutputs)
     const QString a = flac("a one.flac", 2.0);
     const QString b = flac("-b.flac", 1.0, 22050, 1);
     const QString out = dir.filePath("out");
-    const ToolRun r = run({"--convert", "--format", "wav", "--out", out, "--", a, b});
+    const ToolRun r = run({"--convert", "--format=wav", "--out", out, "--", a, b});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     ASSERT_EQ(r.lines.size(), 2);
     const QStringList first = r.lines[0].split('\t');
@@ -92,7 +99,9 @@ TEST_F(ToolConvert, SameFolderNeverOverwritesAndUnconvertibleRowsStayAsTheyAre) 
     ASSERT_TRUE(WriteBytes(dir.filePath("noise.mp3"), QByteArray(4000, '\x33')));
     const ToolRun r =
         run({"--convert", "--format", "wav", "--same-folder", a, dir.filePath("noise.mp3")});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // A row left unconverted is a failure to a script.
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(dir.filePath("noise.mp3") + ": not converted: Codec Not Supported"));
     ASSERT_EQ(r.lines.size(), 2);
     EXPECT_EQ(r.lines[0].split('\t').value(4), dir.filePath("song_Converted.wav"));
     EXPECT_EQ(r.lines[1].split('\t').value(1), QStringLiteral("Codec Not Supported"));
@@ -102,17 +111,67 @@ TEST_F(ToolConvert, SameFolderNeverOverwritesAndUnconvertibleRowsStayAsTheyAre) 
     EXPECT_EQ(kept.readAll(), QByteArray("already here"));
 }
 
-TEST_F(ToolConvert, FailuresGiveExitStatusOne) {
-    const QString a = flac("a.flac", 1.0);
-    // A folder whose parent is missing cannot be made: the row is not converted.
-    ToolRun r = run({"--convert", "--format", "wav", "--out", dir.filePath("no/such/out"), a});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.lines.value(0).split('\t').value(1), QStringLiteral("Waiting Conversion"));
-    EXPECT_TRUE(r.err.contains("cannot be created"));
-    // A path that is refused.
-    r = run({"--convert", "--format", "wav", "--out", dir.filePath("o"), a, dir.filePath("x.txt")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.lines.value(0).split('\t').value(1), QStringLiteral("Complete"));
+TEST_F(ToolConvert, RowsNotConvertedExitOneAndSayWhy) {
+    const QString a = flac("a.flac", 2.0);
+    ASSERT_TRUE(WriteBytes(dir.filePath("afile"), "x"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("locked")));
+    QFile::setPermissions(dir.filePath("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    auto reason = [](const QString& path, int error) {
+        return path + ": " + QString::fromLocal8Bit(std::strerror(error));
+    };
+    // Writes past 100,000 bytes fail, as on a full disk.
+    const std::function<void()> smallFiles = [] {
+        struct rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 100000;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    };
+    struct Case {
+        QString out;
+        QStringList more; // paths after a
+        std::function<void()> inChild;
+        QString status;
+        QString err; // a line of standard error
+    };
+    const QString missing = dir.filePath("no/such/out");
+    const Case cases[] = {
+        {missing,
+         {},
+         {},
+         "Waiting Conversion",
+         a + ": the output folder cannot be created: " + reason(missing, ENOENT)},
+        {dir.filePath("afile"),
+         {},
+         {},
+         "Waiting Conversion",
+         a + ": the output folder cannot be created: " + reason(dir.filePath("afile"), ENOTDIR)},
+        {dir.filePath("locked"),
+         {},
+         DropFileOverridesForExec,
+         "Error",
+         a + ": Error: " + reason(dir.filePath("locked/a.wav"), EACCES)},
+        {dir.filePath("full"),
+         {},
+         smallFiles,
+         "Error",
+         a + ": Error: " + reason(dir.filePath("full/a.wav"), EFBIG)},
+        {dir.filePath("o"), {dir.filePath("x.txt")}, {}, "Complete", "x.txt: refused"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out.toStdString());
+        const ToolRun r =
+            run(QStringList{"--convert", "--format", "wav", "--out", c.out, a} + c.more, c.inChild);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        const QStringList row = r.lines.value(0).split('\t');
+        EXPECT_EQ(row.value(1), c.status);
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+        // No output was left, and the row says so.
+        if (c.status != QStringLiteral("Complete")) {
+            EXPECT_EQ(row.value(4), QString());
+            EXPECT_FALSE(QFileInfo::exists(c.out + "/a.wav"));
+        }
+    }
 }
 
 TEST_F(ToolConvert, BadUsageGivesExitStatusTwo) {
@@ -148,31 +207,67 @@ TEST_F(ToolConvert, OptionsNotGivenComeFromTheSavedSettings) {
     EXPECT_EQ(run({"--convert", "--format", "wav", a}).exitCode, 0);
 }
 
-TEST_F(ToolConvert, InterruptStopsAfterTheCurrentBlockAndKeepsAValidFile) {
+TEST_F(ToolConvert, FieldsAreEnglishUnlessALanguageIsAsked) {
+    const QString a = flac("a.flac", 0.5);
+    // The window speaks German.
+    QSettings language(home.filePath("config/Kelvanto/Kelvanto.ini"), QSettings::IniFormat);
+    language.setValue("Language/Name", "German.ini");
+    language.sync();
+    ASSERT_TRUE(WriteBytes(dir.filePath("mine.ini"), "[Kelvanto]\r\n20014=Fertig!\r\n"));
+    // And the user's numbers are written the German way.
+    env.insert("LC_ALL", "de_DE.UTF-8");
+    const struct {
+        QStringList options;
+        QString complete;
+    } cases[] = {
+        {{}, "Complete"},
+        {{"--language", "German.ini"}, "Abgeschlossen"},
+        {{"--language", dir.filePath("mine.ini")}, "Fertig!"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.complete.toStdString());
+        const QString out = dir.filePath(QStringLiteral("out%1").arg(n++));
+        const ToolRun r = run(QStringList{"--convert", "--format", "wav", "--out", out} +
+                              c.options + QStringList{a});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QStringList fields = r.lines.value(0).split('\t');
+        EXPECT_EQ(fields.value(1), c.complete);
+        EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d\\d? KB$").match(fields.value(3)).hasMatch())
+            << fields.value(3).toStdString();
+    }
+}
+
+TEST_F(ToolConvert, SignalsStopAfterTheCurrentBlockKeepAValidFileAndExit128PlusTheSignal) {
     const QString shortOne = flac("1.flac", 0.5, 8000, 1);
     const QString longOne = flac("2.flac", 1800.0, 8000, 1);
     const QString later = flac("3.flac", 0.5, 8000, 1);
-    QProcess p;
-    start(p,
-          {"--convert", "--format", "wav", "--out", dir.filePath("o"), shortOne, longOne, later});
-    ASSERT_TRUE(p.waitForStarted());
-    QByteArray err;
-    // Once the first file is reported, the second one is under way.
-    while (!err.contains("1.flac: Complete") && p.state() == QProcess::Running) {
-        p.waitForReadyRead(100);
-        err += p.readAllStandardError();
+    for (const auto& [signalNumber, exitCode] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(exitCode);
+        const QString out = dir.filePath(QStringLiteral("o%1").arg(signalNumber));
+        QProcess p;
+        start(p, {"--convert", "--format", "wav", "--out", out, shortOne, longOne, later});
+        ASSERT_TRUE(p.waitForStarted());
+        // Once the second file has samples on disk, it is under way.
+        const QString cut = out + "/2.wav";
+        while (QFileInfo(cut).size() <= 44 && p.state() == QProcess::Running)
+            p.waitForFinished(20);
+        ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), exitCode);
+        const QStringList lines =
+            QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 3);
+        EXPECT_EQ(lines[0].split('\t').value(1), QStringLiteral("Complete"));
+        EXPECT_EQ(lines[1].split('\t').value(1), QStringLiteral("Cancelled"));
+        EXPECT_EQ(lines[1].split('\t').value(4), cut);
+        EXPECT_EQ(lines[2].split('\t').value(1), QStringLiteral("Waiting Conversion"));
+        const auto kept = FfprobeAudio(cut);
+        ASSERT_TRUE(kept);
+        EXPECT_GT(kept->duration, 0.0);
+        EXPECT_LT(kept->duration, 1800.0);
     }
-    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    const QStringList lines =
-        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[1].split('\t').value(1), QStringLiteral("Cancelled"));
-    EXPECT_EQ(lines[2].split('\t').value(1), QStringLiteral("Waiting Conversion"));
-    const auto cut = FfprobeAudio(dir.filePath("o/2.wav"));
-    ASSERT_TRUE(cut);
-    EXPECT_GT(cut->duration, 0.0);
-    EXPECT_LT(cut->duration, 1800.0);
 }
 
 TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
@@ -188,7 +283,7 @@ TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
         {{"--convert", "--set", "nosuch=1"}, "\"nosuch\""},
         {{"--convert", "--set", "sliderOGG=11"}, "sliderOGG cannot be \"11\""},
         {{"--convert", "--set", "optFileFormat"}, "NAME=VALUE"},
-        {{"--set", "optFileFormat=0"}, "go with --convert"},
+        {{"--set", "optFileFormat=0"}, "goes with --convert"},
         {{"--convert", "--set", "OPTFILEFORMAT=0", "--set", "optotherfolder=1", "--set",
           "txtOutPath=" + dir.filePath("out")},
          nullptr},

@@ -64,22 +64,57 @@ protected:
 
 } // namespace
 
-TEST_F(BatchTool, HelpAndBadUsage) {
-    const BatchRun help = batch({QStringLiteral("--help")});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kelvanto-batch")));
-    EXPECT_TRUE(help.out.contains(QStringLiteral("Exit status")));
-    EXPECT_EQ(batch({QStringLiteral("-h")}).exitCode, 0);
+TEST_F(BatchTool, CommandLine) {
+    const QString a = tone(QStringLiteral("a.wav"));
+    const QString version = QStringLiteral("kelvanto-batch %1.%2.%3\n")
+                                .arg(KV_VERSION_MAJOR)
+                                .arg(KV_VERSION_MINOR)
+                                .arg(KV_VERSION_REVISION);
+    const QString tryHelp = QStringLiteral("Try 'kelvanto-batch --help' for more information.\n");
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QString outStart; // what standard output begins with
+        QString err;      // all of standard error
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: kelvanto-batch [options] [--] PATH...\n", ""},
+        {{"-h"}, 0, "Usage: kelvanto-batch", ""},
+        {{"--version"}, 0, version, ""},
+        {{}, 2, "", "Usage: kelvanto-batch [options] [--] PATH...\n" + tryHelp},
+        // One line and a pointer to the help, not the whole help.
+        {{"--frobnicate", a}, 2, "", "kelvanto-batch: unknown option --frobnicate\n" + tryHelp},
+        {{"--out", "", "--convert", a}, 2, "", "kelvanto-batch: --out needs a folder\n" + tryHelp},
+        {{""}, 2, "", "kelvanto-batch: an empty PATH\n" + tryHelp},
+        {{"--language", "nowhere.ini", a},
+         2,
+         "",
+         "kelvanto-batch: " + dir.filePath("nowhere.ini") + ": No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const BatchRun r = batch(c.args, dir.path());
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        if (c.outStart.isEmpty()) {
+            EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        } else {
+            EXPECT_TRUE(r.out.startsWith(c.outStart)) << r.out.toStdString();
+        }
+        EXPECT_EQ(r.err, c.err);
+    }
+}
 
-    const BatchRun none = batch({});
-    EXPECT_EQ(none.exitCode, 2);
-    EXPECT_TRUE(none.out.isEmpty());
-    EXPECT_TRUE(none.err.contains(QStringLiteral("Usage:")));
-
-    const BatchRun unknown = batch({QStringLiteral("--frobnicate"), tone(QStringLiteral("a.wav"))});
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_TRUE(unknown.out.isEmpty());
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate")));
+TEST_F(BatchTool, PathsAreMadeAbsoluteAndCleanSoOneFileIsOneRow) {
+    const QString a = tone(QStringLiteral("a.wav"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("sub"))));
+    const BatchRun r = batch({QStringLiteral("a.wav"), QStringLiteral("./a.wav"), a,
+                              QStringLiteral("sub/../a.wav"), QStringLiteral(".//a.wav")},
+                             dir.path());
+    // The file is listed, so naming it more than once is no failure.
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, a + QStringLiteral("\tWaiting Conversion\t00:02\t") +
+                         FormatFileSize(QFileInfo(a).size()) + QLatin1Char('\n'));
+    EXPECT_EQ(r.err.count(QStringLiteral("already in the list")), 4) << r.err.toStdString();
 }
 
 TEST_F(BatchTool, ListsRowsExactlyAsTheListHoldsThem) {
@@ -155,12 +190,12 @@ TEST_F(BatchTool, PathsBeginningWithADash) {
         batch({QStringLiteral("--"), QStringLiteral("-dash.wav"), QStringLiteral("--help.wav")},
               dir.path());
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out,
-              QStringLiteral("-dash.wav\tWaiting Conversion\t00:02\t") +
-                  FormatFileSize(QFileInfo(dir.filePath(QStringLiteral("-dash.wav"))).size()) +
-                  QStringLiteral("\n--help.wav\tWaiting Conversion\t00:02\t") +
-                  FormatFileSize(QFileInfo(dir.filePath(QStringLiteral("--help.wav"))).size()) +
-                  QLatin1Char('\n'));
+    const QString dash = dir.filePath(QStringLiteral("-dash.wav"));
+    const QString help = dir.filePath(QStringLiteral("--help.wav"));
+    EXPECT_EQ(r.out, dash + QStringLiteral("\tWaiting Conversion\t00:02\t") +
+                         FormatFileSize(QFileInfo(dash).size()) + QLatin1Char('\n') + help +
+                         QStringLiteral("\tWaiting Conversion\t00:02\t") +
+                         FormatFileSize(QFileInfo(help).size()) + QLatin1Char('\n'));
 }
 
 TEST_F(BatchTool, ControlCharactersInNamesAreEscaped) {

@@ -44,11 +44,20 @@ protected:
 } // namespace
 
 TEST_F(GridActions, SelectAllOnEmptyListDoesNothingAndOnFiveRowsMarksAll) {
+    const QAbstractItemModel* model = w.fileListModel();
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
     w.chkSelectAll->click();
-    EXPECT_EQ(w.fileList()->rowCount(), 0);
+    ASSERT_TRUE(w.chkSelectAll->isChecked());
+    EXPECT_EQ(changed.count() + reset.count() + inserted.count(), 0);
+    EXPECT_TRUE(boxes.shown.empty());
     w.chkSelectAll->setChecked(false);
 
+    // Nothing of that click is kept for rows that come later.
     addRows(5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w.fileList()->row(i).CheckBox, 0);
     w.chkSelectAll->click();
     ASSERT_TRUE(w.chkSelectAll->isChecked());
     for (int i = 0; i < 5; ++i)

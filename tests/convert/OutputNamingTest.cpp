@@ -1,5 +1,6 @@
 #include "convert/OutputNaming.h"
 
+#include "MediaTools.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -8,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace kv;
+using namespace kvtest;
 
 namespace {
 class Naming : public ::testing::Test {
@@ -19,9 +23,11 @@ protected:
         QFile f(at(rel));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
+    // The name a run would get now; its claim is given up again.
     QString same(const QString& rel, const QString& ext) const {
         const OutputName n = GetOutputFileName(at(rel), ext, {true, {}});
         EXPECT_EQ(n.outcome, OutputName::Outcome::Ok);
+        ReleaseOutputClaim(n);
         return n.path;
     }
     QTemporaryDir dir;
@@ -103,4 +109,38 @@ TEST_F(Naming, GivesUpWhenEveryNumberedNameIsTaken) {
     EXPECT_TRUE(n.path.isEmpty());
     QFile::remove(at("full/t_Converted_10000.mp3"));
     EXPECT_EQ(same("full/t.wav", "mp3"), at("full/t_Converted_10000.mp3"));
+}
+
+TEST_F(Naming, ConvertersTakeOverOnlyAnEmptyClaimOrAMissingName) {
+    const OutputName claimed = GetOutputFileName(at("x.flac"), "wav", {true, {}});
+    ASSERT_EQ(claimed.outcome, OutputName::Outcome::Ok);
+    ASSERT_TRUE(WriteBytes(at("full.wav"), "keep me"));
+    ASSERT_TRUE(QFile::link(at("nowhere/target.wav"), at("dangling.wav")));
+    ASSERT_TRUE(WriteBytes(at("empty.wav"), QByteArray()));
+    QDir().mkdir(at("folder.wav"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(at("pipe.wav")).constData(), 0600), 0);
+    const struct {
+        QString path;
+        bool opens;
+    } cases[] = {
+        {claimed.path, true},        {at("missing.wav"), true}, {at("full.wav"), false},
+        {at("dangling.wav"), false}, {at("folder.wav"), false}, {at("pipe.wav"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QFile file;
+        QString error;
+        EXPECT_EQ(OpenClaimedOutput(file, c.path, &error), c.opens);
+        if (c.opens) {
+            EXPECT_EQ(file.write("new"), 3);
+            file.close();
+            EXPECT_EQ(ReadBytes(c.path), QByteArray("new"));
+        } else {
+            EXPECT_TRUE(error.startsWith(c.path + QStringLiteral(": "))) << error.toStdString();
+        }
+    }
+    // Nothing that was there changed, and nothing was made through a link.
+    EXPECT_EQ(ReadBytes(at("full.wav")), QByteArray("keep me"));
+    EXPECT_EQ(ReadBytes(at("empty.wav")), QByteArray());
+    EXPECT_FALSE(QFileInfo::exists(at("nowhere")));
 }

@@ -1,0 +1,258 @@
+#include "app/BatchRun.h"
+
+#include "app/SignalWatch.h"
+#include "convert/BatchDriver.h"
+#include "convert/SettingsOptions.h"
+#include "convert/StatusWriting.h"
+#include "convert/WavConverter.h"
+#include "engine/Decoders.h"
+#include "filelist/AddFile2Grid.h"
+#include "lang/Captions.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace kv {
+namespace {
+
+void printErr(const QString& text) {
+    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+}
+
+QString field(QString text) {
+    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return text;
+}
+
+class BatchHost final : public AddFileHost {
+public:
+    void ShowAddFileError(const QString& text) override {
+        QString line = text;
+        line.replace(QChar(13), QLatin1String(": "));
+        printErr(QStringLiteral("kelvanto-batch: %1: %2").arg(current, line));
+    }
+    QString current;
+};
+
+// Adds one file; false when it is not in the list. A path listed already is in it.
+bool addOne(QString path, FileListModel& model, BatchHost& host) {
+    host.current = path;
+    switch (AddFile(path, model, host)) {
+    case AddFileResult::Added:
+        return true;
+    case AddFileResult::Duplicate:
+        printErr(QStringLiteral("kelvanto-batch: %1: already in the list").arg(path));
+        return true;
+    case AddFileResult::NotAccepted:
+        printErr(
+            QStringLiteral("kelvanto-batch: %1: refused, not an accepted extension").arg(path));
+        return false;
+    case AddFileResult::Failed:
+        return false;
+    }
+    return false;
+}
+
+bool addFolder(const QString& folder, FileListModel& model, BatchHost& host) {
+    const QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    if (names.isEmpty()) {
+        printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(folder));
+        return false;
+    }
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    bool all = true;
+    for (const QString& name : names) {
+        if (SignalWatch::Received())
+            break;
+        all = addOne(prefix + name, model, host) && all;
+    }
+    return all;
+}
+
+int formatIndex(const QString& name) {
+    for (int f = kFormatWAV; f <= kFormatOGG; ++f) {
+        if (name.compare(OutputExtension(f), Qt::CaseInsensitive) == 0)
+            return f;
+    }
+    return -1;
+}
+
+// A name in the language folder, else a path. False when no such file can be read.
+bool applyLanguage(const QString& file, QString& error) {
+    if (file.isEmpty()) {
+        SetLanguageFile(QString());
+        return true;
+    }
+    if (!file.contains(QLatin1Char('/')) && QFileInfo(LanguageFolder() + file).isFile()) {
+        SetLanguageFile(file);
+        return true;
+    }
+    const QString path = AbsoluteCleanPath(file);
+    QFile probe(path);
+    if (QFileInfo(path).isDir() || !probe.open(QIODevice::ReadOnly)) {
+        error = path + QStringLiteral(": ") +
+                (QFileInfo(path).isDir() ? qt_error_string(EISDIR) : probe.errorString());
+        return false;
+    }
+    SetLanguageFile(path);
+    return true;
+}
+
+// Converts every waiting row; the rows that ended "Complete" go into `completed`.
+void convertAll(FileListModel& model, const ConversionOptions& options,
+                QHash<FileListRowId, QString>& outputs, QSet<FileListRowId>& completed,
+                BatchDriver*& running) {
+    BatchDriver driver;
+    driver.setConverter(kFormatWAV, [](const QString& source, const QString& output,
+                                       const ConversionOptions&, ConversionControl& control) {
+        return ConvertToWAV(source, output, control);
+    });
+    driver.setOptions(options);
+    const bool tty = isatty(fileno(stderr)) != 0;
+    QHash<FileListRowId, QString> sources;
+    QObject::connect(&driver, &BatchDriver::fileStarted, &driver,
+                     [&](FileListRowId id, const QString& source, const QString&) {
+                         sources.insert(id, source);
+                     });
+    QObject::connect(&driver, &BatchDriver::fileProgress, &driver,
+                     [&](FileListRowId id, double percent) {
+                         WriteProgress(model, id, percent);
+                         if (tty)
+                             std::fprintf(stderr, "\r%s: %5.1f%%",
+                                          sources.value(id).toLocal8Bit().constData(), percent);
+                     });
+    QObject::connect(
+        &driver, &BatchDriver::fileFinished, &driver,
+        [&](FileListRowId id, FileOutcome outcome, const QString& output, const QString& error) {
+            WriteFinalStatus(model, id, outcome);
+            outputs.insert(id, output);
+            if (outcome == FileOutcome::Complete)
+                completed.insert(id);
+            if (tty)
+                std::fputc('\r', stderr);
+            const QString status = FinalStatusText(outcome);
+            if (outcome == FileOutcome::Error && !error.isEmpty())
+                printErr(QStringLiteral("%1: %2: %3").arg(sources.value(id), status, error));
+            else
+                printErr(QStringLiteral("%1: %2 -> %3")
+                             .arg(sources.value(id), status,
+                                  output.isEmpty() ? QStringLiteral("(no output)") : output));
+        });
+    QObject::connect(&driver, &BatchDriver::fileSkipped, &driver,
+                     [](FileListRowId, const QString& source, const QString& error) {
+                         printErr(QStringLiteral("kelvanto-batch: %1: the output folder cannot be "
+                                                 "created: %2")
+                                      .arg(source, error));
+                     });
+    QObject::connect(&driver, &BatchDriver::outputFolderMissing, &driver, [] {
+        printErr(QStringLiteral("kelvanto-batch: ") +
+                 GetCaption(30012,
+                            QStringLiteral("Output Folder is not exist and can not be created.")));
+    });
+    QEventLoop loop;
+    QObject::connect(&driver, &BatchDriver::finished, &loop, &QEventLoop::quit);
+    running = &driver;
+    driver.start(BatchRowsOf(*model.table()), false);
+    loop.exec();
+    running = nullptr;
+}
+
+} // namespace
+
+int RunBatch(const BatchRequest& request) {
+    QString error;
+    if (!applyLanguage(request.languageFile, error)) {
+        printErr(QStringLiteral("kelvanto-batch: ") + error);
+        return kBatchExitUsage;
+    }
+    ConversionOptions conversion;
+    if (request.convert) {
+        QStringList overrides = request.overrides;
+        if (!request.format.isEmpty()) {
+            if (formatIndex(request.format) < 0) {
+                printErr(QStringLiteral("kelvanto-batch: --format takes wav, wma, mp3 or ogg"));
+                return kBatchExitUsage;
+            }
+            // --format wins over --set optFileFormat.
+            overrides << QStringLiteral("optFileFormat=%1").arg(formatIndex(request.format));
+        }
+        if (!SavedConversionOptions(overrides, conversion, error)) {
+            printErr(QStringLiteral("kelvanto-batch: ") + error);
+            return kBatchExitUsage;
+        }
+        if (!request.outDir.isEmpty())
+            conversion.folder = {false, request.outDir};
+        if (request.sameFolder)
+            conversion.folder = {true, QString()};
+        if (conversion.outputFormat != kFormatWAV) {
+            const QString name = request.format.isEmpty()
+                                     ? OutputExtension(conversion.outputFormat).toUpper()
+                                     : request.format;
+            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format wav")
+                         .arg(name.isEmpty() ? QStringLiteral("this") : name));
+            return kBatchExitUsage;
+        }
+    }
+
+    // Ctrl+C and SIGTERM stop the batch as the window's Stop button does.
+    BatchDriver* running = nullptr;
+    SignalWatch watch({SIGINT, SIGTERM}, [&running](int) {
+        if (running)
+            running->requestStop();
+    });
+    RegisterDecoders();
+
+    FileListModel model;
+    BatchHost host;
+    bool allListed = true;
+    for (const QString& path : request.paths) {
+        if (SignalWatch::Received())
+            break;
+        if (QFileInfo(path).isDir())
+            allListed = addFolder(path, model, host) && allListed;
+        else
+            allListed = addOne(path, model, host) && allListed;
+    }
+
+    QHash<FileListRowId, QString> outputs;
+    QSet<FileListRowId> completed;
+    if (request.convert && !SignalWatch::Received())
+        convertAll(model, conversion, outputs, completed, running);
+
+    const FileListTable& table = *model.table();
+    bool allConverted = true;
+    for (int i = 0; i < table.rowCount(); ++i) {
+        const FileListRow& row = table.row(i);
+        QString line = field(row.FilePath) + QLatin1Char('\t') + field(row.Status) +
+                       QLatin1Char('\t') + field(row.Duration) + QLatin1Char('\t') +
+                       field(row.FileSize);
+        if (request.convert) {
+            line += QLatin1Char('\t') + field(outputs.value(table.idAt(i)));
+            allConverted = allConverted && completed.contains(table.idAt(i));
+            if (row.Status == kStatusNotSupported)
+                printErr(QStringLiteral("kelvanto-batch: %1: not converted: %2")
+                             .arg(row.FilePath, row.Status));
+        }
+        line += QLatin1Char('\n');
+        std::fputs(line.toLocal8Bit().constData(), stdout);
+    }
+    std::fflush(stdout);
+    if (const int signalNumber = SignalWatch::Received())
+        return 128 + signalNumber;
+    return allListed && allConverted ? kBatchExitDone : kBatchExitFailed;
+}
+
+} // namespace kv

@@ -1,0 +1,139 @@
+// The batch driver with real conversions: output names shared between runs, and what a
+// failed file leaves behind.
+#include "convert/BatchDriver.h"
+#include "convert/WavConverter.h"
+#include "engine/Decoders.h"
+
+#include "MediaTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+struct Finished {
+    FileOutcome outcome;
+    QString output, error;
+};
+
+// A batch's files as they end, in order; queued like the window's, so `ended` comes last.
+struct BatchRun {
+    std::vector<Finished> files;
+    bool ended = false;
+    bool wait() {
+        return QTest::qWaitFor([this] { return ended; }, 60000);
+    }
+};
+
+void start(BatchDriver& driver, const QStringList& paths, BatchRun& run) {
+    QObject::connect(
+        &driver, &BatchDriver::fileFinished, &driver,
+        [&run](FileListRowId, FileOutcome outcome, const QString& output, const QString& error) {
+            run.files.push_back({outcome, output, error});
+        });
+    QObject::connect(&driver, &BatchDriver::finished, &driver, [&run] { run.ended = true; });
+    std::vector<BatchRow> rows;
+    for (const QString& path : paths)
+        rows.push_back({FileListRowId(rows.size() + 1), path, true, false});
+    ASSERT_TRUE(driver.start(rows, false));
+}
+
+FileOutcome wav(const QString& source, const QString& output, const ConversionOptions&,
+                ConversionControl& control) {
+    return ConvertToWAV(source, output, control);
+}
+} // namespace
+
+TEST(BatchDriver, TwoBatchesIntoOneFolderNeverShareAName) {
+    RegisterDecoders();
+    QTemporaryDir dir;
+    QStringList sources;
+    for (int i = 0; i < 3; ++i) {
+        sources << dir.filePath(QStringLiteral("s%1.flac").arg(i));
+        ASSERT_TRUE(MakeSine(sources.last(), 0.3 + 0.2 * i, 22050, 1, {"-c:a", "flac"}));
+    }
+    // Each file is written only once both batches have named it; the folder is made by
+    // whichever comes first.
+    std::barrier meeting(2);
+    BatchDriver batches[2];
+    BatchRun runs[2];
+    for (int b = 0; b < 2; ++b) {
+        batches[b].setConverter(kFormatWAV, [&meeting](auto&&... args) {
+            meeting.arrive_and_wait();
+            return wav(args...);
+        });
+        batches[b].setOptions({kFormatWAV, {false, dir.filePath(QStringLiteral("out"))}});
+    }
+    start(batches[0], sources, runs[0]);
+    start(batches[1], sources, runs[1]);
+    ASSERT_TRUE(runs[0].wait() && runs[1].wait());
+
+    QSet<QString> outputs;
+    for (const BatchRun& r : runs) {
+        const std::vector<Finished>& run = r.files;
+        ASSERT_EQ(run.size(), 3u);
+        for (size_t i = 0; i < run.size(); ++i) {
+            EXPECT_EQ(run[i].outcome, FileOutcome::Complete) << run[i].error.toStdString();
+            outputs.insert(run[i].output);
+            const auto expected = FfmpegDecode(sources[int(i)], "s16le");
+            const auto actual = FfmpegDecode(run[i].output, "s16le");
+            ASSERT_TRUE(expected && actual);
+            EXPECT_TRUE(*expected == *actual) << run[i].output.toStdString();
+        }
+    }
+    EXPECT_EQ(outputs.size(), 6);
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("out"))).entryList(QDir::Files).size(), 6);
+}
+
+TEST(BatchDriver, AFailedFileLeavesNoEmptyClaimBehind) {
+    RegisterDecoders();
+    QTemporaryDir dir;
+    const QString junk = dir.filePath(QStringLiteral("junk.wav"));
+    ASSERT_TRUE(WriteBytes(junk, QByteArray(5000, '\x5a')));
+    const Converter partial = [](const QString&, const QString& output, const ConversionOptions&,
+                                 ConversionControl& control) {
+        QFile file(output);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("partial");
+        control.reportError(output + QStringLiteral(": encoder failed"));
+        return FileOutcome::Error;
+    };
+    const struct {
+        Converter converter;
+        QString leftOver; // null for no file
+        QString error;    // how the reason begins
+    } cases[] = {
+        {wav, QString(), junk + ": "},
+        // What a converter wrote is its own to keep or remove.
+        {partial, "partial", dir.filePath(QStringLiteral("o1/junk.wav: encoder failed"))},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString out = dir.filePath(QStringLiteral("o%1").arg(n++));
+        BatchDriver driver;
+        driver.setConverter(kFormatWAV, c.converter);
+        driver.setOptions({kFormatWAV, {false, out}});
+        BatchRun run;
+        start(driver, {junk}, run);
+        ASSERT_TRUE(run.wait());
+        const std::vector<Finished>& results = run.files;
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].outcome, FileOutcome::Error);
+        EXPECT_TRUE(results[0].error.startsWith(c.error)) << results[0].error.toStdString();
+        const QStringList files = QDir(out).entryList(QDir::Files);
+        EXPECT_EQ(files.size(), c.leftOver.isNull() ? 0 : 1);
+        EXPECT_EQ(results[0].output, files.isEmpty() ? QString() : out + "/junk.wav");
+        if (!c.leftOver.isNull()) {
+            EXPECT_EQ(ReadBytes(out + "/junk.wav"), c.leftOver.toUtf8());
+        }
+    }
+}
