@@ -1,6 +1,7 @@
 #include "convert/WavConverter.h"
 
 #include "convert/WavFileWriter.h"
+#include "engine/AudioError.h"
 #include "engine/Decoders.h"
 
 #include <QFile>
@@ -33,7 +34,9 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
     FileOutcome outcome = FileOutcome::Complete;
     while (stream->isActive()) {
         const std::int64_t count = stream->read(buffer.data(), kWavBlockBytes);
-        if (count < 0 || !writer.write(buffer.data(), count))
+        // A source that fails part-way (an unreadable sector, a synthesizer that will not
+        // start) leaves no file that looks complete.
+        if (count < 0 || AudioErrorGetCode() != kAudioOk || !writer.write(buffer.data(), count))
             return fail();
         if (length > 0)
             control.progress(static_cast<double>(stream->position()) / length * 100.0);
