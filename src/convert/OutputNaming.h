@@ -26,7 +26,8 @@ QString NormalizeSeparators(const QString& path);
 
 // A free output path for `sourcePath` with `extension` (no dot): the source's folder or the
 // chosen one (its last component created when missing), the source's base name, then
-// "_Converted", then "_Converted_0" to "_Converted_10000". Only files count as taken.
+// "_Converted", then "_Converted_0" to "_Converted_10000". Only files count as taken. A CD track
+// ("TrackNN.cda") always goes to the chosen folder.
 OutputName GetOutputFileName(const QString& sourcePath, const QString& extension,
                              const OutputFolderChoice& choice);
 
