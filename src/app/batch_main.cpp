@@ -6,6 +6,7 @@
 #include "convert/WavConverter.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
+#include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
 #include "settings/CRegister.h"
@@ -39,6 +40,9 @@ const char* const kUsage =
     "with the texts the list shows. In a field, a backslash, tab, line feed or carriage\n"
     "return is written as \\\\, \\t, \\n or \\r.\n"
     "A folder adds the files directly inside it (not its subfolders), in name order.\n"
+    "A CD drive (/dev/sr0), the folder its disc is mounted on or a BIN/CUE image (.cue)\n"
+    "adds the disc's audio tracks as DRIVE/TrackNN.cda; their outputs are named TrackNN\n"
+    "and always go to the output folder.\n"
     "Paths that are refused (already listed, extension not accepted, unreadable) are\n"
     "reported on standard error.\n"
     "Put -- before paths that begin with '-'.\n"
@@ -107,19 +111,16 @@ bool addOne(QString path, kv::FileListModel& model, BatchHost& host) {
     return false;
 }
 
-bool addFolder(const QString& folder, kv::FileListModel& model, BatchHost& host) {
-    const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    if (names.isEmpty()) {
-        printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(folder));
+// Adds what a path stands for: a folder's files, a disc's audio tracks, or the file itself.
+bool addPath(const QString& path, kv::FileListModel& model, BatchHost& host) {
+    const kv::PathsToAdd add = kv::ExpandPathForAdding(path);
+    if (add.empty) {
+        printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(path));
         return false;
     }
-    // A folder that ends in "/" gets no second one: "//" at the front would read as a network
-    // path and stay.
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     bool all = true;
-    for (const QString& name : names)
-        all = addOne(prefix + name, model, host) && all;
+    for (const QString& p : add.paths)
+        all = addOne(p, model, host) && all;
     return all;
 }
 
@@ -277,8 +278,9 @@ int main(int argc, char** argv) {
             conversion.outputFormat = formatIndex(format);
         if (!outDir.isEmpty())
             conversion.folder = {false, outDir};
+        // CD tracks still go to the saved output folder.
         if (sameFolder)
-            conversion.folder = {true, QString()};
+            conversion.folder.sameFolder = true;
         if (conversion.outputFormat != kv::kFormatWAV) {
             const QString name =
                 format.isEmpty() ? kv::OutputExtension(conversion.outputFormat).toUpper() : format;
@@ -297,12 +299,8 @@ int main(int argc, char** argv) {
     kv::FileListModel model;
     BatchHost host;
     bool all = true;
-    for (const QString& path : paths) {
-        if (QFileInfo(path).isDir())
-            all = addFolder(path, model, host) && all;
-        else
-            all = addOne(path, model, host) && all;
-    }
+    for (const QString& path : paths)
+        all = addPath(path, model, host) && all;
 
     QHash<kv::FileListRowId, QString> outputs;
     bool anyError = false;
