@@ -7,6 +7,7 @@
 #include "convert/WavConverter.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
+#include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
 
 #include <QDir>
@@ -65,19 +66,18 @@ bool addOne(QString path, FileListModel& model, BatchHost& host) {
     return false;
 }
 
-bool addFolder(const QString& folder, FileListModel& model, BatchHost& host) {
-    const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    if (names.isEmpty()) {
-        printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(folder));
+// Adds what a path stands for: a folder's files, a disc's audio tracks, or the file itself.
+bool addPath(const QString& path, FileListModel& model, BatchHost& host) {
+    const PathsToAdd add = ExpandPathForAdding(path);
+    if (add.empty) {
+        printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(path));
         return false;
     }
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     bool all = true;
-    for (const QString& name : names) {
+    for (const QString& p : add.paths) {
         if (SignalWatch::Received())
             break;
-        all = addOne(prefix + name, model, host) && all;
+        all = addOne(p, model, host) && all;
     }
     return all;
 }
@@ -195,8 +195,9 @@ int RunBatch(const BatchRequest& request) {
         }
         if (!request.outDir.isEmpty())
             conversion.folder = {false, request.outDir};
+        // CD tracks still go to the saved output folder.
         if (request.sameFolder)
-            conversion.folder = {true, QString()};
+            conversion.folder.sameFolder = true;
         if (conversion.outputFormat != kFormatWAV) {
             const QString name = request.format.isEmpty()
                                      ? OutputExtension(conversion.outputFormat).toUpper()
@@ -221,10 +222,7 @@ int RunBatch(const BatchRequest& request) {
     for (const QString& path : request.paths) {
         if (SignalWatch::Received())
             break;
-        if (QFileInfo(path).isDir())
-            allListed = addFolder(path, model, host) && allListed;
-        else
-            allListed = addOne(path, model, host) && allListed;
+        allListed = addPath(path, model, host) && allListed;
     }
 
     QHash<FileListRowId, QString> outputs;

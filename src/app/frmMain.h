@@ -28,6 +28,7 @@ class QTimer;
 namespace kv {
 
 class FileAdder;
+class PathExpander;
 class FramePanel;
 class PreviewControls;
 class OptionsPanel;
@@ -200,6 +201,8 @@ public:
     // Files dropped on the grid: added in order, refusals not reported.
     void Grid_DropFiles(const QStringList& paths);
     FileAdder* fileAdder() const { return adder_; }
+    // Turns discs among the picked paths into their tracks, away from the window's thread.
+    PathExpander* pathExpander() const { return expander_; }
     // The strip over the grid that shows an add under way.
     QFrame* frAdding = nullptr;
     QLabel* lblAdding = nullptr;
@@ -221,6 +224,7 @@ private:
     void stopAdding();
     void showAddingProgress(int done, int total);
     FileAdder* adder_ = nullptr;
+    PathExpander* expander_ = nullptr;
     QTimer* tmrAddingShow_ = nullptr;
 };
 

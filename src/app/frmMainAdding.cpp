@@ -7,6 +7,7 @@
 #include "filelist/FileAdder.h"
 #include "filelist/FileDropFilter.h"
 #include "filelist/FolderListing.h"
+#include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
 #include "ui/Colors.h"
 #include "ui/FileDialogs.h"
@@ -38,6 +39,7 @@ QColor themeColour(std::uint32_t bgr, const QColor& fallback) {
 
 void frmMain::installAdding() {
     adder_ = new FileAdder(model_, std::make_unique<WindowAddFileHost>(this), this);
+    expander_ = new PathExpander(this);
 
     frAdding = new QFrame(frMain);
     frAdding->setObjectName(QStringLiteral("frAdding"));
@@ -100,6 +102,8 @@ void frmMain::installAdding() {
 }
 
 void frmMain::stopAdding() {
+    if (expander_)
+        expander_->cancel();
     if (adder_)
         adder_->cancel();
 }
@@ -123,6 +127,10 @@ void frmMain::AddAudioFiles(const QStringList& selection) {
         paths = Dialogs().chooseFiles(this, AudioDialogTitle(), AudioDialogFilters());
         if (paths.isEmpty())
             return; // cancelled
+        // A CUE image picked in the dialog adds its tracks.
+        expander_->expandDiscs(paths,
+                               [this](const PathsToAdd& add) { adder_->add(add.paths, true); });
+        return;
     }
     adder_->add(paths, true);
 }
@@ -139,23 +147,22 @@ void frmMain::cmdAddFolder_Click() {
         Dialogs().chooseFolder(this, GetCaption(20006, QStringLiteral("Select folder to add")));
     if (folder.isEmpty())
         return;
-    // Only the files directly inside: subfolders are neither entered nor listed.
-    const QStringList names = ListFolderFiles(folder, true, false, true);
-    if (names.isEmpty()) {
-        ShowMessage(this, MsgIcon::Warning, QStringLiteral("Selected Folder is empty."),
-                    GetCaption(100024, QStringLiteral("Kelvanto")));
-        return;
-    }
-    QStringList paths;
-    paths.reserve(names.size());
-    for (const QString& name : names)
-        paths << JoinPath(folder, name);
-    AddAudioFiles(paths);
+    // Only the files directly inside: subfolders are neither entered nor listed. A CD drive, the
+    // folder its disc is mounted on or a CUE image gives its audio tracks.
+    expander_->expandFolder(folder, [this](const PathsToAdd& add) {
+        if (add.empty) {
+            ShowMessage(this, MsgIcon::Warning, QStringLiteral("Selected Folder is empty."),
+                        GetCaption(100024, QStringLiteral("Kelvanto")));
+            return;
+        }
+        AddAudioFiles(add.paths);
+    });
 }
 
 void frmMain::Grid_DropFiles(const QStringList& paths) {
-    if (!paths.isEmpty())
-        adder_->add(paths, false);
+    if (paths.isEmpty())
+        return;
+    expander_->expandDiscs(paths, [this](const PathsToAdd& add) { adder_->add(add.paths, false); });
 }
 
 } // namespace kv

@@ -1,5 +1,8 @@
 #include "convert/OutputNaming.h"
 
+#include "filelist/AddFile2Grid.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -90,7 +93,10 @@ QString NormalizeSeparators(const QString& path) {
 OutputName GetOutputFileName(const QString& sourcePath, const QString& extension,
                              const OutputFolderChoice& choice) {
     const QString source = NormalizeSeparators(sourcePath);
-    QString folder = choice.sameFolder ? parentFolder(source) : choice.outPath;
+    // A track's "folder" is a drive or an image, never a place to write: it goes to the chosen
+    // folder whatever the choice.
+    QString folder =
+        choice.sameFolder && !IsCdTrack(source) ? parentFolder(source) : choice.outPath;
 
     if (!QFileInfo(folder).isDir()) {
         // Only the last component is made; the folders above it must be there already.

@@ -44,7 +44,8 @@ QString NormalizeSeparators(const QString& path);
 // then "_Converted", then "_Converted_0" to "_Converted_10000". A name is claimed by creating
 // it as an empty file, exclusively: a name that another run took meanwhile goes on to the next
 // number, and nothing is ever overwritten. Only files (and links) count as taken: a folder
-// holding a candidate's name gives that name unclaimed, and its conversion fails.
+// holding a candidate's name gives that name unclaimed, and its conversion fails. A CD track
+// ("TrackNN.cda") always goes to the chosen folder.
 OutputName GetOutputFileName(const QString& sourcePath, const QString& extension,
                              const OutputFolderChoice& choice);
 

@@ -46,7 +46,9 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
     FileOutcome outcome = FileOutcome::Complete;
     while (stream->isActive()) {
         const std::int64_t count = stream->read(buffer.data(), kWavBlockBytes);
-        if (count < 0)
+        // A source that fails part-way (an unreadable sector, a synthesizer that will not
+        // start) leaves no file that looks complete.
+        if (count < 0 || AudioErrorGetCode() != kAudioOk)
             return fail(decodeError(source));
         if (!writer.write(buffer.data(), count))
             return fail(writer.errorString());

@@ -36,8 +36,20 @@ QString GetAudioErrorText(int code) {
         return QStringLiteral("BASS_Init Has Not Been Successfully Called");
     case 9:
         return QStringLiteral("BASS_Start Has Not Been Successfully Called");
+    case 11:
+        return QStringLiteral("Can't Initialize CD");
+    case 12:
+        return QStringLiteral("BASS_CDInit Has Not Been Successfully Called");
+    case 13:
+        return QStringLiteral("No CD in drive");
     case 14:
         return QStringLiteral("Already Initialized");
+    case 15:
+        return QStringLiteral("Can't Play the Selected CD Track");
+    case 16:
+        return QStringLiteral("CD Has No Volume Control");
+    case 17:
+        return QStringLiteral("Not Paused");
     case 18:
         return QStringLiteral("Can't Get a Free Channel");
     case 19:
@@ -56,8 +68,12 @@ QString GetAudioErrorText(int code) {
         return QStringLiteral("Illegal Sample Rate");
     case 27:
         return QStringLiteral("The Stream is Not a File Stream (WAV/MP3)");
+    case 28:
+        return QStringLiteral("Not An Audio Track");
     case 29:
         return QStringLiteral("No Hardware Voices Available");
+    case 30:
+        return QStringLiteral("The channel is playing");
     case 31:
         return QStringLiteral("The MOD music has no sequence data");
     case 32:

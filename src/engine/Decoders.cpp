@@ -1,7 +1,11 @@
 #include "engine/Decoders.h"
 
 #include "engine/AudioError.h"
+#include "engine/CdSource.h"
 #include "engine/FfmpegStream.h"
+#ifdef KV_HAVE_CDIO
+#include "engine/CdAudio.h"
+#endif
 #ifdef KV_HAVE_OPENMPT
 #include "engine/ModuleStream.h"
 #endif
@@ -50,6 +54,17 @@ std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path,
         SetAudioError(kAudioErrorInit);
         return nullptr;
     }
+    // A CD track is no file: its path names a disc and a track on it.
+    if (ParseCdTrackPath(path)) {
+#ifdef KV_HAVE_CDIO
+        if (kind == ChannelKind::Stream)
+            return OpenCdTrackStream(path);
+        SetAudioError(kAudioErrorFormat);
+#else
+        SetAudioError(kAudioErrorCdNotStarted);
+#endif
+        return nullptr;
+    }
     const QFileInfo fi(path);
     if (path.isEmpty() || !fi.isFile() || !fi.isReadable()) {
         SetAudioError(kAudioErrorFileOpen);
@@ -77,6 +92,9 @@ void RegisterDecoders() {
     registered = true;
     backends.clear();
     QuietFfmpegLog();
+#ifdef KV_HAVE_CDIO
+    QuietCdioLog();
+#endif
     backends.push_back({QStringLiteral("FFmpeg"), ChannelKind::Stream, OpenFfmpegStream});
 #ifdef KV_HAVE_OPENMPT
     // Modules and MIDI render in stereo, within any channel limit.

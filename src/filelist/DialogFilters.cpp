@@ -16,13 +16,15 @@ DialogFilter named(const QString& name, const char* patterns) {
 } // namespace
 
 std::vector<DialogFilter> AudioDialogFilters() {
+    // No disc shows up as .cda files here: a CD image's sheet stands for its tracks and is
+    // offered with them, under the same labels.
     return {
         {GetCaption(20001, QStringLiteral("All Supported Audio Formats")),
          split("*.cda;*.wav;*.wma;*.mp1;*.mp2;*.mp3;*.mp4;*.ogg;*.aac;*.alac;*.flac;*.ac3;*.spx;"
-               "*.mpc;*.tta;*.ape;*.ofr;*.midi;*.adx;*.mod;*.mo3")},
+               "*.mpc;*.tta;*.ape;*.ofr;*.midi;*.adx;*.mod;*.mo3;*.cue")},
         named(GetCaption(20002, QStringLiteral("Common Audio Files")), "*.wav;*.wma;*.mp3;*.ogg"),
         named(QStringLiteral("MPEG Files"), "*.mp1;*.mp2;*.mp3;*.mp4"),
-        named(QStringLiteral("CD Audio Tracks"), "*.cda"),
+        {QStringLiteral("CD Audio Tracks(*.cda)"), split("*.cda;*.cue")},
         named(QStringLiteral("Windows Media Audio Files"), "*.wma"),
         named(QStringLiteral("Ogg Vorbis Files"), "*.ogg"),
         named(QStringLiteral("MOD Files"), "*.mod"),

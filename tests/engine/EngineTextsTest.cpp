@@ -20,7 +20,13 @@ TEST(GetAudioErrorText, GivesTheTableTexts) {
         {7, "Invalid Playback Position"},
         {8, "BASS_Init Has Not Been Successfully Called"},
         {9, "BASS_Start Has Not Been Successfully Called"},
+        {11, "Can't Initialize CD"},
+        {12, "BASS_CDInit Has Not Been Successfully Called"},
+        {13, "No CD in drive"},
         {14, "Already Initialized"},
+        {15, "Can't Play the Selected CD Track"},
+        {16, "CD Has No Volume Control"},
+        {17, "Not Paused"},
         {18, "Can't Get a Free Channel"},
         {19, "An Illegal Type Was Specified"},
         {20, "An Illegal Parameter Was Specified"},
@@ -30,7 +36,9 @@ TEST(GetAudioErrorText, GivesTheTableTexts) {
         {24, "Not Playing"},
         {25, "Illegal Sample Rate"},
         {27, "The Stream is Not a File Stream (WAV/MP3)"},
+        {28, "Not An Audio Track"},
         {29, "No Hardware Voices Available"},
+        {30, "The channel is playing"},
         {31, "The MOD music has no sequence data"},
         {32, "No Internet connection could be opened"},
         {33, "Couldn't create the file"},
@@ -41,7 +49,7 @@ TEST(GetAudioErrorText, GivesTheTableTexts) {
     };
     for (const auto& [code, text] : table)
         EXPECT_EQ(GetAudioErrorText(code), QString::fromLatin1(text)) << code;
-    for (int unlisted : {10, 11, 12, 13, 15, 26, 28, 30, 35, 36, 39, 40, 41, -2, 1000})
+    for (int unlisted : {10, 26, 35, 36, 39, 40, 41, -2, 1000})
         EXPECT_EQ(GetAudioErrorText(unlisted), QString()) << unlisted;
 }
 

@@ -30,8 +30,10 @@ TEST(DialogFilters, AudioEntriesInOrderWithTheirLabels) {
                   "Monkey's Audio Files(*.ape)", "OptimFROG Files(*.ofr)", "Speex Files(*.spx)",
                   "True Audio Files(*.tta)", "Free Lossless Audio Codec Files(*.flac)",
                   "MIDI Files(*.midi)", "WavPack Encoded Files(*.wv)", "ADX Files(*.adx)"}));
-    EXPECT_EQ(f[0].patterns.size(), 21);
-    EXPECT_EQ(f[0].patterns.last(), QStringLiteral("*.mo3"));
+    // CD images are picked for their tracks.
+    EXPECT_EQ(f[0].patterns.size(), 22);
+    EXPECT_EQ(f[0].patterns.last(), QStringLiteral("*.cue"));
+    EXPECT_EQ(f[3].patterns.join(';'), QStringLiteral("*.cda;*.cue"));
     EXPECT_EQ(
         QtNameFilter(f[1]),
         QStringLiteral("Common Audio Files(*.wav,*.wma,*.mp3,*.ogg) (*.wav *.wma *.mp3 *.ogg)"));
