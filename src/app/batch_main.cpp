@@ -6,6 +6,7 @@
 #include "convert/WavConverter.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
+#include "filelist/FolderListing.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
 #include "settings/CRegister.h"
@@ -103,13 +104,17 @@ bool addOne(QString path, kv::FileListModel& model, BatchHost& host) {
         return false;
     case kv::AddFileResult::Failed:
         return false;
+    case kv::AddFileResult::NameNotReadable:
+        printErr(QStringLiteral("kelvanto-batch: %1: refused, more than one file has this name")
+                     .arg(path));
+        return false;
     }
     return false;
 }
 
 bool addFolder(const QString& folder, kv::FileListModel& model, BatchHost& host) {
-    const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    // By the names' bytes, so a name that is not UTF-8 is listed too.
+    const QStringList names = kv::ListFolderFiles(folder, true, false, true);
     if (names.isEmpty()) {
         printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(folder));
         return false;

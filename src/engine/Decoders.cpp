@@ -2,6 +2,7 @@
 
 #include "engine/AudioError.h"
 #include "engine/FfmpegStream.h"
+#include "settings/NativePath.h"
 #ifdef KV_HAVE_OPENMPT
 #include "engine/ModuleStream.h"
 #endif
@@ -50,8 +51,8 @@ std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path,
         SetAudioError(kAudioErrorInit);
         return nullptr;
     }
-    const QFileInfo fi(path);
-    if (path.isEmpty() || !fi.isFile() || !fi.isReadable()) {
+    const NativeFileInfo fi = StatNative(path);
+    if (!fi.isFile || !fi.readable) {
         SetAudioError(kAudioErrorFileOpen);
         return nullptr;
     }
@@ -80,9 +81,10 @@ void RegisterDecoders() {
     backends.push_back({QStringLiteral("FFmpeg"), ChannelKind::Stream, OpenFfmpegStream});
 #ifdef KV_HAVE_OPENMPT
     // Modules and MIDI render in stereo, within any channel limit.
-    backends.push_back(
-        {QStringLiteral("libopenmpt"), ChannelKind::Music,
-         [](const QString& path, const StreamOpenOptions&) { return OpenModuleStream(path); }});
+    backends.push_back({QStringLiteral("libopenmpt"), ChannelKind::Music,
+                        [](const QString& path, const StreamOpenOptions& options) {
+                            return OpenModuleStream(path, options.cancel);
+                        }});
 #endif
 #ifdef KV_HAVE_FLUIDSYNTH
     for (const QString& font : soundFonts) {
@@ -129,8 +131,9 @@ std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path,
     return openWith(ChannelKind::Stream, path, options);
 }
 
-std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path) {
-    return openWith(ChannelKind::Music, path, {});
+std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path,
+                                               const StreamOpenOptions& options) {
+    return openWith(ChannelKind::Music, path, options);
 }
 
 double BytesToSeconds(const DecodeStream* stream, std::int64_t bytes) {

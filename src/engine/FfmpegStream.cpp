@@ -2,8 +2,8 @@
 
 #include "engine/AudioError.h"
 #include "engine/Mp3Gapless.h"
+#include "settings/NativePath.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 extern "C" {
@@ -15,12 +15,20 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <limits>
+#include <string_view>
 #include <vector>
 
 namespace kv {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 struct FormatCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -50,6 +58,103 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 // Consecutive undecodable packets after which a damaged file counts as ended.
 constexpr int kMaxBadPackets = 500;
 
+// What opening may read. Reading the header takes what the format needs (an index, a cover
+// picture) up to the first budget. Finding the stream and decoding its first frame take the
+// second: FFmpeg's own limit (probesize) counts only packets that came out, while a parser fed
+// junk (zeros named .mp3) reads and keeps the whole file without ever giving one.
+constexpr std::int64_t kHeaderReadBudget = 64LL * 1024 * 1024;
+constexpr std::int64_t kStreamReadBudget = 16LL * 1024 * 1024;
+
+using SteadyClock = std::chrono::steady_clock;
+
+// FFmpeg asks this before every read and between the steps of finding a stream: a cancel, a
+// deadline passed or the read budget spent ends the open.
+struct OpenGuard {
+    const std::atomic<bool>* cancel = nullptr;
+    SteadyClock::time_point deadline = SteadyClock::time_point::max();
+    const AVFormatContext* format = nullptr;
+    std::int64_t readLimit = std::numeric_limits<std::int64_t>::max();
+
+    static int check(void* opaque) {
+        const auto* g = static_cast<const OpenGuard*>(opaque);
+        if (g->cancel != nullptr && g->cancel->load(std::memory_order_relaxed))
+            return 1;
+        if (g->deadline != SteadyClock::time_point::max() && SteadyClock::now() >= g->deadline)
+            return 1;
+        return g->format != nullptr && g->format->pb != nullptr &&
+               g->format->pb->bytes_read > g->readLimit;
+    }
+    std::int64_t bytesRead() const {
+        return format != nullptr && format->pb != nullptr ? format->pb->bytes_read : 0;
+    }
+    // Once open, reading runs to the end of the file.
+    void release() {
+        cancel = nullptr;
+        deadline = SteadyClock::time_point::max();
+        format = nullptr;
+        readLimit = std::numeric_limits<std::int64_t>::max();
+    }
+};
+
+// Formats whose first bytes say for sure what they are: a file with such an extension that
+// starts so is opened with that demuxer alone, instead of running every demuxer's detection
+// over it (most of the cost of measuring a short file). Anything else, a file whose
+// extension lies included, goes through full detection.
+struct KnownFormat {
+    const char* extensions; // space-separated, lower case
+    const char* demuxer;
+    bool (*startsLike)(const QByteArray& head);
+};
+
+bool startsWith(const QByteArray& head, qsizetype at, std::string_view magic) {
+    return head.size() >= at + static_cast<qsizetype>(magic.size()) &&
+           std::memcmp(head.constData() + at, magic.data(), magic.size()) == 0;
+}
+
+const KnownFormat kKnownFormats[] = {
+    {"wav", "wav",
+     [](const QByteArray& h) {
+         return (startsWith(h, 0, "RIFF") || startsWith(h, 0, "RF64")) && startsWith(h, 8, "WAVE");
+     }},
+    {"avi", "avi",
+     [](const QByteArray& h) { return startsWith(h, 0, "RIFF") && startsWith(h, 8, "AVI "); }},
+    {"flac", "flac", [](const QByteArray& h) { return startsWith(h, 0, "fLaC"); }},
+    {"ogg spx", "ogg", [](const QByteArray& h) { return startsWith(h, 0, "OggS"); }},
+    {"wma wmv asf", "asf",
+     [](const QByteArray& h) {
+         return startsWith(h, 0,
+                           "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv);
+     }},
+    {"mp4 mov alac", "mov", [](const QByteArray& h) { return startsWith(h, 4, "ftyp"); }},
+    {"ape", "ape", [](const QByteArray& h) { return startsWith(h, 0, "MAC "); }},
+    {"tta", "tta", [](const QByteArray& h) { return startsWith(h, 0, "TTA1"); }},
+};
+
+const AVInputFormat* formatFromExtension(const QString& path, const QByteArray& head) {
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return nullptr;
+    const QByteArray ext = name.mid(dot + 1).toLower().toLatin1();
+    for (const KnownFormat& f : kKnownFormats) {
+        const QList<QByteArray> names = QByteArray(f.extensions).split(' ');
+        if (names.contains(ext) && f.startsLike(head))
+            return av_find_input_format(f.demuxer);
+    }
+    return nullptr;
+}
+
+QByteArray firstBytes(const QString& path, int count) {
+    const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    QByteArray head(count, '\0');
+    const ssize_t got = ::read(fd, head.data(), static_cast<size_t>(count));
+    ::close(fd);
+    head.resize(got > 0 ? got : 0);
+    return head;
+}
+
 bool isEightBit(int format) {
     return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P;
 }
@@ -61,6 +166,11 @@ public:
     // 0 on success, else the error code.
     int open(const QString& path, const StreamOpenOptions& options);
 
+private:
+    // The demuxer on the file, with the guard in place; `forced` skips detection.
+    int openInput(const QByteArray& url, const AVInputFormat* forced);
+    int openStream(const QString& path, const StreamOpenOptions& options);
+
 protected:
     std::int64_t decode(char* out, std::int64_t max) override;
 
@@ -71,6 +181,8 @@ private:
     bool configureResampler(const AVFrame* frame);
     void drainResampler();
 
+    // Before the handles, so it outlives them: FFmpeg calls it until the format is closed.
+    OpenGuard guard_;
     FormatPtr format_;
     CodecPtr codec_;
     SwrPtr swr_;
@@ -95,24 +207,59 @@ public:
 };
 
 int FfmpegStream::open(const QString& path, const StreamOpenOptions& options) {
-    const QFileInfo fi(path);
-    if (!fi.isFile() || !fi.isReadable())
+    guard_.cancel = options.cancel;
+    if (options.openTimeoutMs > 0)
+        guard_.deadline = SteadyClock::now() + std::chrono::milliseconds(options.openTimeoutMs);
+    const int rc = openStream(path, options);
+    guard_.release();
+    return rc;
+}
+
+int FfmpegStream::openInput(const QByteArray& url, const AVInputFormat* forced) {
+    format_.reset();
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr)
+        return AVERROR(ENOMEM);
+    raw->interrupt_callback = {&OpenGuard::check, &guard_};
+    guard_.format = raw;
+    guard_.readLimit = kHeaderReadBudget;
+    AVDictionary* rawOpts = nullptr;
+    av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
+    // FFmpeg looks for a compressed stream inside 16-bit PCM data by running every demuxer's
+    // detection over up to 32 packets, which costs a short WAV file several milliseconds. The
+    // first packet tells as well: an MP3 or AC-3 stream under a PCM header is still found.
+    if (forced != nullptr && std::strcmp(forced->name, "wav") == 0)
+        av_dict_set(&rawOpts, "max_probe_packets", "1", 0);
+    // On failure FFmpeg frees the context itself.
+    const int opened = avformat_open_input(&raw, url.constData(), forced, &rawOpts);
+    av_dict_free(&rawOpts);
+    if (opened < 0) {
+        guard_.format = nullptr;
+        return opened;
+    }
+    format_.reset(raw);
+    return 0;
+}
+
+int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& options) {
+    const NativeFileInfo fi = StatNative(path);
+    if (!fi.isFile || !fi.readable)
         return kAudioErrorFileOpen;
     // The "file:" prefix keeps a name with a colon from being read as a protocol; nested
     // opens (playlists, references) may only reach local files.
-    const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(fi.absoluteFilePath());
-    AVDictionary* rawOpts = nullptr;
-    av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
-    AVFormatContext* raw = nullptr;
-    const int opened = avformat_open_input(&raw, url.constData(), nullptr, &rawOpts);
-    std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
+    const QByteArray url =
+        QByteArrayLiteral("file:") + NativePath(QFileInfo(path).absoluteFilePath());
+    const AVInputFormat* known = formatFromExtension(path, firstBytes(path, 16));
+    int opened = known != nullptr ? openInput(url, known) : -1;
+    if (opened < 0 && !(options.cancel != nullptr && options.cancel->load()))
+        opened = openInput(url, nullptr);
     if (opened < 0)
         return (opened == AVERROR(ENOENT) || opened == AVERROR(EACCES)) ? kAudioErrorFileOpen
                                                                         : kAudioErrorFormat;
-    format_.reset(raw);
     // Tracker modules belong to the module opener, not to FFmpeg's copy of the same library.
     if (std::strcmp(format_->iformat->name, "libopenmpt") == 0)
         return kAudioErrorFormat;
+    guard_.readLimit = guard_.bytesRead() + kStreamReadBudget;
     if (avformat_find_stream_info(format_.get(), nullptr) < 0)
         return kAudioErrorFormat;
 
