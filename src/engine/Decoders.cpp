@@ -60,6 +60,9 @@ std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path,
     // their refusals is kept ("not a module at all" says less than "a module without music").
     int code = kAudioErrorFormat;
     for (const Backend& b : list) {
+        // A cancelled open asks no further back-end.
+        if (options.cancel != nullptr && options.cancel->load())
+            break;
         if (auto stream = b.open(path, options))
             return stream;
         if (AudioErrorGetCode() != kAudioErrorFormat)

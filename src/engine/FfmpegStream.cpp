@@ -57,6 +57,8 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 
 // Consecutive undecodable packets after which a damaged file counts as ended.
 constexpr int kMaxBadPackets = 500;
+// Frames a guessed format must decode without a damaged packet among them.
+constexpr int kProofFrames = 16;
 
 // What opening may read. Reading the header takes what the format needs (an index, a cover
 // picture) up to the first budget. Finding the stream and decoding its first frame take the
@@ -177,6 +179,8 @@ protected:
 private:
     // Decodes until converted PCM is pending; false at the end.
     bool refill();
+    // One receive, or one packet read and sent; false once decoding has ended.
+    bool step();
     bool convert(const AVFrame* frame);
     bool configureResampler(const AVFrame* frame);
     void drainResampler();
@@ -198,6 +202,7 @@ private:
     size_t pendingOffset_ = 0;
     bool formatFixed_ = false, flushing_ = false, drained_ = false;
     int badPackets_ = 0;
+    int framesDecoded_ = 0, packetErrors_ = 0;
 
 public:
     ~FfmpegStream() override {
@@ -251,6 +256,7 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
         QByteArrayLiteral("file:") + NativePath(QFileInfo(path).absoluteFilePath());
     const AVInputFormat* known = formatFromExtension(path, firstBytes(path, 16));
     int opened = known != nullptr ? openInput(url, known) : -1;
+    const bool sure = opened >= 0; // its first bytes named the format
     if (opened < 0 && !(options.cancel != nullptr && options.cancel->load()))
         opened = openInput(url, nullptr);
     if (opened < 0)
@@ -311,6 +317,15 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
         exact_ = true;
         length_ = 0;
         return kAudioOk;
+    }
+    // A format FFmpeg could only guess (from the extension or a frame or two: its
+    // "misdetection possible") must go on decoding cleanly for a while. Random bytes named
+    // .aac pass for one frame now and then; a real short file decodes to its end.
+    if (!sure && format_->probe_score <= AVPROBE_SCORE_RETRY) {
+        while (framesDecoded_ < kProofFrames && packetErrors_ == 0 && step()) {
+        }
+        if (packetErrors_ > 0)
+            return kAudioErrorFormat;
     }
 
     // The length in frames, and whether the file states it exactly: whether reading to the
@@ -422,50 +437,54 @@ bool FfmpegStream::refill() {
         pendingOffset_ = 0;
     }
     while (pending_.size() == pendingOffset_) {
-        if (drained_)
+        if (!step())
             return false;
-        const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
-        if (rc == 0) {
-            convert(frame_.get());
-            av_frame_unref(frame_.get());
-            continue;
-        }
-        if (rc == AVERROR_EOF) {
-            drained_ = true;
-            drainResampler();
-            continue;
-        }
-        if (rc != AVERROR(EAGAIN)) {
-            // The decoder gave up; what was decoded so far is all there is.
-            drained_ = true;
-            continue;
-        }
-        if (flushing_) {
-            drained_ = true;
-            continue;
-        }
-        const int readRc = av_read_frame(format_.get(), packet_.get());
-        if (readRc < 0) {
-            // End of file or a read error: flush what the decoder still holds.
+    }
+    return true;
+}
+
+bool FfmpegStream::step() {
+    if (drained_)
+        return false;
+    const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
+    if (rc == 0) {
+        if (convert(frame_.get()))
+            ++framesDecoded_;
+        av_frame_unref(frame_.get());
+        return true;
+    }
+    if (rc == AVERROR_EOF) {
+        drained_ = true;
+        drainResampler();
+        return true;
+    }
+    if (rc != AVERROR(EAGAIN) || flushing_) {
+        // The decoder gave up, or has given all it held: what was decoded is all there is.
+        drained_ = true;
+        return true;
+    }
+    const int readRc = av_read_frame(format_.get(), packet_.get());
+    if (readRc < 0) {
+        // End of file or a read error: flush what the decoder still holds.
+        flushing_ = true;
+        avcodec_send_packet(codec_.get(), nullptr);
+        return true;
+    }
+    if (packet_->stream_index != streamIndex_) {
+        av_packet_unref(packet_.get());
+        return true;
+    }
+    const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+    av_packet_unref(packet_.get());
+    if (sent < 0 && sent != AVERROR(EAGAIN)) {
+        ++packetErrors_;
+        // A damaged packet is skipped; a file made of nothing else ends.
+        if (++badPackets_ > kMaxBadPackets) {
             flushing_ = true;
             avcodec_send_packet(codec_.get(), nullptr);
-            continue;
         }
-        if (packet_->stream_index != streamIndex_) {
-            av_packet_unref(packet_.get());
-            continue;
-        }
-        const int sent = avcodec_send_packet(codec_.get(), packet_.get());
-        av_packet_unref(packet_.get());
-        if (sent < 0 && sent != AVERROR(EAGAIN)) {
-            // A damaged packet is skipped; a file made of nothing else ends.
-            if (++badPackets_ > kMaxBadPackets) {
-                flushing_ = true;
-                avcodec_send_packet(codec_.get(), nullptr);
-            }
-        } else {
-            badPackets_ = 0;
-        }
+    } else {
+        badPackets_ = 0;
     }
     return true;
 }

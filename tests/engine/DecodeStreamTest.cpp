@@ -4,11 +4,15 @@
 #include "SynthFixtures.h"
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
+#include "settings/NativePath.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <atomic>
 #include <cmath>
 
 using namespace kv;
@@ -85,8 +89,25 @@ std::vector<Fixture> fixtures() {
 class DecodeTest : public ::testing::Test {
 protected:
     void SetUp() override { RegisterDecoders(); }
-    QTemporaryDir dir;
+    ByteNameDir dir;
 };
+
+// What this process has read from files so far, and its peak memory.
+qint64 bytesReadSoFar() {
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+qint64 peakBytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return qint64(u.ru_maxrss) * 1024;
+}
 
 // Reads the stream to its end in blocks; the bytes delivered.
 QByteArray readAll(DecodeStream& s, int block = 20000) {
@@ -329,5 +350,126 @@ TEST_F(DecodeTest, NamesWithAccentsSpacesQuotesColonsAndDashes) {
         auto s = OpenStreamUnicode(path);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(readAll(*s).size(), s->length());
+    }
+    // Names that are not UTF-8 (here Latin-1), through every back-end.
+    const struct {
+        QByteArray name;
+        QByteArray bytes;
+    } raw[] = {{"caf\xE9.wav", {}},
+               {"\xE9t\xE9.mp3", {}},
+               {"m\xFCsic.mod", MakeProTrackerModule()},
+               {"lied \xE0.mid", MakeMidiFile()}};
+    for (const auto& r : raw) {
+        SCOPED_TRACE(r.name.toHex().toStdString());
+        const QString plain = dir.filePath(
+            QStringLiteral("plain") + QString::fromLatin1(r.name.mid(r.name.lastIndexOf('.'))));
+        ASSERT_TRUE(r.bytes.isEmpty() ? MakeSine(plain, 0.5, 8000, 1, {})
+                                      : WriteBytes(plain, r.bytes));
+        const auto expected =
+            r.name.endsWith("mod") ? LoadMusicUnicode(plain) : OpenStreamUnicode(plain);
+        ASSERT_NE(expected, nullptr);
+        const QString path = dir.path() + QLatin1Char('/') + PathFromNative(r.name);
+        ASSERT_TRUE(RenameToNative(plain, path));
+        const auto s = r.name.endsWith("mod") ? LoadMusicUnicode(path) : OpenStreamUnicode(path);
+        ASSERT_NE(s, nullptr) << "error " << AudioErrorGetCode();
+        EXPECT_EQ(s->length(), expected->length());
+    }
+}
+
+TEST_F(DecodeTest, JunkIsRefusedAfterReadingLittleHoweverLargeItIs) {
+    // Zeros that a parser scans to the end without finding a frame, and random bytes full of
+    // false frame starts.
+    constexpr qint64 kMiB = 1024 * 1024;
+    const struct {
+        const char* file;
+        qint64 size;
+        bool random;
+    } cases[] = {
+        {"zeros.mp3", 1024 * kMiB, false}, {"zeros.mp2", 1024 * kMiB, false},
+        {"zeros.ac3", 1024 * kMiB, false}, {"zeros.aac", 1024 * kMiB, false},
+        {"zeros.mpg", 1024 * kMiB, false}, {"random.ac3", 160 * kMiB, true},
+        {"random.aac", 160 * kMiB, true},  {"random.mp3", 160 * kMiB, true},
+    };
+    const qint64 peakBefore = peakBytes();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (c.random) {
+            QByteArray block(kMiB, Qt::Uninitialized);
+            quint32 x = 2463534242u;
+            for (qint64 written = 0; written < c.size; written += block.size()) {
+                for (char& b : block)
+                    b = char((x = x * 1664525u + 1013904223u) >> 24);
+                ASSERT_EQ(f.write(block), block.size());
+            }
+        } else {
+            ASSERT_TRUE(f.resize(c.size)); // sparse: no disk taken
+        }
+        f.close();
+        const qint64 before = bytesReadSoFar();
+        EXPECT_EQ(OpenStreamUnicode(path), nullptr);
+        EXPECT_EQ(LoadMusicUnicode(path), nullptr);
+        EXPECT_LT(bytesReadSoFar() - before, 100 * kMiB);
+        QFile::remove(path);
+    }
+    EXPECT_LT(peakBytes() - peakBefore, 100 * kMiB);
+}
+
+TEST_F(DecodeTest, ACancelledOpenStopsBeforeReading) {
+    const QString wav = dir.filePath(QStringLiteral("tone.wav"));
+    const QString mp3 = dir.filePath(QStringLiteral("tone.mp3"));
+    const QString mod = dir.filePath(QStringLiteral("tune.mod"));
+    ASSERT_TRUE(MakeSine(wav, 2, 44100, 2, {}));
+    ASSERT_TRUE(MakeSine(mp3, 2, 44100, 2, L({"-b:a", "128k"})));
+    ASSERT_TRUE(WriteBytes(mod, MakeProTrackerModule(4)));
+    std::atomic<bool> cancel{true};
+    StreamOpenOptions options;
+    options.cancel = &cancel;
+    for (const QString& path : {wav, mp3, mod}) {
+        SCOPED_TRACE(path.toStdString());
+        const qint64 before = bytesReadSoFar();
+        EXPECT_EQ(OpenStreamUnicode(path, options), nullptr);
+        EXPECT_EQ(LoadMusicUnicode(path, options), nullptr);
+        EXPECT_LT(bytesReadSoFar() - before, 8192);
+    }
+    cancel = false;
+    EXPECT_NE(OpenStreamUnicode(wav, options), nullptr);
+    EXPECT_NE(OpenStreamUnicode(mp3, options), nullptr);
+    EXPECT_NE(LoadMusicUnicode(mod, options), nullptr);
+}
+
+TEST_F(DecodeTest, AnExtensionThatLiesChangesNothing) {
+    const struct {
+        const char* file;
+        QStringList codec;
+    } sources[] = {
+        {"s.wav", {}},
+        {"s.mp3", L({"-b:a", "64k"})},
+        {"s.flac", {}},
+        {"s.ogg", L({"-c:a", "libvorbis"})},
+        {"s.mp4", L({"-c:a", "aac"})},
+        {"s.wma", {}},
+    };
+    const QStringList extensions =
+        L({"wav", "mp3", "flac", "ogg", "mp4", "mov", "wma", "avi", "ape", "tta", "spx"});
+    for (const auto& src : sources) {
+        const QString path = dir.filePath(QString::fromLatin1(src.file));
+        ASSERT_TRUE(MakeSine(path, 2.3, 22050, 2, src.codec));
+        const auto own = OpenStreamUnicode(path);
+        ASSERT_NE(own, nullptr);
+        for (const QString& ext : extensions) {
+            SCOPED_TRACE((QString::fromLatin1(src.file) + " as ." + ext).toStdString());
+            const QString liar = dir.filePath(QStringLiteral("liar.") + ext);
+            QFile::remove(liar);
+            ASSERT_TRUE(QFile::copy(path, liar));
+            const auto s = OpenStreamUnicode(liar);
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ(s->length(), own->length());
+            EXPECT_EQ(s->lengthIsExact(), own->lengthIsExact());
+            EXPECT_EQ(s->info().sampleRate, own->info().sampleRate);
+            EXPECT_EQ(s->info().channels, own->info().channels);
+        }
     }
 }
