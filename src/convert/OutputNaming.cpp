@@ -1,5 +1,7 @@
 #include "convert/OutputNaming.h"
 
+#include "settings/NativePath.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -48,6 +50,10 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
                              const OutputFolderChoice& choice) {
     const QString source = NormalizeSeparators(sourcePath);
     QString folder = choice.sameFolder ? parentFolder(source) : choice.outPath;
+    // A folder whose name is not UTF-8 cannot be written to by name; making one "like it"
+    // would put the output somewhere else.
+    if (HasRawBytes(folder))
+        return {OutputName::Outcome::FolderNotCreated, {}};
 
     if (!QFileInfo(folder).isDir()) {
         // Only the last component is made; the folders above it must be there already.
