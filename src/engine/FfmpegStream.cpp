@@ -64,8 +64,11 @@ constexpr int kProofFrames = 16;
 // picture) up to the first budget. Finding the stream and decoding its first frame take the
 // second: FFmpeg's own limit (probesize) counts only packets that came out, while a parser fed
 // junk (zeros named .mp3) reads and keeps the whole file without ever giving one.
+// A format FFmpeg only guessed gets a quarter: a real file of that kind shows its frames at
+// once, and junk is what usually ends up here.
 constexpr std::int64_t kHeaderReadBudget = 64LL * 1024 * 1024;
 constexpr std::int64_t kStreamReadBudget = 16LL * 1024 * 1024;
+constexpr std::int64_t kGuessedStreamReadBudget = 4LL * 1024 * 1024;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -265,7 +268,10 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     // Tracker modules belong to the module opener, not to FFmpeg's copy of the same library.
     if (std::strcmp(format_->iformat->name, "libopenmpt") == 0)
         return kAudioErrorFormat;
-    guard_.readLimit = guard_.bytesRead() + kStreamReadBudget;
+    // Guessed: FFmpeg's own words for it are "misdetection possible".
+    const bool guessed = !sure && format_->probe_score <= AVPROBE_SCORE_RETRY;
+    guard_.readLimit =
+        guard_.bytesRead() + (guessed ? kGuessedStreamReadBudget : kStreamReadBudget);
     if (avformat_find_stream_info(format_.get(), nullptr) < 0)
         return kAudioErrorFormat;
 
@@ -318,10 +324,10 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
         length_ = 0;
         return kAudioOk;
     }
-    // A format FFmpeg could only guess (from the extension or a frame or two: its
-    // "misdetection possible") must go on decoding cleanly for a while. Random bytes named
-    // .aac pass for one frame now and then; a real short file decodes to its end.
-    if (!sure && format_->probe_score <= AVPROBE_SCORE_RETRY) {
+    // A guessed format (from the extension, or a frame or two) must go on decoding cleanly for
+    // a while. Random bytes named .aac pass for one frame now and then; a real short file
+    // decodes to its end.
+    if (guessed) {
         while (framesDecoded_ < kProofFrames && packetErrors_ == 0 && step()) {
         }
         if (packetErrors_ > 0)
