@@ -45,9 +45,6 @@ struct PacketFreer {
 struct FrameFreer {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
-struct DictFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;

@@ -1,10 +1,7 @@
-// File names as bytes: names that are not UTF-8 survive the trip through QString, and a name
-// Qt decoded with U+FFFD finds its file again.
+// File names as bytes: names that are not UTF-8 survive the trip through QString. Finding a
+// file by a name Qt decoded with U+FFFD is tested where such names come in (AddingTest,
+// BatchToolConvertTest).
 #include "settings/NativePath.h"
-
-#include "MediaTools.h"
-
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -31,34 +28,8 @@ TEST(NativePath, EveryByteNameGoesBackToItsBytes) {
         EXPECT_EQ(HasRawBytes(path), c.raw);
         // Shown and compared as Qt would show the name.
         EXPECT_EQ(DisplayPath(path), QString::fromUtf8(c.bytes));
-        if (!c.raw)
+        if (!c.raw) {
             EXPECT_EQ(path, QString::fromUtf8(c.bytes));
+        }
     }
-}
-
-TEST(NativePath, LossyNamesFindTheirFileUnlessTwoFit) {
-    kvtest::ByteNameDir dir;
-    const QString folder = dir.path();
-    const QString inner = folder + PathFromNative("/sub\xE9");
-    ASSERT_EQ(mkdir(NativePath(inner).constData(), 0700), 0);
-    const auto make = [&](const QByteArray& name) {
-        const QString plain = folder + QStringLiteral("/plain");
-        EXPECT_TRUE(kvtest::WriteBytes(plain, "x"));
-        const QString real = folder + PathFromNative(name);
-        EXPECT_TRUE(kvtest::RenameToNative(plain, real));
-        return real;
-    };
-    const QString deep = make("/sub\xE9/in\xE8.wav");
-    make("/twin\xE9.wav");
-    make("/twin\xE8.wav");
-    // As a dialog or the command line hands it over: each odd byte became U+FFFD.
-    const QString lossy = DisplayPath(deep);
-    EXPECT_FALSE(StatNative(lossy).exists);
-    EXPECT_EQ(ResolveLossyPath(lossy), deep);
-    EXPECT_TRUE(StatNative(deep).isFile);
-    // Two files fit "twin\uFFFD.wav": which one was meant cannot be told.
-    EXPECT_EQ(ResolveLossyPath(folder + QStringLiteral("/twin\uFFFD.wav")), std::nullopt);
-    // Nothing fits, or the name is plain: the path stays as it is.
-    for (const QString& same : {folder + QStringLiteral("/none\uFFFD.wav"), folder + "/a.wav"})
-        EXPECT_EQ(ResolveLossyPath(same), same);
 }
