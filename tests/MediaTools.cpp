@@ -1,5 +1,7 @@
 #include "MediaTools.h"
 
+#include "settings/NativePath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,8 @@
 #include <QtEndian>
 
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <sys/resource.h>
 
 namespace kvtest {
@@ -147,6 +151,19 @@ FileSizeLimit::~FileSizeLimit() {
     current.rlim_cur = old_;
     setrlimit(RLIMIT_FSIZE, &current);
     std::signal(SIGXFSZ, SIG_DFL);
+}
+
+} // namespace kvtest
+
+namespace kvtest {
+
+bool RenameToNative(const QString& from, const QString& to) {
+    return std::rename(kv::NativePath(from).constData(), kv::NativePath(to).constData()) == 0;
+}
+
+ByteNameDir::~ByteNameDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(path()).toStdString(), ignored);
 }
 
 } // namespace kvtest

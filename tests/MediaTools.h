@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <optional>
 #include <ostream>
@@ -41,6 +42,16 @@ std::optional<QByteArray> FfmpegDecode(const QString& path, const QString& forma
 
 // Writes bytes to a file, creating its folder.
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+// Renames a file to a path that may hold bytes that are not UTF-8 (kept as NativePath keeps
+// them), which Qt's own rename cannot make.
+bool RenameToNative(const QString& from, const QString& to);
+
+// A temporary folder that also removes entries whose names are not UTF-8, which
+// QTemporaryDir leaves behind.
+class ByteNameDir : public QTemporaryDir {
+public:
+    ~ByteNameDir();
+};
 
 // Open file descriptors of this process.
 int OpenFileDescriptors();

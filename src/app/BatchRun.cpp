@@ -62,6 +62,10 @@ bool addOne(QString path, FileListModel& model, BatchHost& host) {
         return false;
     case AddFileResult::Failed:
         return false;
+    case AddFileResult::NameNotReadable:
+        printErr(QStringLiteral("kelvanto-batch: %1: refused, more than one file has this name")
+                     .arg(path));
+        return false;
     }
     return false;
 }

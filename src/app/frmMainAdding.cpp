@@ -85,12 +85,17 @@ void frmMain::installAdding() {
         }
     });
     connect(adder_, &FileAdder::progress, this, &frmMain::showAddingProgress);
-    connect(adder_, &FileAdder::pickFinished, this, [this](int, int refused, bool report) {
-        if (report && refused > 0)
-            ShowMessage(this, MsgIcon::Warning,
-                        QStringLiteral(
-                            "Some files are not supported or already exist and will not be added"));
-    });
+    connect(adder_, &FileAdder::pickFinished, this,
+            [this](int, int refused, bool report, const QStringList& unreadable) {
+                // Files whose names cannot be read are named, even after a drop.
+                if ((!report || refused == 0) && unreadable.isEmpty())
+                    return;
+                QString text = QStringLiteral(
+                    "Some files are not supported or already exist and will not be added");
+                if (!unreadable.isEmpty())
+                    text += QStringLiteral("\n\n") + unreadable.join(QLatin1Char('\n'));
+                ShowMessage(this, MsgIcon::Warning, text);
+            });
     // The worker measures with the engine, so it stops before the engine is released.
     connect(this, &frmMain::closing, this, &frmMain::stopAdding);
 

@@ -1,6 +1,7 @@
 #include "convert/OutputNaming.h"
 
 #include "filelist/AddFile2Grid.h"
+#include "settings/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,6 +98,11 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
     // folder whatever the choice.
     QString folder =
         choice.sameFolder && !IsCdTrack(source) ? parentFolder(source) : choice.outPath;
+    // A folder whose name is not UTF-8 cannot be written to by name; making one "like it"
+    // would put the output somewhere else.
+    if (HasRawBytes(folder))
+        return failed(OutputName::Outcome::FolderNotCreated,
+                      QStringLiteral("%1: the folder's name cannot be written to").arg(folder));
 
     if (!QFileInfo(folder).isDir()) {
         // Only the last component is made; the folders above it must be there already.

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct StreamInfo {
 struct StreamOpenOptions {
     // More channels than this are mixed down (0: the source's own count).
     int maxChannels = 0;
+    // Opening gives up once this turns true, and after `openTimeoutMs` (0: no limit); reading
+    // afterwards is not limited. A refused open sets error 6.
+    const std::atomic<bool>* cancel = nullptr;
+    int openTimeoutMs = 0;
 };
 
 // How the stream was opened: as a stream (FFmpeg, MIDI) or as a tracker module.

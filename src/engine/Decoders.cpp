@@ -6,6 +6,7 @@
 #ifdef KV_HAVE_CDIO
 #include "engine/CdAudio.h"
 #endif
+#include "settings/NativePath.h"
 #ifdef KV_HAVE_OPENMPT
 #include "engine/ModuleStream.h"
 #endif
@@ -65,8 +66,8 @@ std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path,
 #endif
         return nullptr;
     }
-    const QFileInfo fi(path);
-    if (path.isEmpty() || !fi.isFile() || !fi.isReadable()) {
+    const NativeFileInfo fi = StatNative(path);
+    if (path.isEmpty() || !fi.isFile || !fi.readable) {
         SetAudioError(kAudioErrorFileOpen);
         return nullptr;
     }
@@ -74,6 +75,9 @@ std::unique_ptr<DecodeStream> openWith(ChannelKind kind, const QString& path,
     // their refusals is kept ("not a module at all" says less than "a module without music").
     int code = kAudioErrorFormat;
     for (const Backend& b : list) {
+        // A cancelled open asks no further back-end.
+        if (options.cancel != nullptr && options.cancel->load())
+            break;
         if (auto stream = b.open(path, options))
             return stream;
         if (AudioErrorGetCode() != kAudioErrorFormat)
@@ -98,9 +102,10 @@ void RegisterDecoders() {
     backends.push_back({QStringLiteral("FFmpeg"), ChannelKind::Stream, OpenFfmpegStream});
 #ifdef KV_HAVE_OPENMPT
     // Modules and MIDI render in stereo, within any channel limit.
-    backends.push_back(
-        {QStringLiteral("libopenmpt"), ChannelKind::Music,
-         [](const QString& path, const StreamOpenOptions&) { return OpenModuleStream(path); }});
+    backends.push_back({QStringLiteral("libopenmpt"), ChannelKind::Music,
+                        [](const QString& path, const StreamOpenOptions& options) {
+                            return OpenModuleStream(path, options.cancel);
+                        }});
 #endif
 #ifdef KV_HAVE_FLUIDSYNTH
     for (const QString& font : soundFonts) {
@@ -147,8 +152,9 @@ std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path,
     return openWith(ChannelKind::Stream, path, options);
 }
 
-std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path) {
-    return openWith(ChannelKind::Music, path, {});
+std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path,
+                                               const StreamOpenOptions& options) {
+    return openWith(ChannelKind::Music, path, options);
 }
 
 double BytesToSeconds(const DecodeStream* stream, std::int64_t bytes) {

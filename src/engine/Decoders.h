@@ -25,8 +25,10 @@ void SetMidiSoundFontCandidates(const QStringList& files);
 // 8 no back-end registered.
 std::unique_ptr<DecodeStream> OpenStreamUnicode(const QString& path,
                                                 const StreamOpenOptions& options = {});
-// Opens a tracker module; callers try it when OpenStreamUnicode fails.
-std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path);
+// Opens a tracker module; callers try it when OpenStreamUnicode fails. Of the options only
+// the cancel flag counts: a module renders in stereo.
+std::unique_ptr<DecodeStream> LoadMusicUnicode(const QString& path,
+                                               const StreamOpenOptions& options = {});
 
 // Seconds of a byte count of the stream's PCM; 0 with error 5 for no stream.
 double BytesToSeconds(const DecodeStream* stream, std::int64_t bytes);

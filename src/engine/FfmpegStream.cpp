@@ -2,8 +2,8 @@
 
 #include "engine/AudioError.h"
 #include "engine/Mp3Gapless.h"
+#include "settings/NativePath.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 extern "C" {
@@ -15,12 +15,20 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <limits>
+#include <string_view>
 #include <vector>
 
 namespace kv {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 struct FormatCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -37,9 +45,6 @@ struct PacketFreer {
 struct FrameFreer {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
-struct DictFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
@@ -49,6 +54,108 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 
 // Consecutive undecodable packets after which a damaged file counts as ended.
 constexpr int kMaxBadPackets = 500;
+// Frames a guessed format must decode without a damaged packet among them.
+constexpr int kProofFrames = 16;
+
+// What opening may read. Reading the header takes what the format needs (an index, a cover
+// picture) up to the first budget. Finding the stream and decoding its first frame take the
+// second: FFmpeg's own limit (probesize) counts only packets that came out, while a parser fed
+// junk (zeros named .mp3) reads and keeps the whole file without ever giving one.
+// A format FFmpeg only guessed gets a quarter: a real file of that kind shows its frames at
+// once, and junk is what usually ends up here.
+constexpr std::int64_t kHeaderReadBudget = 64LL * 1024 * 1024;
+constexpr std::int64_t kStreamReadBudget = 16LL * 1024 * 1024;
+constexpr std::int64_t kGuessedStreamReadBudget = 4LL * 1024 * 1024;
+
+using SteadyClock = std::chrono::steady_clock;
+
+// FFmpeg asks this before every read and between the steps of finding a stream: a cancel, a
+// deadline passed or the read budget spent ends the open.
+struct OpenGuard {
+    const std::atomic<bool>* cancel = nullptr;
+    SteadyClock::time_point deadline = SteadyClock::time_point::max();
+    const AVFormatContext* format = nullptr;
+    std::int64_t readLimit = std::numeric_limits<std::int64_t>::max();
+
+    static int check(void* opaque) {
+        const auto* g = static_cast<const OpenGuard*>(opaque);
+        if (g->cancel != nullptr && g->cancel->load(std::memory_order_relaxed))
+            return 1;
+        if (g->deadline != SteadyClock::time_point::max() && SteadyClock::now() >= g->deadline)
+            return 1;
+        return g->format != nullptr && g->format->pb != nullptr &&
+               g->format->pb->bytes_read > g->readLimit;
+    }
+    std::int64_t bytesRead() const {
+        return format != nullptr && format->pb != nullptr ? format->pb->bytes_read : 0;
+    }
+    // Once open, reading runs to the end of the file.
+    void release() {
+        cancel = nullptr;
+        deadline = SteadyClock::time_point::max();
+        format = nullptr;
+        readLimit = std::numeric_limits<std::int64_t>::max();
+    }
+};
+
+// Formats whose first bytes say for sure what they are: a file with such an extension that
+// starts so is opened with that demuxer alone, instead of running every demuxer's detection
+// over it (most of the cost of measuring a short file). Anything else, a file whose
+// extension lies included, goes through full detection.
+struct KnownFormat {
+    const char* extensions; // space-separated, lower case
+    const char* demuxer;
+    bool (*startsLike)(const QByteArray& head);
+};
+
+bool startsWith(const QByteArray& head, qsizetype at, std::string_view magic) {
+    return head.size() >= at + static_cast<qsizetype>(magic.size()) &&
+           std::memcmp(head.constData() + at, magic.data(), magic.size()) == 0;
+}
+
+const KnownFormat kKnownFormats[] = {
+    {"wav", "wav",
+     [](const QByteArray& h) {
+         return (startsWith(h, 0, "RIFF") || startsWith(h, 0, "RF64")) && startsWith(h, 8, "WAVE");
+     }},
+    {"avi", "avi",
+     [](const QByteArray& h) { return startsWith(h, 0, "RIFF") && startsWith(h, 8, "AVI "); }},
+    {"flac", "flac", [](const QByteArray& h) { return startsWith(h, 0, "fLaC"); }},
+    {"ogg spx", "ogg", [](const QByteArray& h) { return startsWith(h, 0, "OggS"); }},
+    {"wma wmv asf", "asf",
+     [](const QByteArray& h) {
+         return startsWith(h, 0,
+                           "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv);
+     }},
+    {"mp4 mov alac", "mov", [](const QByteArray& h) { return startsWith(h, 4, "ftyp"); }},
+    {"ape", "ape", [](const QByteArray& h) { return startsWith(h, 0, "MAC "); }},
+    {"tta", "tta", [](const QByteArray& h) { return startsWith(h, 0, "TTA1"); }},
+};
+
+const AVInputFormat* formatFromExtension(const QString& path, const QByteArray& head) {
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return nullptr;
+    const QByteArray ext = name.mid(dot + 1).toLower().toLatin1();
+    for (const KnownFormat& f : kKnownFormats) {
+        const QList<QByteArray> names = QByteArray(f.extensions).split(' ');
+        if (names.contains(ext) && f.startsLike(head))
+            return av_find_input_format(f.demuxer);
+    }
+    return nullptr;
+}
+
+QByteArray firstBytes(const QString& path, int count) {
+    const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    QByteArray head(count, '\0');
+    const ssize_t got = ::read(fd, head.data(), static_cast<size_t>(count));
+    ::close(fd);
+    head.resize(got > 0 ? got : 0);
+    return head;
+}
 
 bool isEightBit(int format) {
     return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P;
@@ -61,16 +168,25 @@ public:
     // 0 on success, else the error code.
     int open(const QString& path, const StreamOpenOptions& options);
 
+private:
+    // The demuxer on the file, with the guard in place; `forced` skips detection.
+    int openInput(const QByteArray& url, const AVInputFormat* forced);
+    int openStream(const QString& path, const StreamOpenOptions& options);
+
 protected:
     std::int64_t decode(char* out, std::int64_t max) override;
 
 private:
     // Decodes until converted PCM is pending; false at the end.
     bool refill();
+    // One receive, or one packet read and sent; false once decoding has ended.
+    bool step();
     bool convert(const AVFrame* frame);
     bool configureResampler(const AVFrame* frame);
     void drainResampler();
 
+    // Before the handles, so it outlives them: FFmpeg calls it until the format is closed.
+    OpenGuard guard_;
     FormatPtr format_;
     CodecPtr codec_;
     SwrPtr swr_;
@@ -86,6 +202,7 @@ private:
     size_t pendingOffset_ = 0;
     bool formatFixed_ = false, flushing_ = false, drained_ = false;
     int badPackets_ = 0;
+    int framesDecoded_ = 0, packetErrors_ = 0;
 
 public:
     ~FfmpegStream() override {
@@ -95,24 +212,63 @@ public:
 };
 
 int FfmpegStream::open(const QString& path, const StreamOpenOptions& options) {
-    const QFileInfo fi(path);
-    if (!fi.isFile() || !fi.isReadable())
+    guard_.cancel = options.cancel;
+    if (options.openTimeoutMs > 0)
+        guard_.deadline = SteadyClock::now() + std::chrono::milliseconds(options.openTimeoutMs);
+    const int rc = openStream(path, options);
+    guard_.release();
+    return rc;
+}
+
+int FfmpegStream::openInput(const QByteArray& url, const AVInputFormat* forced) {
+    format_.reset();
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr)
+        return AVERROR(ENOMEM);
+    raw->interrupt_callback = {&OpenGuard::check, &guard_};
+    guard_.format = raw;
+    guard_.readLimit = kHeaderReadBudget;
+    AVDictionary* rawOpts = nullptr;
+    av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
+    // FFmpeg looks for a compressed stream inside 16-bit PCM data by running every demuxer's
+    // detection over up to 32 packets, which costs a short WAV file several milliseconds. The
+    // first packet tells as well: an MP3 or AC-3 stream under a PCM header is still found.
+    if (forced != nullptr && std::strcmp(forced->name, "wav") == 0)
+        av_dict_set(&rawOpts, "max_probe_packets", "1", 0);
+    // On failure FFmpeg frees the context itself.
+    const int opened = avformat_open_input(&raw, url.constData(), forced, &rawOpts);
+    av_dict_free(&rawOpts);
+    if (opened < 0) {
+        guard_.format = nullptr;
+        return opened;
+    }
+    format_.reset(raw);
+    return 0;
+}
+
+int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& options) {
+    const NativeFileInfo fi = StatNative(path);
+    if (!fi.isFile || !fi.readable)
         return kAudioErrorFileOpen;
     // The "file:" prefix keeps a name with a colon from being read as a protocol; nested
     // opens (playlists, references) may only reach local files.
-    const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(fi.absoluteFilePath());
-    AVDictionary* rawOpts = nullptr;
-    av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
-    AVFormatContext* raw = nullptr;
-    const int opened = avformat_open_input(&raw, url.constData(), nullptr, &rawOpts);
-    std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
+    const QByteArray url =
+        QByteArrayLiteral("file:") + NativePath(QFileInfo(path).absoluteFilePath());
+    const AVInputFormat* known = formatFromExtension(path, firstBytes(path, 16));
+    int opened = known != nullptr ? openInput(url, known) : -1;
+    const bool sure = opened >= 0; // its first bytes named the format
+    if (opened < 0 && !(options.cancel != nullptr && options.cancel->load()))
+        opened = openInput(url, nullptr);
     if (opened < 0)
         return (opened == AVERROR(ENOENT) || opened == AVERROR(EACCES)) ? kAudioErrorFileOpen
                                                                         : kAudioErrorFormat;
-    format_.reset(raw);
     // Tracker modules belong to the module opener, not to FFmpeg's copy of the same library.
     if (std::strcmp(format_->iformat->name, "libopenmpt") == 0)
         return kAudioErrorFormat;
+    // Guessed: FFmpeg's own words for it are "misdetection possible".
+    const bool guessed = !sure && format_->probe_score <= AVPROBE_SCORE_RETRY;
+    guard_.readLimit =
+        guard_.bytesRead() + (guessed ? kGuessedStreamReadBudget : kStreamReadBudget);
     if (avformat_find_stream_info(format_.get(), nullptr) < 0)
         return kAudioErrorFormat;
 
@@ -164,6 +320,15 @@ int FfmpegStream::open(const QString& path, const StreamOpenOptions& options) {
         exact_ = true;
         length_ = 0;
         return kAudioOk;
+    }
+    // A guessed format (from the extension, or a frame or two) must go on decoding cleanly for
+    // a while. Random bytes named .aac pass for one frame now and then; a real short file
+    // decodes to its end.
+    if (guessed) {
+        while (framesDecoded_ < kProofFrames && packetErrors_ == 0 && step()) {
+        }
+        if (packetErrors_ > 0)
+            return kAudioErrorFormat;
     }
 
     // The length in frames, and whether the file states it exactly: whether reading to the
@@ -275,50 +440,54 @@ bool FfmpegStream::refill() {
         pendingOffset_ = 0;
     }
     while (pending_.size() == pendingOffset_) {
-        if (drained_)
+        if (!step())
             return false;
-        const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
-        if (rc == 0) {
-            convert(frame_.get());
-            av_frame_unref(frame_.get());
-            continue;
-        }
-        if (rc == AVERROR_EOF) {
-            drained_ = true;
-            drainResampler();
-            continue;
-        }
-        if (rc != AVERROR(EAGAIN)) {
-            // The decoder gave up; what was decoded so far is all there is.
-            drained_ = true;
-            continue;
-        }
-        if (flushing_) {
-            drained_ = true;
-            continue;
-        }
-        const int readRc = av_read_frame(format_.get(), packet_.get());
-        if (readRc < 0) {
-            // End of file or a read error: flush what the decoder still holds.
+    }
+    return true;
+}
+
+bool FfmpegStream::step() {
+    if (drained_)
+        return false;
+    const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
+    if (rc == 0) {
+        if (convert(frame_.get()))
+            ++framesDecoded_;
+        av_frame_unref(frame_.get());
+        return true;
+    }
+    if (rc == AVERROR_EOF) {
+        drained_ = true;
+        drainResampler();
+        return true;
+    }
+    if (rc != AVERROR(EAGAIN) || flushing_) {
+        // The decoder gave up, or has given all it held: what was decoded is all there is.
+        drained_ = true;
+        return true;
+    }
+    const int readRc = av_read_frame(format_.get(), packet_.get());
+    if (readRc < 0) {
+        // End of file or a read error: flush what the decoder still holds.
+        flushing_ = true;
+        avcodec_send_packet(codec_.get(), nullptr);
+        return true;
+    }
+    if (packet_->stream_index != streamIndex_) {
+        av_packet_unref(packet_.get());
+        return true;
+    }
+    const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+    av_packet_unref(packet_.get());
+    if (sent < 0 && sent != AVERROR(EAGAIN)) {
+        ++packetErrors_;
+        // A damaged packet is skipped; a file made of nothing else ends.
+        if (++badPackets_ > kMaxBadPackets) {
             flushing_ = true;
             avcodec_send_packet(codec_.get(), nullptr);
-            continue;
         }
-        if (packet_->stream_index != streamIndex_) {
-            av_packet_unref(packet_.get());
-            continue;
-        }
-        const int sent = avcodec_send_packet(codec_.get(), packet_.get());
-        av_packet_unref(packet_.get());
-        if (sent < 0 && sent != AVERROR(EAGAIN)) {
-            // A damaged packet is skipped; a file made of nothing else ends.
-            if (++badPackets_ > kMaxBadPackets) {
-                flushing_ = true;
-                avcodec_send_packet(codec_.get(), nullptr);
-            }
-        } else {
-            badPackets_ = 0;
-        }
+    } else {
+        badPackets_ = 0;
     }
     return true;
 }

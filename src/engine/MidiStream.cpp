@@ -2,6 +2,7 @@
 
 #include "engine/AudioError.h"
 #include "engine/MidiFileLength.h"
+#include "settings/NativePath.h"
 
 #include <QFile>
 
@@ -35,8 +36,8 @@ public:
     MidiStream() : DecodeStream(ChannelKind::Stream) {}
 
     int open(const QString& path, const QString& soundFont) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (!OpenNativeForReading(file, path))
             return kAudioErrorFileOpen;
         if (file.size() > kMaxMidiBytes)
             return kAudioErrorFormat;

@@ -1,6 +1,7 @@
 #include "engine/ModuleStream.h"
 
 #include "engine/AudioError.h"
+#include "settings/NativePath.h"
 
 #include <QFile>
 
@@ -17,14 +18,16 @@ namespace {
 constexpr int kModuleRate = 44100;
 // Larger files are not modules anyone makes; refusing them bounds the memory a probe takes.
 constexpr qint64 kMaxModuleBytes = 256LL * 1024 * 1024;
+// Reading a large module checks for a cancel between pieces of this size.
+constexpr qint64 kReadPiece = 4LL * 1024 * 1024;
 
 class ModuleStream final : public DecodeStream {
 public:
     ModuleStream() : DecodeStream(ChannelKind::Music) {}
 
-    int open(const QString& path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+    int open(const QString& path, const std::atomic<bool>* cancel) {
+        QFile file;
+        if (!OpenNativeForReading(file, path))
             return kAudioErrorFileOpen;
         if (file.size() > kMaxModuleBytes)
             return kAudioErrorFormat;
@@ -38,7 +41,17 @@ public:
                                        static_cast<std::uint64_t>(file.size())) !=
                 openmpt::probe_file_header_result_success)
             return kAudioErrorFormat;
-        const QByteArray data = head + file.readAll();
+        // One buffer of the file's size, read in pieces so a cancel is heard.
+        QByteArray data = head;
+        data.reserve(file.size());
+        while (!file.atEnd()) {
+            if (cancel != nullptr && cancel->load(std::memory_order_relaxed))
+                return kAudioErrorFormat;
+            const QByteArray piece = file.read(kReadPiece);
+            if (piece.isEmpty())
+                break;
+            data += piece;
+        }
         file.close();
         try {
             module_ = std::make_unique<openmpt::module>(
@@ -92,9 +105,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<DecodeStream> OpenModuleStream(const QString& path) {
+std::unique_ptr<DecodeStream> OpenModuleStream(const QString& path,
+                                               const std::atomic<bool>* cancel) {
     auto stream = std::make_unique<ModuleStream>();
-    const int rc = stream->open(path);
+    const int rc = stream->open(path, cancel);
     SetAudioError(rc);
     if (rc != kAudioOk)
         return nullptr;

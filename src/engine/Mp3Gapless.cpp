@@ -1,5 +1,7 @@
 #include "engine/Mp3Gapless.h"
 
+#include "settings/NativePath.h"
+
 #include <QFile>
 
 #include <cstring>
@@ -13,8 +15,8 @@ quint32 be32(const unsigned char* p) {
 } // namespace
 
 std::optional<Mp3Gapless> ReadMp3Gapless(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenNativeForReading(file, path))
         return std::nullopt;
     qint64 start = 0;
     QByteArray head = file.read(10);

@@ -2,9 +2,9 @@
 
 #include "filelist/LengthProbe.h"
 #include "lang/Captions.h"
+#include "settings/NativePath.h"
 
 #include <QColor>
-#include <QFileInfo>
 #include <QLocale>
 
 namespace kv {
@@ -49,6 +49,10 @@ bool IsCdTrack(const QString& path) {
 
 AddFileResult CheckFile(QString& sFilePath, const FileListTable& table) {
     sFilePath = NormalisePath(sFilePath);
+    const std::optional<QString> own = ResolveLossyPath(sFilePath);
+    if (!own)
+        return AddFileResult::NameNotReadable;
+    sFilePath = *own;
     if (table.IsInFileList(sFilePath))
         return AddFileResult::Duplicate;
     if (!IsAcceptedExtension(ExtensionOf(sFilePath)))
@@ -56,12 +60,12 @@ AddFileResult CheckFile(QString& sFilePath, const FileListTable& table) {
     return AddFileResult::Added;
 }
 
-FileMeasure MeasureFile(const QString& path) {
+FileMeasure MeasureFile(const QString& path, const std::atomic<bool>* cancel) {
     FileMeasure m;
-    m.seconds = ProbeSeconds(path);
-    const QFileInfo fi(path);
-    m.isFile = fi.isFile();
-    m.size = m.isFile ? fi.size() : 0;
+    m.seconds = ProbeSeconds(path, cancel);
+    const NativeFileInfo fi = StatNative(path);
+    m.isFile = fi.isFile;
+    m.size = m.isFile ? fi.size : 0;
     return m;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -25,7 +26,9 @@ inline const QString kAcceptedExtensions = QStringLiteral(
     ".cda.wav.wma.mp1.mp2.mp3.mp4.ogg.aac.alac.flac.ac3.spx.mpc.tta.ape.ofr.midi.adx.wmv.asf.avi."
     "mpg.mp2.mpeg.mp4.mov.dat");
 
-enum class AddFileResult { Added, Duplicate, NotAccepted, Failed };
+// NameNotReadable: a name whose bytes are not UTF-8 reached us decoded with U+FFFD in their
+// place, and more than one file of the folder fits it; the add reports it by name.
+enum class AddFileResult { Added, Duplicate, NotAccepted, Failed, NameNotReadable };
 
 // Collapses doubled "/" (except a leading pair); the extension after the last "." of the last
 // path component; whether that extension passes the substring test; whether a path is a CD
@@ -44,12 +47,13 @@ struct FileMeasure {
 };
 
 // Adding in three steps, so the slow middle one can run away from the window:
-// CheckFile normalises `sFilePath` in place and refuses duplicates and extensions that are
-// not accepted (Added means "may be added"); MeasureFile touches only the file and the
-// decoders, so any thread may call it; AppendMeasuredFile turns the measure into the row (the
+// CheckFile normalises `sFilePath` in place (a name decoded with U+FFFD becomes the file's
+// own) and refuses duplicates and extensions that are not accepted (Added means "may be
+// added"); MeasureFile touches only the file and the decoders, so any thread may call it, and
+// gives up once `cancel` turns true; AppendMeasuredFile turns the measure into the row (the
 // list may have changed meanwhile, so the duplicate test runs again).
 AddFileResult CheckFile(QString& sFilePath, const FileListTable& table);
-FileMeasure MeasureFile(const QString& path);
+FileMeasure MeasureFile(const QString& path, const std::atomic<bool>* cancel = nullptr);
 AddFileResult AppendMeasuredFile(const QString& path, const FileMeasure& measure,
                                  FileListModel& model, AddFileHost& host);
 

@@ -1,34 +1,54 @@
 #include "filelist/FileAdder.h"
 
+#include "settings/NativePath.h"
+
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QSet>
+#include <QThread>
 
-#include <atomic>
+#include <algorithm>
 #include <mutex>
+#include <optional>
 
 namespace kv {
 
 namespace {
 // Longest stretch the window's thread spends appending rows before it serves other events.
 constexpr qint64 kAppendSliceMs = 25;
+// Measuring is mostly waiting for the disk and FFmpeg's work on one file; more workers than
+// this only crowd a machine that is doing other things too.
+constexpr int kMaxWorkers = 4;
+// Paths one worker takes on before another one is worth starting.
+constexpr qsizetype kPathsPerWorker = 8;
 } // namespace
 
-// What the worker hands over: measures in path order.
+// What the workers share: the paths, the next one to take, and the measures by path index.
 struct FileAdder::Shared {
+    std::vector<QString> paths;
+    std::atomic<size_t> next{0};
     std::mutex mutex;
-    std::deque<FileMeasure> results;
+    std::vector<std::optional<FileMeasure>> results;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> posted{false};
 };
 
 FileAdder::FileAdder(FileListModel* model, std::unique_ptr<AddFileHost> host, QObject* parent)
-    : QObject(parent), model_(model), host_(std::move(host)) {}
+    : QObject(parent), model_(model), host_(std::move(host)),
+      measure_([](const QString& path, const std::atomic<bool>* cancel) {
+          return MeasureFile(path, cancel);
+      }) {}
 
 FileAdder::~FileAdder() {
     // Quietly: whoever listens may be half gone.
     waiting_.clear();
-    stopWorker();
+    stopWorkers();
+}
+
+int FileAdder::workersFor(qsizetype paths) {
+    const int cores = std::max(1, QThread::idealThreadCount());
+    const qsizetype wanted = (paths + kPathsPerWorker - 1) / kPathsPerWorker;
+    return static_cast<int>(std::clamp<qsizetype>(wanted, 1, std::min(cores, kMaxWorkers)));
 }
 
 void FileAdder::add(const QStringList& paths, bool reportRefused) {
@@ -52,6 +72,7 @@ void FileAdder::startNext() {
     reportRefused_ = pick.reportRefused;
     total_ = static_cast<int>(pick.paths.size());
     done_ = added_ = refused_ = 0;
+    unreadable_.clear();
     toMeasure_.clear();
     appended_ = 0;
 
@@ -59,7 +80,10 @@ void FileAdder::startNext() {
     // measured once and refused the second time.
     QSet<QString> seen;
     for (QString path : pick.paths) {
-        if (CheckFile(path, *model_->table()) != AddFileResult::Added || seen.contains(path)) {
+        const AddFileResult checked = CheckFile(path, *model_->table());
+        if (checked == AddFileResult::NameNotReadable)
+            unreadable_ << DisplayPath(path);
+        if (checked != AddFileResult::Added || seen.contains(path)) {
             ++refused_;
             ++done_;
             continue;
@@ -74,32 +98,46 @@ void FileAdder::startNext() {
         QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
         return;
     }
-    startWorker();
+    startWorkers();
 }
 
-void FileAdder::startWorker() {
-    // The adder joins this thread before it goes, so the pointer outlives every use.
-    worker_ = std::thread([shared = shared_, paths = toMeasure_, self = this] {
-        for (const QString& path : paths) {
-            if (shared->cancelled)
-                return;
-            FileMeasure m = MeasureFile(path);
-            {
-                std::lock_guard<std::mutex> lock(shared->mutex);
-                shared->results.push_back(std::move(m));
+void FileAdder::startWorkers() {
+    shared_->paths = toMeasure_;
+    shared_->results.resize(toMeasure_.size());
+    const int count = workersFor(static_cast<qsizetype>(toMeasure_.size()));
+    for (int w = 0; w < count; ++w) {
+        // The adder joins these threads before it goes, so the pointer outlives every use.
+        workers_.emplace_back([shared = shared_, measure = measure_, self = this] {
+            for (;;) {
+                if (shared->cancelled)
+                    return;
+                const size_t i = shared->next.fetch_add(1);
+                if (i >= shared->paths.size())
+                    return;
+                FileMeasure m = measure(shared->paths[i], &shared->cancelled);
+                // A measure cut short by the cancel says nothing about the file.
+                if (shared->cancelled)
+                    return;
+                {
+                    std::lock_guard<std::mutex> lock(shared->mutex);
+                    shared->results[i] = std::move(m);
+                }
+                // One queued call at a time: set means a drain is coming or running.
+                if (!shared->posted.exchange(true))
+                    QMetaObject::invokeMethod(self, "drain", Qt::QueuedConnection);
             }
-            // One queued call at a time: set means a drain is coming or running.
-            if (!shared->posted.exchange(true))
-                QMetaObject::invokeMethod(self, "drain", Qt::QueuedConnection);
-        }
-    });
+        });
+    }
 }
 
-void FileAdder::stopWorker() {
+void FileAdder::stopWorkers() {
     if (shared_)
         shared_->cancelled = true;
-    if (worker_.joinable())
-        worker_.join();
+    for (std::thread& t : workers_) {
+        if (t.joinable())
+            t.join();
+    }
+    workers_.clear();
 }
 
 void FileAdder::drain() {
@@ -115,15 +153,22 @@ void FileAdder::drain() {
         FileMeasure m;
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
-            if (shared->results.empty()) {
-                // Under the lock, so the worker's next measure posts a new drain.
+            std::optional<FileMeasure>& next = shared->results[appended_];
+            if (!next) {
+                // Under the lock, so the measure of this path posts a new drain.
                 shared->posted = false;
                 break;
             }
-            m = std::move(shared->results.front());
-            shared->results.pop_front();
+            m = std::move(*next);
+            next.reset();
         }
         const QString path = toMeasure_[appended_++];
+        // A drop says nothing: a folder or a special file named like a sound is passed over.
+        if (!reportRefused_ && !m.isFile && !IsCdTrack(path)) {
+            ++done_;
+            ++refused_;
+            continue;
+        }
         // An error box may run a nested event loop, during which the pick can be cancelled.
         const AddFileResult r = AppendMeasuredFile(path, m, *model_, *host_);
         if (generation != generation_) {
@@ -153,9 +198,9 @@ void FileAdder::drain() {
 }
 
 void FileAdder::finishPick() {
-    stopWorker(); // it has handed over its last measure and is ending
+    stopWorkers(); // they have handed over their last measures and are ending
     const quint64 generation = generation_;
-    Q_EMIT pickFinished(added_, refused_, reportRefused_);
+    Q_EMIT pickFinished(added_, refused_, reportRefused_, unreadable_);
     // The summary box may have let a cancel through.
     if (generation != generation_)
         return;
@@ -165,7 +210,7 @@ void FileAdder::finishPick() {
 void FileAdder::cancel() {
     ++generation_;
     waiting_.clear();
-    stopWorker();
+    stopWorkers();
     toMeasure_.clear();
     appended_ = 0;
     shared_.reset();

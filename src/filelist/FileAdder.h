@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QStringList>
 
+#include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,8 +15,9 @@
 namespace kv {
 
 // Adds many paths without stalling the window: the path checks and the rows happen in the
-// window's thread, the length probe and the file size on one worker thread. Rows go in in
-// the order of the paths. Picks that arrive while one is being added wait their turn.
+// window's thread, the length probe and the file size on a few worker threads (one per core,
+// at most four). Rows go in in the order of the paths. Picks that arrive while one is being
+// added wait their turn.
 class FileAdder : public QObject {
     Q_OBJECT
 public:
@@ -22,7 +25,17 @@ public:
     ~FileAdder() override;
 
     // Queues one pick. `reportRefused` is handed back with pickFinished, for the summary box.
+    // A pick that is not reported (a drop) is silent throughout: a folder or a special file
+    // in it is refused without the error box.
     void add(const QStringList& paths, bool reportRefused);
+
+    // What the workers run for each path; MeasureFile unless replaced (tests hold it at a
+    // gate). It must return soon once `cancel` turns true.
+    using Measure =
+        std::function<FileMeasure(const QString& path, const std::atomic<bool>* cancel)>;
+    void setMeasure(Measure measure) { measure_ = std::move(measure); }
+    // Workers a pick of this many paths gets.
+    static int workersFor(qsizetype paths);
 
     // True from the first queued pick until the last one has finished.
     bool isBusy() const { return running_; }
@@ -30,16 +43,17 @@ public:
     int done() const { return done_; }
     int total() const { return total_; }
 
-    // Drops the waiting picks and stops the worker after the file it is measuring; rows
-    // already added stay. Returns once the worker has ended.
+    // Drops the waiting picks and stops the workers, cutting short the files they are
+    // measuring; rows already added stay. Returns once the workers have ended.
     void cancel();
 
 Q_SIGNALS:
     void busyChanged(bool busy);
     void progress(int done, int total);
     // Every path of a pick was tried; `refused` counts duplicates, refused extensions and
-    // failures.
-    void pickFinished(int added, int refused, bool reportRefused);
+    // failures. `unreadable` names (as far as they can be shown) the files refused because
+    // their names could not be read; they are counted in `refused` too.
+    void pickFinished(int added, int refused, bool reportRefused, const QStringList& unreadable);
 
 private:
     struct Pick {
@@ -49,8 +63,8 @@ private:
     struct Shared;
 
     void startNext();
-    void startWorker();
-    void stopWorker();
+    void startWorkers();
+    void stopWorkers();
     void finishPick();
     Q_INVOKABLE void drain();
 
@@ -62,14 +76,17 @@ private:
     // Changes on every cancel, so code resumed after a nested event loop can tell.
     quint64 generation_ = 0;
 
+    Measure measure_;
+
     // The current pick.
     bool reportRefused_ = false;
     int total_ = 0, done_ = 0, added_ = 0, refused_ = 0;
+    QStringList unreadable_;
     std::vector<QString> toMeasure_;
     size_t appended_ = 0;
 
     std::shared_ptr<Shared> shared_;
-    std::thread worker_;
+    std::vector<std::thread> workers_;
 };
 
 } // namespace kv

@@ -1,5 +1,7 @@
 #include "filelist/FileDropFilter.h"
 
+#include "settings/NativePath.h"
+
 #include <QAbstractItemView>
 #include <QDropEvent>
 #include <QMimeData>
@@ -18,8 +20,16 @@ QStringList FileDropFilter::LocalFiles(const QMimeData* data) {
     if (!data || !data->hasUrls())
         return files;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files << url.toLocalFile();
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+            continue;
+        QString file = url.toLocalFile();
+        // The URL still holds the bytes of a name that is not UTF-8, percent-encoded.
+        if (file.contains(QChar(0xFFFD))) {
+            const QString path = PathFromNative(
+                QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+            file = url.host().isEmpty() ? path : QStringLiteral("//") + url.host() + path;
+        }
+        files << file;
     }
     return files;
 }

@@ -1,7 +1,10 @@
 #include "filelist/FolderListing.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "settings/NativePath.h"
+
+#include <dirent.h>
+
+#include <algorithm>
 
 namespace kv {
 
@@ -13,21 +16,33 @@ QString JoinPath(const QString& folder, const QString& name) {
 
 QStringList ListFolderFiles(const QString& folder, bool noSubfolders, bool includeFolders,
                             bool namesOnly) {
+    // The folder is read by its bytes: a name that is not UTF-8 is listed too (Qt's own
+    // listing leaves it out), and it reaches the file again through NativePath.
+    QStringList names;
+    if (DIR* dir = opendir(NativePath(folder).constData())) {
+        while (const dirent* e = readdir(dir)) {
+            const QByteArray raw(e->d_name);
+            if (raw != "." && raw != "..")
+                names << PathFromNative(raw);
+        }
+        closedir(dir);
+    }
+    // Name order as Qt's listing sorts it: by UTF-16 code units, letter case counting.
+    std::sort(names.begin(), names.end());
+
     QStringList result;
     QStringList subfolders;
-    const QDir dir(folder);
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& e : entries) {
-        const QString name = e.fileName();
+    for (const QString& name : names) {
+        const QString path = JoinPath(folder, name);
+        const NativeFileInfo e = StatNative(path);
         // A link to a folder is not entered, so a loop of links cannot recurse forever.
-        if (e.isDir()) {
+        if (e.isDir) {
             if (includeFolders)
-                result << JoinPath(folder, name);
-            if (!e.isSymLink())
+                result << path;
+            if (!e.isSymLink)
                 subfolders << name;
         } else {
-            result << (namesOnly ? name : JoinPath(folder, name));
+            result << (namesOnly ? name : path);
         }
     }
     if (!noSubfolders) {

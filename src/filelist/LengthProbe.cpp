@@ -7,10 +7,13 @@
 
 namespace kv {
 
-std::optional<qint64> ProbeSeconds(const QString& path) {
-    std::unique_ptr<DecodeStream> ProbeStream = OpenStreamUnicode(path);
-    if (!ProbeStream)
-        ProbeStream = LoadMusicUnicode(path);
+std::optional<qint64> ProbeSeconds(const QString& path, const std::atomic<bool>* cancel) {
+    StreamOpenOptions options;
+    options.cancel = cancel;
+    options.openTimeoutMs = kProbeTimeoutMs;
+    std::unique_ptr<DecodeStream> ProbeStream = OpenStreamUnicode(path, options);
+    if (!ProbeStream && !(cancel != nullptr && cancel->load()))
+        ProbeStream = LoadMusicUnicode(path, options);
     if (!ProbeStream)
         return std::nullopt;
     const double seconds = BytesToSeconds(ProbeStream.get(), ProbeStream->length());

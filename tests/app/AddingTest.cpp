@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "filelist/FileAdder.h"
 #include "lang/Captions.h"
+#include "settings/NativePath.h"
 #include "ui/FileDialogs.h"
 #include "ui/MyButton.h"
 
@@ -13,9 +14,11 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QTableView>
@@ -26,7 +29,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <deque>
+#include <functional>
 
 using namespace kv;
 using namespace kvtest;
@@ -148,10 +154,34 @@ protected:
         return drop.isAccepted();
     }
 
+    // Runs `answer` on the next real file dialog once it is up.
+    void answerDialog(std::function<void(QFileDialog*)> answer) {
+        auto* timer = new QTimer(&w);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<QFileDialog*>(top);
+                if (d != nullptr && d->isVisible()) {
+                    timer->deleteLater();
+                    timer->stop();
+                    answer(d);
+                    return;
+                }
+            }
+        });
+        timer->start(10);
+    }
+    // A tone under a name that may hold bytes that are not UTF-8.
+    QString byteNamed(const QByteArray& relative, double seconds = 2) {
+        const QString p = dir.path() + PathFromNative(relative);
+        EXPECT_TRUE(QDir().mkpath(QFileInfo(p).path()));
+        EXPECT_TRUE(RenameToNative(tone(QStringLiteral("plain.wav"), seconds), p));
+        return p;
+    }
+
     ProgramFolderFixture fx;
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
-    QTemporaryDir dir;
+    ByteNameDir dir;
     frmMain w;
 };
 
@@ -286,8 +316,14 @@ TEST_F(Adding, DroppedFilesAreAddedInOrderAndRefusalsSaySilent) {
     EXPECT_EQ(paths(), (QStringList{z, m, a}));
     EXPECT_TRUE(boxes.shown.empty());
 
-    // Again, with a folder and a web address: all refused, still nothing said.
+    // Again, with folders (one named like a sound), a pipe named like one and a web address:
+    // all refused, still nothing said.
+    const QString folderLike = dir.filePath(QStringLiteral("drop/folder.wav"));
+    ASSERT_TRUE(QDir().mkpath(folderLike));
+    const QString pipe = dir.filePath(QStringLiteral("drop/pipe.mp3"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(dropOnGrid({QUrl::fromLocalFile(a), QUrl::fromLocalFile(dir.filePath("drop")),
+                            QUrl::fromLocalFile(folderLike), QUrl::fromLocalFile(pipe),
                             QUrl(QStringLiteral("https://example.org/x.mp3"))}));
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(paths(), (QStringList{z, m, a}));
@@ -381,6 +417,81 @@ TEST_F(Adding, ClosingDuringAnAddStopsIt) {
     EXPECT_EQ(w.fileList()->rowCount(), kept);
     EXPECT_EQ(paths(), files.mid(0, kept));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Adding, TheRealPickersAnsweredFromTheTest) {
+    SetFileDialogs(nullptr);
+    const QString a = tone(QStringLiteral("real/a.wav"));
+    const QString c = tone(QStringLiteral("real/c.flac"));
+    QString title;
+    QStringList filters;
+    answerDialog([&](QFileDialog* d) {
+        title = d->windowTitle();
+        filters = d->nameFilters();
+        d->setDirectory(dir.filePath(QStringLiteral("real")));
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("\"c.flac\" \"a.wav\""));
+        static_cast<QDialog*>(d)->accept(); // QFileDialog hides it
+    });
+    w.cmdAddFile->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(paths(), (QStringList{c, a}));
+    EXPECT_EQ(title, QStringLiteral("Select one or more audio files"));
+    ASSERT_EQ(filters.size(), 19);
+    EXPECT_TRUE(filters.first().startsWith(QStringLiteral("All Supported Audio Formats (*.cda")));
+
+    // Cancelled, the video picker adds nothing.
+    answerDialog([](QFileDialog* d) { d->reject(); });
+    w.cmdAddVideoFile->click();
+    EXPECT_FALSE(w.fileAdder()->isBusy());
+    EXPECT_EQ(w.fileList()->rowCount(), 2);
+
+    // The folder picker: both files are in already, so one summary.
+    answerDialog([&](QFileDialog* d) {
+        title = d->windowTitle();
+        d->setDirectory(dir.path());
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("real"));
+        static_cast<QDialog*>(d)->accept(); // QFileDialog hides it
+    });
+    w.cmdAddFolder->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(title, QStringLiteral("Select folder to add"));
+    EXPECT_EQ(w.fileList()->rowCount(), 2);
+    EXPECT_EQ(summaries(), 1);
+}
+
+TEST_F(Adding, NamesThatAreNotUtf8ComeInByFolderDropAndPick) {
+    const QString byFolder = byteNamed("/bytes/caf\xE9.wav", 2);
+    dialogs.folders.push_back(dir.filePath(QStringLiteral("bytes")));
+    w.cmdAddFolder->click();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(paths(), QStringList{byFolder});
+    EXPECT_EQ(w.fileList()->row(0).Duration, QStringLiteral("00:02"));
+    EXPECT_EQ(w.fileList()->row(0).Status, kStatusWaiting);
+
+    // A drag carries the name's bytes percent-encoded; a dialog hands it over decoded, with
+    // U+FFFD for each odd byte.
+    const QString dropped = byteNamed("/dr\xF6p.wav", 3);
+    ASSERT_TRUE(
+        dropOnGrid({QUrl::fromEncoded("file://" + NativePath(dropped).toPercentEncoding("/"))}));
+    ASSERT_TRUE(waitIdle());
+    const QString picked = byteNamed("/pick\xEE.wav", 4);
+    dialogs.files.push_back({DisplayPath(picked)});
+    w.cmdAddFile->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(paths(), (QStringList{byFolder, dropped, picked}));
+    EXPECT_EQ(w.fileList()->row(2).Duration, QStringLiteral("00:04"));
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // Two names that look alike once decoded: which one was meant cannot be told.
+    const QString twin = byteNamed("/twin\xE9.wav");
+    byteNamed("/twin\xE8.wav");
+    dialogs.files.push_back({DisplayPath(twin)});
+    w.cmdAddFile->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(w.fileList()->rowCount(), 3);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, kSummary + QStringLiteral("\n\n") + DisplayPath(twin));
 }
 
 // Run with KV_SCREENSHOT=<path> to write the picture kept in docs/screenshot.png.

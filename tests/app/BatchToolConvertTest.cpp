@@ -16,6 +16,8 @@
 #include <cstring>
 #include <functional>
 #include <sys/resource.h>
+#include <cstdio>
+#include <tuple>
 
 using namespace kvtest;
 
@@ -62,7 +64,8 @@ protected:
         values[key] = value;
         StoreOutputSettings(values, file);
     }
-    QTemporaryDir home, dir;
+    QTemporaryDir home;
+    ByteNameDir dir;
     QProcessEnvironment env;
 };
 } // namespace
@@ -304,4 +307,55 @@ TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("set.wav")));
     EXPECT_TRUE(
         run({"--help"}).lines.contains(QString("  sliderOGG=3").leftJustified(32) + "-2 to 10"));
+}
+
+TEST_F(ToolConvert, NamesThatAreNotUtf8ConvertByFolderAndByPath) {
+    // Latin-1 names, made and given by their bytes: one in a folder, one on the command line.
+    const QString a = flac("a.flac", 1.0);
+    const QString b = flac("b.flac", 2.0);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("latin")));
+    QFile::copy(a, dir.filePath("latin/a.flac"));
+    QFile::copy(b, dir.filePath("b copy.flac"));
+    for (const auto& [from, to] : {std::pair{"latin/a.flac", "latin/caf\xE9.flac"},
+                                   std::pair{"b copy.flac", "\xE9t\xE9.flac"}})
+        ASSERT_EQ(std::rename(QFile::encodeName(dir.filePath(from)).constData(),
+                              QFile::encodeName(dir.path()) + "/" + to),
+                  0);
+    const QString out = dir.filePath("out");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start("sh", {"-c",
+                   "exec \"$0\" --convert --format wav --out \"$1\" \"$2\" \"$3/$(printf "
+                   "'\\351t\\351.flac')\"",
+                   KV_PROGRAM_DIR "/kelvanto-batch", out, dir.filePath("latin"), dir.path()});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    // The outputs' names show the odd byte as U+FFFD; their sound is the sources'.
+    for (const auto& [line, src, wav] : {std::tuple{lines[0], a, out + "/caf\uFFFD.wav"},
+                                         std::tuple{lines[1], b, out + "/\uFFFDt\uFFFD.wav"}}) {
+        SCOPED_TRACE(wav.toStdString());
+        EXPECT_EQ(line.split('\t').value(1), QStringLiteral("Complete"));
+        EXPECT_EQ(line.split('\t').value(4), wav);
+        const auto expected = FfmpegDecode(src, "s16le");
+        const auto actual = FfmpegDecode(wav, "s16le");
+        ASSERT_TRUE(expected && actual);
+        EXPECT_TRUE(*expected == *actual);
+    }
+    // Beside a source in a folder whose own name is not UTF-8 nothing can be written: the row
+    // is left waiting, and no look-alike folder appears.
+    ASSERT_EQ(std::rename(QFile::encodeName(dir.filePath("latin")).constData(),
+                          (QFile::encodeName(dir.path()) + "/d\xE9").constData()),
+              0);
+    p.start("sh", {"-c",
+                   "exec \"$0\" --convert --format wav --same-folder \"$1/$(printf "
+                   "'d\\351/caf\\351.flac')\"",
+                   KV_PROGRAM_DIR "/kelvanto-batch", dir.path()});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\t').value(1),
+              QStringLiteral("Waiting Conversion"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("d\uFFFD")));
 }

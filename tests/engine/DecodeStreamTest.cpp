@@ -5,10 +5,14 @@
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <atomic>
 #include <cmath>
 
 using namespace kv;
@@ -87,6 +91,23 @@ protected:
     void SetUp() override { RegisterDecoders(); }
     QTemporaryDir dir;
 };
+
+// What this process has read from files so far, and its peak memory.
+qint64 bytesReadSoFar() {
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+qint64 peakBytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return qint64(u.ru_maxrss) * 1024;
+}
 
 // Reads the stream to its end in blocks; the bytes delivered.
 QByteArray readAll(DecodeStream& s, int block = 20000) {
@@ -329,5 +350,92 @@ TEST_F(DecodeTest, NamesWithAccentsSpacesQuotesColonsAndDashes) {
         auto s = OpenStreamUnicode(path);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(readAll(*s).size(), s->length());
+    }
+}
+
+TEST_F(DecodeTest, JunkIsRefusedAfterReadingLittleHoweverLargeItIs) {
+    // Zeros that a parser scans to the end without finding a frame, and random bytes full of
+    // false frame starts.
+    constexpr qint64 kMiB = 1024 * 1024;
+    const struct {
+        const char* file;
+        qint64 size;
+        bool random;
+    } cases[] = {
+        {"zeros.mp3", 1024 * kMiB, false}, {"zeros.mp2", 1024 * kMiB, false},
+        {"zeros.ac3", 1024 * kMiB, false}, {"zeros.aac", 1024 * kMiB, false},
+        {"zeros.mpg", 1024 * kMiB, false}, {"random.ac3", 160 * kMiB, true},
+        {"random.aac", 160 * kMiB, true},  {"random.mp3", 160 * kMiB, true},
+    };
+    const qint64 peakBefore = peakBytes();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (c.random) {
+            QByteArray block(kMiB, Qt::Uninitialized);
+            for (qint64 written = 0; written < c.size; written += block.size()) {
+                QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(block.data()),
+                                                      block.size() / 4);
+                ASSERT_EQ(f.write(block), block.size());
+            }
+        } else {
+            ASSERT_TRUE(f.resize(c.size)); // sparse: no disk taken
+        }
+        f.close();
+        const qint64 before = bytesReadSoFar();
+        EXPECT_EQ(OpenStreamUnicode(path), nullptr);
+        EXPECT_EQ(LoadMusicUnicode(path), nullptr);
+        EXPECT_LT(bytesReadSoFar() - before, 100 * kMiB);
+        QFile::remove(path);
+    }
+    EXPECT_LT(peakBytes() - peakBefore, 100 * kMiB);
+}
+
+TEST_F(DecodeTest, ACancelledOpenStopsBeforeReading) {
+    const QString wav = dir.filePath(QStringLiteral("tone.wav"));
+    const QString mp3 = dir.filePath(QStringLiteral("tone.mp3"));
+    const QString mod = dir.filePath(QStringLiteral("tune.mod"));
+    ASSERT_TRUE(MakeSine(wav, 2, 44100, 2, {}));
+    ASSERT_TRUE(MakeSine(mp3, 2, 44100, 2, L({"-b:a", "128k"})));
+    ASSERT_TRUE(WriteBytes(mod, MakeProTrackerModule(4)));
+    std::atomic<bool> cancel{true};
+    StreamOpenOptions options;
+    options.cancel = &cancel;
+    for (const QString& path : {wav, mp3, mod}) {
+        SCOPED_TRACE(path.toStdString());
+        const qint64 before = bytesReadSoFar();
+        EXPECT_EQ(OpenStreamUnicode(path, options), nullptr);
+        EXPECT_EQ(LoadMusicUnicode(path, options), nullptr);
+        EXPECT_LT(bytesReadSoFar() - before, 8192);
+    }
+    cancel = false;
+    EXPECT_NE(OpenStreamUnicode(wav, options), nullptr);
+    EXPECT_NE(OpenStreamUnicode(mp3, options), nullptr);
+    EXPECT_NE(LoadMusicUnicode(mod, options), nullptr);
+}
+
+TEST_F(DecodeTest, AnExtensionThatLiesChangesNothing) {
+    const QStringList extensions =
+        L({"wav", "mp3", "flac", "ogg", "mp4", "mov", "wma", "avi", "ape", "tta", "spx"});
+    for (const QString& kind : L({"wav", "mp3", "flac", "ogg", "mp4", "wma"})) {
+        const QString path = dir.filePath(QStringLiteral("s.") + kind);
+        ASSERT_TRUE(
+            MakeSine(path, 2.3, 22050, 2, kind == "ogg" ? L({"-c:a", "libvorbis"}) : L({})));
+        const auto own = OpenStreamUnicode(path);
+        ASSERT_NE(own, nullptr);
+        for (const QString& ext : extensions) {
+            SCOPED_TRACE((kind + " as ." + ext).toStdString());
+            const QString liar = dir.filePath(QStringLiteral("liar.") + ext);
+            QFile::remove(liar);
+            ASSERT_TRUE(QFile::copy(path, liar));
+            const auto s = OpenStreamUnicode(liar);
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ(s->length(), own->length());
+            EXPECT_EQ(s->lengthIsExact(), own->lengthIsExact());
+            EXPECT_EQ(s->bytesPerFrame() * s->info().sampleRate,
+                      own->bytesPerFrame() * own->info().sampleRate);
+        }
     }
 }

@@ -7,11 +7,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <mutex>
 
 using namespace kv;
 using namespace kvtest;
@@ -65,6 +71,38 @@ protected:
     QTemporaryDir dir;
     QStringList errors;
     int cleared = 0;
+};
+
+// Holds the workers: a path not let through waits until the gate opens or the add is
+// cancelled.
+class Gate {
+public:
+    explicit Gate(const QStringList& through) : through_(through.begin(), through.end()) {}
+    FileAdder::Measure measure() {
+        return [this](const QString& path, const std::atomic<bool>* cancel) {
+            if (!through_.contains(path)) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ++held;
+                while (!open_ && !cancel->load())
+                    wake_.wait_for(lock, std::chrono::milliseconds(1));
+            }
+            FileMeasure m = MeasureFile(path, cancel);
+            ++measured;
+            return m;
+        };
+    }
+    void open() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
+        wake_.notify_all();
+    }
+    std::atomic<int> held{0}, measured{0};
+
+private:
+    const QSet<QString> through_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool open_ = false;
 };
 
 } // namespace
@@ -194,34 +232,77 @@ TEST_F(FileAdderTest, CancelAndDestroyWhileMeasuring) {
     const QStringList files = copies(dir.filePath(QStringLiteral("many")), 600);
     FileListModel model;
     auto adder = makeAdder(model);
+    Gate gate(files.mid(0, 20));
+    adder->setMeasure(gate.measure());
     QSignalSpy finished(adder.get(), &FileAdder::pickFinished);
     QSignalSpy busy(adder.get(), &FileAdder::busyChanged);
     adder->add(files, true);
     adder->add({tone(QStringLiteral("later.wav"), 1)}, true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() >= 20; }, 60000));
+    // Twenty rows in, the workers held at the gate with the rest.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 20 && gate.held > 0; }, 60000));
     adder->cancel();
     EXPECT_FALSE(adder->isBusy());
     ASSERT_EQ(busy.size(), 2);
-    const int kept = model.rowCount();
-    EXPECT_LT(kept, 600);
-    QTest::qWait(100);
-    EXPECT_EQ(model.rowCount(), kept); // nothing comes in after the cancel
+    // A drain posted before the cancel finds nothing to do.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(paths(model), files.mid(0, 20));
     EXPECT_EQ(finished.size(), 0);
-    EXPECT_EQ(paths(model), files.mid(0, kept));
 
     // Usable again after a cancel.
+    gate.open();
     adder->add({files.last()}, true);
     ASSERT_TRUE(waitIdle(*adder));
-    EXPECT_EQ(model.table()->row(model.rowCount() - 1).FilePath, files.last());
+    EXPECT_EQ(paths(model), files.mid(0, 20) + QStringList{files.last()});
 
-    // Going away in the middle of a pick ends the worker, and nothing touches the model later.
+    // Going away in the middle of a pick ends the workers, and nothing touches the model later.
     FileListModel other;
+    Gate held(files.mid(0, 5));
     {
         auto doomed = makeAdder(other);
+        doomed->setMeasure(held.measure());
         doomed->add(files, false);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return other.rowCount() >= 5; }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return other.rowCount() == 5 && held.held > 0; }, 60000));
     }
-    const int left = other.rowCount();
-    QTest::qWait(100);
-    EXPECT_EQ(other.rowCount(), left);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(other.rowCount(), 5);
+}
+
+TEST_F(FileAdderTest, LaterFilesMeasuredFirstStillGoInAfterTheEarlierOnes) {
+    if (FileAdder::workersFor(40) < 2)
+        GTEST_SKIP() << "a single worker measures in order anyway";
+    const QStringList files = copies(dir.filePath(QStringLiteral("order")), 40);
+    FileListModel model;
+    auto adder = makeAdder(model);
+    Gate gate(files.mid(1));
+    adder->setMeasure(gate.measure());
+    adder->add(files, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate.measured == 39; }, 60000));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(model.rowCount(), 0); // the first file holds the others back
+    gate.open();
+    ASSERT_TRUE(waitIdle(*adder));
+    EXPECT_EQ(paths(model), files);
+}
+
+TEST_F(FileAdderTest, DropsPassOverFoldersAndPipesNamedLikeSounds) {
+    const QString folder = path(QStringLiteral("folder.wav"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString pipe = path(QStringLiteral("pipe.mp3"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString good = tone(QStringLiteral("good.wav"), 1);
+    FileListModel model;
+    auto adder = makeAdder(model);
+    QSignalSpy finished(adder.get(), &FileAdder::pickFinished);
+    adder->add({folder, pipe, good}, false); // as a drop
+    ASSERT_TRUE(waitIdle(*adder));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(paths(model), QStringList{good});
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0][1].toInt(), 2);
+    // Picked, they get the error box as before.
+    adder->add({folder, pipe}, true);
+    ASSERT_TRUE(waitIdle(*adder));
+    EXPECT_EQ(errors.size(), 2);
 }
