@@ -2,6 +2,7 @@
 // prints the resulting list, one row a line; with --convert, converts the list first through
 // the window's own batch driver.
 #include "convert/BatchDriver.h"
+#include "convert/Mp3OggConverter.h"
 #include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
 #include "convert/WavConverter.h"
@@ -32,8 +33,8 @@ constexpr int kExitSomeRefused = 1;
 constexpr int kExitUsage = 2;
 
 const char* const kUsage =
-    "Usage: kelvanto-batch [--convert [--format wav] [--set NAME=VALUE]... [--out DIR |\n"
-    "                      --same-folder]] [--] PATH...\n"
+    "Usage: kelvanto-batch [--convert [--format wav|mp3|ogg] [--set NAME=VALUE]...\n"
+    "                      [--out DIR | --same-folder]] [--] PATH...\n"
     "\n"
     "Adds each file to a file list as Kelvanto's window does, measuring its play length,\n"
     "and prints the list: one line per row, tab-separated fields\n"
@@ -56,7 +57,8 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  --convert         convert the rows after adding them\n"
-    "  --format FORMAT   output format: wav (the same as --set optFileFormat=0)\n"
+    "  --format FORMAT   output format: wav, mp3 or ogg (the same as --set\n"
+    "                    optFileFormat=0, 2 or 3)\n"
     "  --set NAME=VALUE  use VALUE for the saved setting NAME in this run, without saving\n"
     "                    it; repeatable, names without regard to case (list below)\n"
     "  --out DIR         write the outputs into DIR (its last part is made when missing)\n"
@@ -145,6 +147,7 @@ bool convertAll(kv::FileListModel& model, const kv::ConversionOptions& options,
         kv::kFormatWAV,
         [](const QString& source, const QString& output, const kv::ConversionOptions&,
            kv::ConversionControl& control) { return kv::ConvertToWAV(source, output, control); });
+    kv::RegisterMp3OggConverters(driver);
     driver.setOptions(options);
     const bool tty = isatty(fileno(stderr)) != 0;
     bool anyError = false;
@@ -284,10 +287,11 @@ int main(int argc, char** argv) {
             conversion.folder = {false, outDir};
         if (sameFolder)
             conversion.folder = {true, QString()};
-        if (conversion.outputFormat != kv::kFormatWAV) {
+        if (conversion.outputFormat == kv::kFormatWMA || conversion.outputFormat < 0) {
             const QString name =
                 format.isEmpty() ? kv::OutputExtension(conversion.outputFormat).toUpper() : format;
-            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format wav")
+            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format "
+                                    "wav, mp3 or ogg")
                          .arg(name.isEmpty() ? QStringLiteral("this") : name));
             return kExitUsage;
         }

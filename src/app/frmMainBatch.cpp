@@ -4,6 +4,7 @@
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 
+#include "convert/Mp3OggConverter.h"
 #include "convert/StatusWriting.h"
 #include "convert/WavConverter.h"
 #include "lang/Captions.h"
@@ -25,6 +26,7 @@ void frmMain::setupBatch() {
                                         const ConversionOptions&, ConversionControl& control) {
         return ConvertToWAV(source, output, control);
     });
+    RegisterMp3OggConverters(*batch_);
     connect(batch_, &BatchDriver::fileStarted, this,
             [this](FileListRowId id, const QString& source, const QString&) {
                 onBatchFileStarted(id, source);
