@@ -86,25 +86,6 @@ TEST_F(ToolConvert, ConvertsIntoTheChosenFolderAndPrintsFinalStatusesAndOutputs)
     EXPECT_TRUE(r.err.contains(b + ": Complete -> " + out + "/-b.wav"));
 }
 
-TEST_F(ToolConvert, ConvertsToMp3AndOggThroughTheEncoders) {
-    const QString a = flac("a.flac", 1.0);
-    const struct {
-        QStringList args;
-        const char *output, *codec;
-    } cases[] = {
-        {{"--format", "mp3", "--set", "cmbMP3StereoMode=0"}, "a.mp3", "mp3"},
-        {{"--format", "ogg", "--set", "sliderOGG=-2"}, "a.ogg", "vorbis"},
-    };
-    for (const auto& c : cases) {
-        const ToolRun r = run(QStringList{"--convert", "--same-folder"} + c.args + QStringList{a});
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_EQ(r.lines.value(0).split('\t').value(1), QStringLiteral("Complete"));
-        const auto p = RunTool("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name",
-                                           "-of", "default=nw=1:nk=1", dir.filePath(c.output)});
-        EXPECT_EQ(p.out.trimmed(), c.codec);
-    }
-}
-
 TEST_F(ToolConvert, SameFolderNeverOverwritesAndUnconvertibleRowsStayAsTheyAre) {
     const QString a = flac("song.flac", 1.0);
     ASSERT_TRUE(WriteBytes(dir.filePath("song.wav"), "already here"));

@@ -67,12 +67,10 @@ QString mp3Shape(const QByteArray& f) {
     const int x = std::max(f.indexOf("Xing", i), f.indexOf("Info", i));
     if (i + 200 >= f.size() || x < 0 || x > i + 64)
         return QString();
-    const char* modes[] = {"stereo", "joint", "dual", "mono"};
+    const char *modes[] = {"stereo", "joint", "dual", "mono"}, *methods[] = {"VBR", "CBR", "ABR"};
     const int method = uchar(f[x + 129]) & 0x0F;
     return QStringLiteral("%1 %2 %3")
-        .arg(modes[uchar(f[i + 3]) >> 6], method == 1   ? "CBR"
-                                          : method == 2 ? "ABR"
-                                                        : "VBR")
+        .arg(modes[uchar(f[i + 3]) >> 6], methods[method < 3 ? method : 0])
         .arg(qFromBigEndian<quint32>(f.constData() + x + 116));
 }
 
@@ -89,24 +87,29 @@ protected:
         ASSERT_TRUE(MakeWithFfmpeg({"-f", "lavfi", "-i", "anoisesrc=d=3:c=pink:a=0.3", "-f",
                                     "lavfi", "-i", "sine=f=440:d=3", "-filter_complex",
                                     "[0][1]amerge=inputs=2", "-ar", "44100", "-c:a", "flac"},
-                                   source("stereo.flac")));
-        // Every speaker of 5.1 with side speakers at a level of its own, doubling from 0.02
-        // (FL) to 0.64 (SR).
-        QStringList speakers;
-        for (int i = 0; i < 6; ++i)
-            speakers
-                << QStringLiteral("%1*sin(2*PI*%2*t)").arg(0.02 * (1 << i)).arg(i == 3 ? 60 : 300);
-        ASSERT_TRUE(MakeWithFfmpeg({"-f", "lavfi", "-i",
-                                    "aevalsrc=" + speakers.join('|') + ":c=5.1(side):s=44100:d=3",
-                                    "-c:a", "pcm_s16le"},
-                                   source("side51.wav")));
+                                   source(kOdd + ".flac")));
+        // Every speaker at a level of its own, doubling from 0.01 (60 Hz on the LFE).
+        for (const QString layout : {"5.1(side)", "6.1(back)"}) {
+            QStringList speakers;
+            for (int i = 0; i < layout.left(1).toInt() + 1; ++i)
+                speakers << QStringLiteral("%1*sin(2*PI*%2*t)")
+                                .arg(0.01 * (1 << i))
+                                .arg(i == 3 ? 60 : 300);
+            ASSERT_TRUE(MakeWithFfmpeg(
+                {"-f", "lavfi", "-i",
+                 QStringLiteral("aevalsrc=%1:c=%2:s=44100:d=3").arg(speakers.join('|'), layout),
+                 "-c:a", "pcm_s16le"},
+                source(layout + ".wav")));
+        }
         ASSERT_TRUE(MakeSine(source("u8.wav"), 3.0, 8000, 1, {"-c:a", "pcm_u8"}));
         ASSERT_TRUE(MakeSine(source("long.flac"), 12.0, 44100, 2, {"-c:a", "flac"}));
     }
     static void TearDownTestSuite() { delete sources; }
     void SetUp() override { SetProgramFolder(at("prog")), QDir().mkpath(at("prog")); }
     void TearDown() override { SetProgramFolder(QString()); }
-    static QString source(const char* name) { return sources->filePath(name); }
+    static QString source(const QString& name) { return sources->filePath(name); }
+    // Quotes, spaces, a shell's characters, non-ASCII letters and a leading "-".
+    static inline const QString kOdd = QStringLiteral("-x 'q' \"dq\" $HOME; ü 日本");
     QString at(const QString& name) const { return dir.filePath(name); }
     QString log() const { return at("prog Errors.log"); }
 
@@ -118,101 +121,78 @@ protected:
 TEST_F(Mp3OggConversion, EveryOptionReachesTheEncoderAndShowsInItsOutput) {
     // Over the defaults: MP3 CBR 128, "Joint Stereo", "Auto Sampling", quality 5; Ogg VBR
     // 128, quality 3. `shape` is the MP3 frame's or the Ogg layout; kbps: MP3 the file's rate,
-    // Ogg the header's nominal one.
+    // Ogg the header's nominal one. "" is the odd-named stereo source. `from`: the source
+    // speaker each channel carries, as ffmpeg reads Vorbis 5.1 (FL FR FC LFE BL BR) and 6.1
+    // (FL FR FC LFE BC SL SR).
     const struct {
         const char *source, *set, *args;
         int rate, channels;
         const char* shape;
         int minKbps, maxKbps;
+        std::vector<int> from = {};
     } rows[] = {
-        {"stereo.flac", "", "--cbr -b 128 -m j --resample 0 -q 4 -", 44100, 2, "joint CBR 56", 128,
-         128},
-        {"stereo.flac",
-         "optMP3ABR=1 cmbMP3ABitrate=0 cmbMP3StereoMode=1 cmbMP3Freq=9 SliderMP3EncoderQuality=9",
+        // clang-format off
+        {"", "", "--cbr -b 128 -m j --resample 0 -q 4 -", 44100, 2, "joint CBR 56", 128, 128},
+        {"", "optMP3ABR=1 cmbMP3ABitrate=0 cmbMP3StereoMode=1 cmbMP3Freq=9 SliderMP3EncoderQuality=9",
          "--abr 310 -m s --resample 48 -q 0 -", 48000, 2, "stereo ABR 60", 200, 330},
-        {"stereo.flac", "optMP3VBR=1 SliderMP3VBR=9 cmbMP3StereoMode=4 cmbMP3Freq=5",
+        {"", "optMP3VBR=1 SliderMP3VBR=9 cmbMP3StereoMode=4 cmbMP3Freq=5",
          "-V 0 -m d --resample 22.05 -q 4 -", 22050, 2, "dual VBR", 90, 200},
-        {"stereo.flac",
-         "optMP3VBR=1 SliderMP3VBR=0 cmbMP3StereoMode=0 cmbMP3Freq=2 SliderMP3EncoderQuality=0",
+        {"", "optMP3VBR=1 SliderMP3VBR=0 cmbMP3StereoMode=0 cmbMP3Freq=2 SliderMP3EncoderQuality=0",
          "-V 9 -m m --resample 11.025 -q 9 -", 11025, 1, "mono VBR", 8, 40},
-        {"side51.wav", "cmbMP3CBitrate=0 cmbMP3StereoMode=3",
+        {"5.1(side).wav", "cmbMP3CBitrate=0 cmbMP3StereoMode=3",
          "--cbr -b 320 -m f --resample 0 -q 4 -", 44100, 2, "joint CBR 56", 320, 320},
         {"u8.wav", "cmbMP3StereoMode=0", "--cbr -b 128 -m m --resample 0 -q 4 -", 8000, 1,
          "mono CBR", 32, 128},
-        {"stereo.flac", "optFileFormat=3", "-b 128 --quality 3 - -o", 44100, 2, "stereo", 100, 125},
-        {"stereo.flac", "optFileFormat=3 sliderOGG=-2 cmbOGGVBitrate=8", "-b 64 --quality -1 - -o",
-         44100, 2, "stereo", 40, 50},
-        {"stereo.flac", "optFileFormat=3 optOGGCBR=1 cmbOGGCBitrate=4", "--managed -b 192 - -o",
-         44100, 2, "stereo", 192, 192},
-        {"side51.wav", "optFileFormat=3", "-b 128 --quality 3 - -o", 44100, 6, "5.1", 100, 400},
+        {"", "optFileFormat=3", "-b 128 --quality 3 - -o", 44100, 2, "stereo", 100, 125},
+        {"", "optFileFormat=3 sliderOGG=-2 cmbOGGVBitrate=8", "-b 64 --quality -1 - -o", 44100, 2,
+         "stereo", 40, 50},
+        {"", "optFileFormat=3 optOGGCBR=1 cmbOGGCBitrate=4", "--managed -b 192 - -o", 44100, 2,
+         "stereo", 192, 192},
+        // The side pair onto the back pair; the back pair onto the side pair.
+        {"5.1(side).wav", "optFileFormat=3", "-b 128 --quality 3 - -o", 44100, 6, "5.1", 100, 400,
+         {0, 1, 2, 3, 4, 5}},
+        {"6.1(back).wav", "optFileFormat=3", "-b 128 --quality 3 - -o", 44100, 7, "6.1", 100, 600,
+         {0, 1, 2, 3, 6, 4, 5}},
+        // clang-format on
     };
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.set);
         const ConversionOptions options = optionsWith(row.set);
         const bool mp3 = options.outputFormat == kFormatMP3;
-        const QString out = at(mp3 ? "out.mp3" : "out.ogg");
+        EXPECT_EQ(EncoderCommandFor(options, "OUT").arguments.join(' '),
+                  row.args + QString(" OUT"));
+        // A relative output that begins with "-" still reaches the encoder as a file name.
+        const QString out = kOdd + (mp3 ? ".mp3" : ".ogg");
         QFile::remove(out);
-        EXPECT_EQ(EncoderCommandFor(options, out).arguments,
-                  QString(row.args).split(' ') + QStringList{out});
         TestControl control;
-        ASSERT_EQ(ConvertToMP3_OGG(source(row.source), out, options, control),
+        ASSERT_EQ(ConvertToMP3_OGG(source(*row.source ? row.source : kOdd + ".flac"), out, options,
+                                   control),
                   FileOutcome::Complete);
-        const auto p = probe(out);
+        const auto p = probe(at(out));
         EXPECT_EQ(p["codec_name"], mp3 ? "mp3" : "vorbis");
         EXPECT_EQ(p["sample_rate"].toInt(), row.rate);
         EXPECT_EQ(p["channels"].toInt(), row.channels);
         EXPECT_NEAR(p["duration"].toDouble(), 3.0, 0.2); // the encoders' padding
         EXPECT_GE(p["bit_rate"].toInt(), row.minKbps * 1000);
         EXPECT_LE(p["bit_rate"].toInt(), row.maxKbps * 1000);
-        EXPECT_TRUE((mp3 ? mp3Shape(ReadBytes(out)) : p["channel_layout"]).startsWith(row.shape))
-            << mp3Shape(ReadBytes(out)).toStdString();
-    }
-    EXPECT_FALSE(QFileInfo::exists(log()));
-    EXPECT_EQ(LiveStreamCount(), 0);
-}
-
-TEST_F(Mp3OggConversion, SurroundSpeakersLandOnTheirVorbisChannels) {
-    // Every speaker at a level of its own, doubling from 0.01; ffmpeg reads the Vorbis layouts
-    // as FL FR FC LFE BL BR (5.1) and FL FR FC LFE BC SL SR (6.1).
-    const struct {
-        const char *layout, *vorbis;
-        std::vector<int> from; // the source speaker each output channel carries
-    } rows[] = {
-        {"5.1(side)", "5.1", {0, 1, 2, 3, 4, 5}},    // the side pair onto the back pair
-        {"6.1(back)", "6.1", {0, 1, 2, 3, 6, 4, 5}}, // the back pair onto the side pair
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.layout);
-        const int n = int(row.from.size());
-        QStringList speakers;
-        for (int i = 0; i < n; ++i)
-            speakers
-                << QStringLiteral("%1*sin(2*PI*%2*t)").arg(0.01 * (1 << i)).arg(i == 3 ? 60 : 300);
-        const QString src = at(QStringLiteral("%1.wav").arg(n));
-        ASSERT_TRUE(MakeWithFfmpeg(
-            {"-f", "lavfi", "-i",
-             QStringLiteral("aevalsrc=%1:c=%2:s=44100:d=3").arg(speakers.join('|'), row.layout),
-             "-c:a", "pcm_s16le"},
-            src));
-        const QString out = at(QStringLiteral("%1.ogg").arg(n));
-        TestControl control;
-        ASSERT_EQ(ConvertToMP3_OGG(src, out, optionsWith("optFileFormat=3"), control),
-                  FileOutcome::Complete);
-        EXPECT_EQ(probe(out)["channel_layout"], row.vorbis);
-        const QByteArray pcm = FfmpegDecode(out, "s16le").value_or(QByteArray());
+        const QString shape = mp3 ? mp3Shape(ReadBytes(at(out))) : p["channel_layout"];
+        EXPECT_TRUE(shape.startsWith(row.shape)) << shape.toStdString();
+        const QByteArray pcm = FfmpegDecode(at(out), "s16le").value_or(QByteArray());
         const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
-        const qsizetype frames = pcm.size() / 2 / n;
-        ASSERT_GT(frames, 44100);
-        for (int c = 0; c < n; ++c) {
+        const qsizetype n = qsizetype(row.from.size()), frames = n ? pcm.size() / 2 / n : 0;
+        for (qsizetype c = 0; c < n; ++c) {
             double sum = 0;
             for (qsizetype f = 0; f < frames; ++f)
                 sum += double(s[f * n + c]) * s[f * n + c];
-            // Within a third of its level (Vorbis brings a low LFE tone out up to a quarter
-            // louder).
+            // Within a third (Vorbis brings a low LFE tone out up to a quarter louder).
             const double level = 0.01 * (1 << row.from[size_t(c)]);
             EXPECT_NEAR(std::sqrt(2 * sum / frames) / 32768, level, level / 3) << "channel " << c;
         }
     }
+    QDir::setCurrent(QDir::rootPath());
+    EXPECT_FALSE(QFileInfo::exists(log()));
+    EXPECT_EQ(LiveStreamCount(), 0);
 }
 
 TEST_F(Mp3OggConversion, StopLeavesAPlayablePartialFileAndNoLogLine) {
@@ -231,34 +211,11 @@ TEST_F(Mp3OggConversion, StopLeavesAPlayablePartialFileAndNoLogLine) {
     EXPECT_FALSE(QFileInfo::exists(log()));
 }
 
-TEST_F(Mp3OggConversion, OddNamesReachTheEncoderAsOneArgumentEach) {
-    const QString name = QStringLiteral("-x 'q' \"dq\" $HOME; ü 日本");
-    ASSERT_TRUE(QFile::copy(source("stereo.flac"), at(name + ".flac")));
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    for (const char* format : {"mp3", "ogg"}) {
-        // A relative output that begins with "-" is still a file name to the encoder.
-        const QString out = name + "." + format;
-        TestControl control;
-        EXPECT_EQ(
-            ConvertToMP3_OGG(at(name + ".flac"), out,
-                             optionsWith(format == QLatin1String("mp3") ? "" : "optFileFormat=3"),
-                             control),
-            FileOutcome::Complete);
-        EXPECT_EQ(probe(at(out))["channels"], "2");
-    }
-    QDir::setCurrent(QDir::rootPath());
-}
-
 TEST_F(Mp3OggConversion, FailuresEndInErrorWithOneLogLineSayingWhy) {
     const QString src = source("long.flac");
     ASSERT_TRUE(WriteBytes(at("noise.flac"), QByteArray(5000, '\x5a')));
-    auto standIn = [&](const QByteArray& script) {
-        ASSERT_TRUE(WriteBytes(at("prog/lame"), "#!/bin/sh\n" + script + "\n"));
-        QFile::setPermissions(at("prog/lame"), QFile::ReadOwner | QFile::ExeOwner);
-    };
     // The killed stand-in tells its process id through a pipe: reading it waits for the script.
-    ASSERT_EQ(::mkfifo(QFile::encodeName(at("pid")), 0600), 0);
-    const QByteArray path = qgetenv("PATH");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(at("prog/lame.pid")), 0600), 0);
     QDir().mkpath(at("small"));
     const bool tmpfs =
         ::mount("tmpfs", QFile::encodeName(at("small")), "tmpfs", 0, "size=64k") == 0;
@@ -266,44 +223,46 @@ TEST_F(Mp3OggConversion, FailuresEndInErrorWithOneLogLineSayingWhy) {
         if (tmpfs)
             ::umount(QFile::encodeName(at("small")));
     });
+    const QByteArray path = qgetenv("PATH");
     std::unique_ptr<FileSizeLimit> limit; // a full disk where mounting is not allowed
+    enum Fault { None, NoPath, Kill, RemoveFolder, FullDisk };
     const struct {
-        const char* why;
-        std::function<void(TestControl&)> arrange;
+        const char *why, *lame; // a stand-in lame in the program folder
+        Fault fault;
         QString source, output;
         int progressed; // -1: either way
     } cases[] = {
-        {"Unsupported Format 6 ", [](auto&) {}, at("noise.flac"), at("a.mp3"), 0},
-        {"lame was found neither in", [&](auto&) { qputenv("PATH", "/nonexistent"); }, src,
-         at("b.mp3"), 0},
-        {"lame exited with status 1: stand-in refuses",
-         [&](auto&) { standIn("echo 'stand-in refuses' >&2; exit 1"); }, src, at("c.mp3"), -1},
-        {"lame was ended by signal 9",
-         [&](TestControl& c) {
-             standIn("echo $$ > '" + QFile::encodeName(at("pid")) + "'; exec lame \"$@\"");
-             c.onFirst = [&] { ::kill(ReadBytes(at("pid")).trimmed().toInt(), SIGKILL); };
-         },
-         src, at("d.mp3"), 1},
-        {"lame read nothing for 0.3 seconds", [&](auto&) { standIn("exec sleep 600"); }, src,
-         at("e.mp3"), -1},
-        {"lame left no output at", [&](auto&) { standIn("exec cat > /dev/null"); }, src,
-         at("f.mp3"), 1},
+        {"Unsupported Format 6 ", nullptr, None, at("noise.flac"), at("a.mp3"), 0},
+        {"lame was found neither in", nullptr, NoPath, src, at("b.mp3"), 0},
+        {"lame exited with status 1: stand-in refuses", "echo 'stand-in refuses' >&2; exit 1", None,
+         src, at("c.mp3"), -1},
+        {"lame was ended by signal 9", "echo $$ > \"$0.pid\"; exec lame \"$@\"", Kill, src,
+         at("d.mp3"), 1},
+        {"lame read nothing for 0.3 seconds", "exec sleep 600", None, src, at("e.mp3"), -1},
+        {"lame left no output at", "exec cat > /dev/null", None, src, at("f.mp3"), 1},
         // lame fails to open it, or writes into the removed folder and leaves nothing.
-        {"Couldn't create the file (lame ",
-         [&](TestControl& c) {
-             QDir().mkpath(at("gone"));
-             c.onFirst = [&] { QDir(at("gone")).removeRecursively(); };
-         },
-         src, at("gone/g.mp3"), 1},
-        {"lame exited with status 1",
-         [&](auto&) { limit = tmpfs ? nullptr : std::make_unique<FileSizeLimit>(65536); }, src,
-         at(tmpfs ? "small/h.mp3" : "h.mp3"), 1},
+        {"Couldn't create the file (lame ", nullptr, RemoveFolder, src, at("gone/g.mp3"), 1},
+        {"lame exited with status 1", nullptr, FullDisk, src, at(tmpfs ? "small/h.mp3" : "h.mp3"),
+         1},
     };
     int lines = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
+        if (c.lame) {
+            ASSERT_TRUE(WriteBytes(at("prog/lame"), QByteArray("#!/bin/sh\n") + c.lame));
+            QFile::setPermissions(at("prog/lame"), QFile::ReadOwner | QFile::ExeOwner);
+        }
+        if (c.fault == NoPath)
+            qputenv("PATH", "/nonexistent");
+        if (c.fault == FullDisk && !tmpfs)
+            limit = std::make_unique<FileSizeLimit>(65536);
         TestControl control;
-        c.arrange(control);
+        control.onFirst = [&] {
+            if (c.fault == Kill)
+                ::kill(ReadBytes(at("prog/lame.pid")).trimmed().toInt(), SIGKILL);
+            if (c.fault == RemoveFolder)
+                QDir(at("gone")).removeRecursively();
+        };
         ASSERT_TRUE(WriteBytes(c.output, QByteArray())); // the name, claimed by an empty file
         const FileOutcome outcome = ConvertToMP3_OGG(c.source, c.output, optionsWith(""), control,
                                                      std::chrono::milliseconds(300));
@@ -323,25 +282,19 @@ TEST_F(Mp3OggConversion, FailuresEndInErrorWithOneLogLineSayingWhy) {
         EXPECT_TRUE(log.last().contains(c.why) && shape.match(log.last()).hasMatch())
             << log.last().toStdString();
     }
-    // A file with content at the output path is never written over, nor removed.
-    ASSERT_TRUE(WriteBytes(at("keep.ogg"), "precious"));
+    // A file with content at the output path is never written over, nor removed; and with a
+    // folder in the log's way (not even root appends to that) the line goes to the data location.
+    ASSERT_TRUE(WriteBytes(at("keep.ogg"), "precious") && QFile::remove(log()));
+    QDir().mkpath(log());
+    QFile::remove(FallbackErrorLogPath());
     TestControl control;
     EXPECT_EQ(ConvertToMP3_OGG(src, at("keep.ogg"), optionsWith("optFileFormat=3"), control),
               FileOutcome::Error);
     EXPECT_EQ(ReadBytes(at("keep.ogg")), QByteArray("precious"));
+    const QStringList fallback = logLines(FallbackErrorLogPath());
+    QFile::remove(FallbackErrorLogPath());
+    ASSERT_EQ(fallback.size(), 1);
+    EXPECT_TRUE(fallback[0].endsWith(
+        " already exists) 33 occured when TRN5 tried to play/convert: " + src));
     EXPECT_EQ(LiveStreamCount(), 0);
-}
-
-TEST_F(Mp3OggConversion, LogGoesToTheDataLocationWhenBesideTheProgramItCannot) {
-    QDir().mkpath(log()); // a folder in the way: not even root can append to it
-    const QString fallback = FallbackErrorLogPath();
-    QFile::remove(fallback);
-    ASSERT_TRUE(AppendErrorLog("Can't Open the File", 2, "/music/a b.flac"));
-    const QStringList lines = logLines(fallback);
-    QFile::remove(fallback);
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].endsWith(
-        " Can't Open the File 2 occured when TRN5 tried to play/convert: /music/a b.flac"));
-    EXPECT_TRUE(
-        ErrorLogLine(QDateTime({2024, 3, 5}, {7, 8, 9}), "x", 2, "/s").startsWith("07:08:09 "));
 }
