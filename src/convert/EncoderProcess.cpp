@@ -105,7 +105,8 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     // The encoder starts with no blocked signals and SIGPIPE at its default, whatever this
-    // thread has.
+    // thread has, in a process group of its own: Ctrl+C in a terminal stops the batch through
+    // us and the encoder then finishes the file, rather than dying with it half-written.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t none, pipe;
@@ -114,7 +115,9 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments)
     sigaddset(&pipe, SIGPIPE);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &pipe);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                        POSIX_SPAWN_SETPGROUP);
 
     std::vector<QByteArray> bytes;
     bytes.push_back(QFile::encodeName(program));
