@@ -178,9 +178,11 @@ TEST_F(Mp3OggConversion, EveryOptionReachesTheEncoderAndShowsInItsOutput) {
         EXPECT_LE(p["bit_rate"].toInt(), row.maxKbps * 1000);
         const QString shape = mp3 ? mp3Shape(ReadBytes(at(out))) : p["channel_layout"];
         EXPECT_TRUE(shape.startsWith(row.shape)) << shape.toStdString();
+        if (row.from.empty())
+            continue;
         const QByteArray pcm = FfmpegDecode(at(out), "s16le").value_or(QByteArray());
         const auto* s = reinterpret_cast<const qint16*>(pcm.constData());
-        const qsizetype n = qsizetype(row.from.size()), frames = n ? pcm.size() / 2 / n : 0;
+        const qsizetype n = qsizetype(row.from.size()), frames = pcm.size() / 2 / n;
         for (qsizetype c = 0; c < n; ++c) {
             double sum = 0;
             for (qsizetype f = 0; f < frames; ++f)
