@@ -31,7 +31,7 @@ kv::MsgResult RecordingMessageBoxes::show(QWidget*, const kv::MessageRequest& re
 
 ProgramFolderFixture::ProgramFolderFixture() {
     QDir().mkpath(langFolder());
-    kv::SetProgramFolder(dir_.path());
+    kv::SetProgramFolder(path());
     ClearUserSettings();
 }
 
@@ -41,7 +41,7 @@ ProgramFolderFixture::~ProgramFolderFixture() {
 }
 
 void ProgramFolderFixture::writeFile(const QString& relative, const QByteArray& bytes) const {
-    const QString full = dir_.path() + QLatin1Char('/') + relative;
+    const QString full = path() + QLatin1Char('/') + relative;
     QDir().mkpath(QFileInfo(full).absolutePath());
     QFile f(full);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))

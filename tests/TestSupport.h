@@ -36,8 +36,10 @@ public:
     ProgramFolderFixture();
     ~ProgramFolderFixture();
 
-    QString path() const { return dir_.path(); }
-    QString langFolder() const { return dir_.path() + QStringLiteral("/Lang"); }
+    // A folder inside the temporary one: files the program keeps beside its folder (the error
+    // log) stay inside too.
+    QString path() const { return dir_.path() + QStringLiteral("/program"); }
+    QString langFolder() const { return path() + QStringLiteral("/Lang"); }
     // Writes a file, creating its folders; text is written as UTF-8.
     void writeFile(const QString& relative, const QByteArray& bytes) const;
     // Copies the shipped language files and flags into this folder's Lang/.

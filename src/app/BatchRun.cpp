@@ -4,7 +4,7 @@
 #include "convert/BatchDriver.h"
 #include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
-#include "convert/WavConverter.h"
+#include "convert/Converters.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/PathExpansion.h"
@@ -120,10 +120,7 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
                 QHash<FileListRowId, QString>& outputs, QSet<FileListRowId>& completed,
                 BatchDriver*& running) {
     BatchDriver driver;
-    driver.setConverter(kFormatWAV, [](const QString& source, const QString& output,
-                                       const ConversionOptions&, ConversionControl& control) {
-        return ConvertToWAV(source, output, control);
-    });
+    RegisterConverters(driver);
     driver.setOptions(options);
     const bool tty = isatty(fileno(stderr)) != 0;
     QHash<FileListRowId, QString> sources;
@@ -202,11 +199,14 @@ int RunBatch(const BatchRequest& request) {
         // CD tracks still go to the saved output folder.
         if (request.sameFolder)
             conversion.folder.sameFolder = true;
-        if (conversion.outputFormat != kFormatWAV) {
+        BatchDriver registered;
+        RegisterConverters(registered);
+        if (!registered.hasConverter(conversion.outputFormat)) {
             const QString name = request.format.isEmpty()
                                      ? OutputExtension(conversion.outputFormat).toUpper()
                                      : request.format;
-            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format wav")
+            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format "
+                                    "wav, mp3 or ogg")
                          .arg(name.isEmpty() ? QStringLiteral("this") : name));
             return kBatchExitUsage;
         }

@@ -4,8 +4,8 @@
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 
+#include "convert/Converters.h"
 #include "convert/StatusWriting.h"
-#include "convert/WavConverter.h"
 #include "lang/Captions.h"
 #include "ui/MessageBox.h"
 #include "ui/MyButton.h"
@@ -21,10 +21,7 @@ const QString kStopCaption = QStringLiteral("Stop");
 
 void frmMain::setupBatch() {
     batch_ = new BatchDriver(this);
-    batch_->setConverter(kFormatWAV, [](const QString& source, const QString& output,
-                                        const ConversionOptions&, ConversionControl& control) {
-        return ConvertToWAV(source, output, control);
-    });
+    RegisterConverters(*batch_);
     connect(batch_, &BatchDriver::fileStarted, this,
             [this](FileListRowId id, const QString& source, const QString&) {
                 onBatchFileStarted(id, source);

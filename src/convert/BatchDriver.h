@@ -100,6 +100,7 @@ public:
     ~BatchDriver() override;
 
     void setConverter(int format, Converter converter);
+    bool hasConverter(int format) const { return converters_.contains(format); }
 
     // Thread-safe: the window keeps these current while a batch runs.
     void setOptions(const ConversionOptions& options);

@@ -14,6 +14,9 @@ struct StreamInfo {
     int sampleRate = 0;
     int channels = 0;
     bool eightBit = false;
+    // Speakers of the delivered channels as WAVE_FORMAT_EXTENSIBLE names them (FL 0x1, FR 0x2,
+    // FC 0x4, LFE 0x8...), in that bit order; 0 when the order is not known.
+    std::uint64_t channelMask = 0;
 };
 
 // What the opener of a stream asks for beyond the source's own format.
@@ -24,6 +27,12 @@ struct StreamOpenOptions {
     // afterwards is not limited. A refused open sets error 6.
     const std::atomic<bool>* cancel = nullptr;
     int openTimeoutMs = 0;
+    // 16-bit samples even from an 8-bit source.
+    bool sixteenBit = false;
+    // The channels laid out as programs that know only their count expect them: mono,
+    // stereo, 3.0, quad, 5.0, 5.1, 6.1, 7.1 (back speakers where a layout has a choice). Other
+    // layouts are remixed into these, so every speaker lands where such a program puts it.
+    bool countLayout = false;
 };
 
 // How the stream was opened: as a stream (FFmpeg, MIDI) or as a tracker module.

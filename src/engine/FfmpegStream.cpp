@@ -161,6 +161,62 @@ bool isEightBit(int format) {
     return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P;
 }
 
+// The layout a program that knows only the channel count assumes (the Vorbis and WAVE
+// orders agree on these); FFmpeg's default beyond eight.
+void layoutForCount(AVChannelLayout* layout, int count) {
+    static constexpr std::uint64_t kMasks[] = {
+        0,
+        AV_CH_LAYOUT_MONO,
+        AV_CH_LAYOUT_STEREO,
+        AV_CH_LAYOUT_SURROUND,
+        AV_CH_LAYOUT_QUAD,
+        AV_CH_LAYOUT_5POINT0_BACK,
+        AV_CH_LAYOUT_5POINT1_BACK,
+        AV_CH_LAYOUT_6POINT1,
+        AV_CH_LAYOUT_7POINT1,
+    };
+    if (count >= 1 && count <= 8)
+        av_channel_layout_from_mask(layout, kMasks[count]);
+    else
+        av_channel_layout_default(layout, count);
+}
+
+// Each source speaker moved to the same speaker of `out` or, failing that, to its side or back
+// twin, so a 6.1 with back speakers keeps them apart from the back centre: no mixing, no change
+// of level. False when some speaker has no place of its own; the resampler then mixes.
+bool speakerPermutation(const AVChannelLayout& in, const AVChannelLayout& out,
+                        std::vector<double>& matrix) {
+    const int n = in.nb_channels;
+    if (n != out.nb_channels || in.order != AV_CHANNEL_ORDER_NATIVE)
+        return false;
+    matrix.assign(static_cast<size_t>(n) * static_cast<size_t>(n), 0.0);
+    std::vector<bool> taken(static_cast<size_t>(n), false);
+    for (int i = 0; i < n; ++i) {
+        const AVChannel speaker = av_channel_layout_channel_from_index(&in, i);
+        const AVChannel twin = speaker == AV_CHAN_SIDE_LEFT    ? AV_CHAN_BACK_LEFT
+                               : speaker == AV_CHAN_SIDE_RIGHT ? AV_CHAN_BACK_RIGHT
+                               : speaker == AV_CHAN_BACK_LEFT  ? AV_CHAN_SIDE_LEFT
+                               : speaker == AV_CHAN_BACK_RIGHT ? AV_CHAN_SIDE_RIGHT
+                                                               : AV_CHAN_NONE;
+        int o = av_channel_layout_index_from_channel(&out, speaker);
+        if ((o < 0 || taken[static_cast<size_t>(o)]) && twin != AV_CHAN_NONE)
+            o = av_channel_layout_index_from_channel(&out, twin);
+        if (o < 0 || taken[static_cast<size_t>(o)])
+            return false;
+        taken[static_cast<size_t>(o)] = true;
+        matrix[static_cast<size_t>(o * n + i)] = 1.0;
+    }
+    return true;
+}
+
+// The WAVE speaker mask of a layout: FFmpeg numbers the first eighteen speakers as WAVE does.
+std::uint64_t waveMask(const AVChannelLayout& layout) {
+    constexpr std::uint64_t kWaveSpeakers = 0x3FFFF;
+    if (layout.order != AV_CHANNEL_ORDER_NATIVE || (layout.u.mask & ~kWaveSpeakers) != 0)
+        return 0;
+    return layout.u.mask;
+}
+
 class FfmpegStream final : public DecodeStream {
 public:
     FfmpegStream() : DecodeStream(ChannelKind::Stream) {}
@@ -203,6 +259,7 @@ private:
     bool formatFixed_ = false, flushing_ = false, drained_ = false;
     int badPackets_ = 0;
     int framesDecoded_ = 0, packetErrors_ = 0;
+    StreamOpenOptions options_;
 
 public:
     ~FfmpegStream() override {
@@ -212,6 +269,7 @@ public:
 };
 
 int FfmpegStream::open(const QString& path, const StreamOpenOptions& options) {
+    options_ = options;
     guard_.cancel = options.cancel;
     if (options.openTimeoutMs > 0)
         guard_.deadline = SteadyClock::now() + std::chrono::milliseconds(options.openTimeoutMs);
@@ -302,12 +360,18 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     if (options.maxChannels > 0 && info_.channels > options.maxChannels) {
         // The resampler mixes every source channel into the fewer ones asked for.
         info_.channels = options.maxChannels;
-        av_channel_layout_default(&outLayout_, info_.channels);
+        if (options.countLayout)
+            layoutForCount(&outLayout_, info_.channels);
+        else
+            av_channel_layout_default(&outLayout_, info_.channels);
+    } else if (options.countLayout) {
+        layoutForCount(&outLayout_, info_.channels);
     } else if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
         av_channel_layout_default(&outLayout_, info_.channels);
     } else if (av_channel_layout_copy(&outLayout_, &codec_->ch_layout) < 0) {
         return kAudioErrorMemory;
     }
+    info_.channelMask = waveMask(outLayout_);
 
     // The first decoded frame proves the file is what it claims and fixes the sample format.
     // A PCM file whose data is empty is a valid, silent stream of no length.
@@ -316,7 +380,7 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
             par->codec_id >= AV_CODEC_ID_PCM_S16LE && par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
         if (!pcm || badPackets_ > 0)
             return kAudioErrorFormat;
-        info_.eightBit = par->codec_id == AV_CODEC_ID_PCM_U8;
+        info_.eightBit = !options.sixteenBit && par->codec_id == AV_CODEC_ID_PCM_U8;
         exact_ = true;
         length_ = 0;
         return kAudioOk;
@@ -367,15 +431,21 @@ bool FfmpegStream::configureResampler(const AVFrame* frame) {
     swr_.reset();
     SwrContext* raw = nullptr;
     AVChannelLayout inLayout{};
-    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+    // Channels without names are taken in the order their count implies.
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC && options_.countLayout)
+        layoutForCount(&inLayout, frame->ch_layout.nb_channels);
+    else if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
         av_channel_layout_default(&inLayout, frame->ch_layout.nb_channels);
     else
         av_channel_layout_copy(&inLayout, &frame->ch_layout);
     const int rc = swr_alloc_set_opts2(&raw, &outLayout_, outFormat_, info_.sampleRate, &inLayout,
                                        static_cast<AVSampleFormat>(frame->format),
                                        frame->sample_rate, 0, nullptr);
-    av_channel_layout_uninit(&inLayout);
     swr_.reset(raw);
+    std::vector<double> matrix;
+    if (rc >= 0 && swr_ && options_.countLayout && speakerPermutation(inLayout, outLayout_, matrix))
+        swr_set_matrix(swr_.get(), matrix.data(), inLayout.nb_channels);
+    av_channel_layout_uninit(&inLayout);
     if (rc < 0 || !swr_ || swr_init(swr_.get()) < 0) {
         swr_.reset();
         return false;
@@ -393,7 +463,7 @@ bool FfmpegStream::convert(const AVFrame* frame) {
     if (!formatFixed_) {
         formatFixed_ = true;
         // Only an 8-bit PCM source is delivered as 8-bit; everything else as 16-bit.
-        info_.eightBit = isEightBit(frame->format);
+        info_.eightBit = !options_.sixteenBit && isEightBit(frame->format);
         outFormat_ = info_.eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
     }
     if (!swr_ || frame->format != swrInFormat_ || frame->sample_rate != swrInRate_ ||

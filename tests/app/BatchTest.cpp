@@ -264,6 +264,16 @@ TEST_F(Batch, AnOutputFolderThatCannotBeMadeSkipsTheRowsAndGoesOn) {
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("made/f1.wav")));
 }
 
+TEST_F(Batch, TheWindowConvertsToMp3WithThePanelsChoices) {
+    addFiles(1);
+    w.optFileFormat[kFormatMP3]->setChecked(true);
+    w.cmbMP3Freq->setCurrentIndex(5); // "22.05 KHz"
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(status(0), QStringLiteral("Complete"));
+    EXPECT_EQ(FfprobeAudio(dir.filePath("f0.mp3")).value_or(ProbeInfo{}).sampleRate, 22050);
+}
+
 TEST_F(Batch, AFormatChosenDuringTheBatchAppliesFromTheNextFile) {
     addFiles(2, 1.0, 0);
     QObject::connect(

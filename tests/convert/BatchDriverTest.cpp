@@ -71,7 +71,7 @@ TEST(BatchDriver, TwoBatchesIntoOneFolderNeverShareAName) {
             meeting.arrive_and_wait();
             return wav(args...);
         });
-        batches[b].setOptions({kFormatWAV, {false, dir.filePath(QStringLiteral("out"))}});
+        batches[b].setOptions({kFormatWAV, {false, dir.filePath(QStringLiteral("out"))}, {}, {}, {}});
     }
     start(batches[0], sources, runs[0]);
     start(batches[1], sources, runs[1]);
@@ -121,7 +121,7 @@ TEST(BatchDriver, AFailedFileLeavesNoEmptyClaimBehind) {
         const QString out = dir.filePath(QStringLiteral("o%1").arg(n++));
         BatchDriver driver;
         driver.setConverter(kFormatWAV, c.converter);
-        driver.setOptions({kFormatWAV, {false, out}});
+        driver.setOptions({kFormatWAV, {false, out}, {}, {}, {}});
         BatchRun run;
         start(driver, {junk}, run);
         ASSERT_TRUE(run.wait());

@@ -1,0 +1,230 @@
+#include "convert/Mp3OggConverter.h"
+
+#include "convert/ErrorLog.h"
+#include "engine/AudioError.h"
+#include "engine/Decoders.h"
+#include "settings/OutputSettings.h"
+#include "settings/ProgramFolder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QtEndian>
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace kv {
+namespace {
+
+// A list item's number in its shortest form: "44.1 KHz" 44.1, "Auto Sampling" 0.
+QString listNumber(OutputSetting list, int index) {
+    const QStringList& items = ListItems(list);
+    const QString item = index >= 0 && index < items.size() ? items[index] : QString();
+    return QString::number(LeadingNumber(item), 'g', QLocale::FloatingPointShortest);
+}
+
+QString stereoModeLetter(int index) {
+    const QStringList& items = ListItems(OutputSetting::cmbMP3StereoMode);
+    return index >= 0 && index < items.size() ? items[index].left(1).toLower() : QString();
+}
+
+void put16(QByteArray& b, std::uint16_t v) {
+    char raw[2];
+    qToLittleEndian(v, raw);
+    b.append(raw, 2);
+}
+void put32(QByteArray& b, std::uint32_t v) {
+    char raw[4];
+    qToLittleEndian(v, raw);
+    b.append(raw, 4);
+}
+
+// The header of the stream the encoders read: 16-bit PCM, both sizes 0 ("read to the end";
+// lame and oggenc take it so). More than two channels are declared with their speakers, as
+// WAVE_FORMAT_EXTENSIBLE names them.
+QByteArray streamHeader(const StreamInfo& info) {
+    const auto channels = static_cast<std::uint16_t>(info.channels);
+    const auto blockAlign = static_cast<std::uint16_t>(channels * 2);
+    const bool extensible =
+        channels > 2 && std::popcount(info.channelMask) == static_cast<int>(channels);
+    QByteArray h("RIFF", 4);
+    put32(h, 0);
+    h.append("WAVEfmt ", 8);
+    put32(h, extensible ? 40 : 16);
+    put16(h, extensible ? 0xFFFE : 1);
+    put16(h, channels);
+    put32(h, static_cast<std::uint32_t>(info.sampleRate));
+    put32(h, static_cast<std::uint32_t>(info.sampleRate) * blockAlign);
+    put16(h, blockAlign);
+    put16(h, 16);
+    if (extensible) {
+        put16(h, 22); // extension size
+        put16(h, 16); // valid bits
+        put32(h, static_cast<std::uint32_t>(info.channelMask));
+        // KSDATAFORMAT_SUBTYPE_PCM
+        static constexpr char kPcm[16] = {1,      0, 0, 0,      0, 0,    0x10,   0,
+                                          '\x80', 0, 0, '\xaa', 0, 0x38, '\x9b', 0x71};
+        h.append(kPcm, 16);
+    }
+    h.append("data", 4);
+    put32(h, 0);
+    return h;
+}
+
+QString seconds(std::chrono::milliseconds ms) {
+    return QString::number(static_cast<double>(ms.count()) / 1000.0, 'g',
+                           QLocale::FloatingPointShortest);
+}
+
+// Why the encoder did not finish well; empty when it did.
+QString encoderFailure(const QString& name, EncoderProcess::WriteResult written,
+                       const EncoderProcess::Exit& exit, std::chrono::milliseconds watchdog) {
+    using W = EncoderProcess::WriteResult;
+    if (written == W::Stalled)
+        return QStringLiteral("%1 read nothing for %2 seconds and was stopped")
+            .arg(name, seconds(watchdog));
+    if (exit.timedOut)
+        return QStringLiteral("%1 did not end within %2 seconds after its input ended and was "
+                              "stopped")
+            .arg(name, seconds(watchdog));
+    if (!exit.exited)
+        return QStringLiteral("%1 was ended by signal %2 (%3)")
+            .arg(name)
+            .arg(exit.signal)
+            .arg(QString::fromLocal8Bit(strsignal(exit.signal)));
+    if (exit.status != 0)
+        return QStringLiteral("%1 exited with status %2").arg(name).arg(exit.status);
+    if (written == W::Closed)
+        return QStringLiteral("%1 stopped reading its input").arg(name);
+    return QString();
+}
+
+} // namespace
+
+EncoderCommand EncoderCommandFor(const ConversionOptions& options, const QString& output) {
+    EncoderCommand c;
+    if (options.outputFormat == kFormatMP3) {
+        const Mp3Options& o = options.mp3;
+        c.program = QStringLiteral("lame");
+        // The first selected mode counts; with none, variable bitrate.
+        if (o.mode == BitrateMode::Constant)
+            c.arguments << "--cbr"
+                        << "-b" << QString::number(o.constantKbps);
+        else if (o.mode == BitrateMode::Average)
+            c.arguments << "--abr" << QString::number(o.averageKbps);
+        else
+            c.arguments << "-V" << QString::number(9 - o.vbrValue);
+        c.arguments << "-m" << stereoModeLetter(o.stereoModeIndex) << "--resample"
+                    << listNumber(OutputSetting::cmbMP3Freq, o.freqIndex) << "-q"
+                    << QString::number(9 - o.encoderQuality) << "-" << output;
+    } else if (options.outputFormat == kFormatOGG) {
+        const OggOptions& o = options.ogg;
+        c.program = QStringLiteral("oggenc");
+        if (o.mode == BitrateMode::Variable) {
+            // oggenc refuses any quality below -1 and writes nothing: the slider's lowest
+            // step asks for its lowest quality.
+            c.arguments << "-b" << QString::number(o.variableKbps) << "--quality"
+                        << QString::number(std::max(o.quality, -1));
+        } else {
+            c.arguments << "--managed"
+                        << "-b" << QString::number(o.constantKbps);
+        }
+        c.arguments << "-"
+                    << "-o" << output;
+    }
+    return c;
+}
+
+FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
+                             const ConversionOptions& options, ConversionControl& control,
+                             std::chrono::milliseconds watchdog) {
+    // The output is one argument of its own; made absolute, it never reads as an option.
+    const QString target = output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath();
+    const EncoderCommand command = EncoderCommandFor(options, target);
+    auto failed = [&](int code, const QString& why, bool removeOutput = true) {
+        QString text = GetAudioErrorText(code);
+        if (!why.isEmpty())
+            text += QStringLiteral(" (%1)").arg(why);
+        AppendErrorLog(text, code, source);
+        if (removeOutput && !target.isEmpty())
+            QFile::remove(target);
+        return FileOutcome::Error;
+    };
+    if (command.program.isEmpty())
+        return failed(kAudioErrorIllegalParam, QStringLiteral("not an MP3 or Ogg output"), false);
+    if (target.isEmpty())
+        return failed(kAudioErrorCreate, QStringLiteral("no output name"), false);
+    // Only the empty file that claims the name is written over, never a file with content.
+    if (const QFileInfo existing(target);
+        existing.exists() && (!existing.isFile() || existing.size() > 0))
+        return failed(kAudioErrorCreate, QStringLiteral("%1 already exists").arg(target), false);
+
+    StreamOpenOptions streamOptions;
+    streamOptions.maxChannels = options.outputFormat == kFormatMP3 ? 2 : 8;
+    streamOptions.sixteenBit = true;
+    streamOptions.countLayout = true;
+    std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(source, streamOptions);
+    if (!stream)
+        return failed(AudioErrorGetCode(), QString());
+
+    // A missing encoder is found out before any audio is decoded.
+    const QString program = EncoderProcess::Find(command.program);
+    if (program.isEmpty())
+        return failed(kAudioErrorFileOpen, QStringLiteral("%1 was found neither in %2 nor on PATH")
+                                               .arg(command.program, ProgramFolder()));
+    EncoderProcess encoder(watchdog);
+    if (!encoder.start(program, command.arguments))
+        return failed(kAudioErrorFileOpen, encoder.errorText());
+
+    using W = EncoderProcess::WriteResult;
+    const QByteArray header = streamHeader(stream->info());
+    W written = encoder.write(header.constData(), static_cast<std::size_t>(header.size()));
+    const std::int64_t length = stream->length();
+    std::vector<char> buffer(kMp3OggBlockBytes);
+    FileOutcome outcome = FileOutcome::Complete;
+    int decodeError = 0;
+    while (written == W::Written && stream->isActive()) {
+        const std::int64_t count = stream->read(buffer.data(), kMp3OggBlockBytes);
+        if (count < 0) {
+            decodeError = AudioErrorGetCode();
+            break;
+        }
+        written = encoder.write(buffer.data(), static_cast<std::size_t>(count));
+        if (length > 0)
+            control.progress(static_cast<double>(stream->position()) / length * 100.0);
+        if (control.stopRequested()) {
+            outcome = FileOutcome::Cancelled;
+            break;
+        }
+    }
+    stream.reset();
+    if (decodeError != 0) {
+        encoder.finish();
+        return failed(decodeError, QStringLiteral("the source could not be decoded to its end"));
+    }
+    // The end of input lets the encoder finish the file, also a cancelled one.
+    const EncoderProcess::Exit exit = encoder.finish();
+    if (QString why = encoderFailure(command.program, written, exit, watchdog); !why.isEmpty()) {
+        if (const QString line = encoder.lastErrorLine(); !line.isEmpty())
+            why += QStringLiteral(": ") + line;
+        return failed(kAudioErrorCreate, why);
+    }
+    const QFileInfo result(target);
+    if (!result.isFile() || result.size() == 0)
+        return failed(kAudioErrorCreate,
+                      QStringLiteral("%1 left no output at %2").arg(command.program, target));
+    return outcome;
+}
+
+void RegisterMp3OggConverters(BatchDriver& driver) {
+    for (const int format : {kFormatMP3, kFormatOGG})
+        driver.setConverter(format,
+                            [](const QString& source, const QString& output,
+                               const ConversionOptions& options, ConversionControl& control) {
+                                return ConvertToMP3_OGG(source, output, options, control);
+                            });
+}
+
+} // namespace kv
