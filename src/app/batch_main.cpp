@@ -5,6 +5,7 @@
 #include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
 #include "convert/WavConverter.h"
+#include "convert/WmaConverter.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 #include "lang/Captions.h"
@@ -32,8 +33,8 @@ constexpr int kExitSomeRefused = 1;
 constexpr int kExitUsage = 2;
 
 const char* const kUsage =
-    "Usage: kelvanto-batch [--convert [--format wav] [--set NAME=VALUE]... [--out DIR |\n"
-    "                      --same-folder]] [--] PATH...\n"
+    "Usage: kelvanto-batch [--convert [--format wav|wma] [--set NAME=VALUE]...\n"
+    "                      [--wma-tag NAME=TEXT]... [--out DIR | --same-folder]] [--] PATH...\n"
     "\n"
     "Adds each file to a file list as Kelvanto's window does, measuring its play length,\n"
     "and prints the list: one line per row, tab-separated fields\n"
@@ -56,9 +57,12 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  --convert         convert the rows after adding them\n"
-    "  --format FORMAT   output format: wav (the same as --set optFileFormat=0)\n"
+    "  --format FORMAT   output format: wav or wma (the same as --set optFileFormat=0 or 1)\n"
     "  --set NAME=VALUE  use VALUE for the saved setting NAME in this run, without saving\n"
     "                    it; repeatable, names without regard to case (list below)\n"
+    "  --wma-tag NAME=TEXT  write the WMA tag NAME (Title, Author, WM/AlbumTitle,\n"
+    "                    Description, Rating, Copyright, WM/Genre or WM/Year) as TEXT;\n"
+    "                    repeatable; any given writes the tags in this run\n"
     "  --out DIR         write the outputs into DIR (its last part is made when missing)\n"
     "  --same-folder     write each output beside its source\n"
     "  -h, --help        show this text\n"
@@ -145,6 +149,11 @@ bool convertAll(kv::FileListModel& model, const kv::ConversionOptions& options,
         kv::kFormatWAV,
         [](const QString& source, const QString& output, const kv::ConversionOptions&,
            kv::ConversionControl& control) { return kv::ConvertToWAV(source, output, control); });
+    driver.setConverter(kv::kFormatWMA, [](const QString& source, const QString& output,
+                                           const kv::ConversionOptions& options,
+                                           kv::ConversionControl& control) {
+        return kv::ConvertToWMA(source, output, options.wma, control);
+    });
     driver.setOptions(options);
     const bool tty = isatty(fileno(stderr)) != 0;
     bool anyError = false;
@@ -213,7 +222,7 @@ int main(int argc, char** argv) {
     bool options = true;
     bool convert = false;
     QString format, outDir;
-    QStringList overrides;
+    QStringList overrides, wmaTags;
     bool sameFolder = false;
     const QStringList args = QCoreApplication::arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -237,6 +246,12 @@ int main(int argc, char** argv) {
                 return kExitUsage;
             }
             overrides << args[++i];
+        } else if (options && arg == QLatin1String("--wma-tag")) {
+            if (!hasValue) {
+                printErr(QStringLiteral("kelvanto-batch: --wma-tag needs NAME=TEXT"));
+                return kExitUsage;
+            }
+            wmaTags << args[++i];
         } else if (options && (arg == QLatin1String("-h") || arg == QLatin1String("--help"))) {
             std::fputs(kUsage, stdout);
             std::fputs(kv::SettingOverrideHelp().join(QLatin1Char('\n')).toLocal8Bit() + '\n',
@@ -257,9 +272,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (!convert &&
-        (!format.isEmpty() || !outDir.isEmpty() || sameFolder || !overrides.isEmpty())) {
-        printErr(QStringLiteral(
-            "kelvanto-batch: --format, --set, --out and --same-folder go with --convert"));
+        (!format.isEmpty() || !outDir.isEmpty() || sameFolder || !overrides.isEmpty() ||
+         !wmaTags.isEmpty())) {
+        printErr(QStringLiteral("kelvanto-batch: --format, --set, --wma-tag, --out and "
+                                "--same-folder go with --convert"));
         return kExitUsage;
     }
     if (!outDir.isEmpty() && sameFolder) {
@@ -280,14 +296,22 @@ int main(int argc, char** argv) {
             printErr(QStringLiteral("kelvanto-batch: ") + error);
             return kExitUsage;
         }
+        for (const QString& tag : wmaTags) {
+            error = kv::ApplyWmaTagOption(conversion.wma, tag);
+            if (!error.isEmpty()) {
+                printErr(QStringLiteral("kelvanto-batch: ") + error);
+                return kExitUsage;
+            }
+        }
         if (!outDir.isEmpty())
             conversion.folder = {false, outDir};
         if (sameFolder)
             conversion.folder = {true, QString()};
-        if (conversion.outputFormat != kv::kFormatWAV) {
+        if (conversion.outputFormat != kv::kFormatWAV && conversion.outputFormat != kv::kFormatWMA) {
             const QString name =
                 format.isEmpty() ? kv::OutputExtension(conversion.outputFormat).toUpper() : format;
-            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format wav")
+            printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format wav "
+                                    "or wma")
                          .arg(name.isEmpty() ? QStringLiteral("this") : name));
             return kExitUsage;
         }

@@ -31,6 +31,7 @@ class FileAdder;
 class FramePanel;
 class PreviewControls;
 class OptionsPanel;
+class WindowsMediaOutput;
 class MyButton;
 class Slider;
 
@@ -42,6 +43,7 @@ public:
     explicit WindowAddFileHost(frmMain* window);
     void ClearSelectAll() override;
     void ShowAddFileError(const QString& text) override;
+    void ProbeFailed(const QString& path) override;
 
 private:
     frmMain* window_;
@@ -215,8 +217,12 @@ public:
     void cmdChangeFormat_Click();
     void cmdHide_Click();
 
+    // WMA output: tags rule, bitrate list, support check and install offer.
+    WindowsMediaOutput* wmaOutput() const { return wma_; }
+
 private:
     OptionsPanel* options_ = nullptr;
+    WindowsMediaOutput* wma_ = nullptr;
     void installAdding();
     void stopAdding();
     void showAddingProgress(int done, int total);

@@ -2,6 +2,7 @@
 // worker reports, written into the list on the window's thread.
 #include "app/OptionsPanel.h"
 #include "app/Shutdown.h"
+#include "app/WindowsMediaOutput.h"
 #include "app/frmMain.h"
 
 #include "convert/StatusWriting.h"
@@ -25,6 +26,7 @@ void frmMain::setupBatch() {
                                         const ConversionOptions&, ConversionControl& control) {
         return ConvertToWAV(source, output, control);
     });
+    batch_->setConverter(kFormatWMA, wma_->converter());
     connect(batch_, &BatchDriver::fileStarted, this,
             [this](FileListRowId id, const QString& source, const QString&) {
                 onBatchFileStarted(id, source);

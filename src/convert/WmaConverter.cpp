@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 namespace kv {
@@ -16,6 +18,23 @@ const std::array<QString, 8>& WmaTagNameList() {
         QStringLiteral("Description"), QStringLiteral("Rating"), QStringLiteral("Copyright"),
         QStringLiteral("WM/Genre"),    QStringLiteral("WM/Year")};
     return names;
+}
+
+QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment) {
+    const qsizetype eq = assignment.indexOf(QLatin1Char('='));
+    const QString name = assignment.left(eq);
+    const auto& names = WmaTagNameList();
+    const auto it = std::find_if(names.begin(), names.end(), [&](const QString& n) {
+        return n.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (eq < 0 || it == names.end()) {
+        QStringList all(names.begin(), names.end());
+        return QStringLiteral("--wma-tag takes NAME=TEXT, NAME one of %1")
+            .arg(all.join(QStringLiteral(", ")));
+    }
+    options.tags = true;
+    options.tagTexts[static_cast<size_t>(it - names.begin())] = assignment.mid(eq + 1);
+    return QString();
 }
 
 FileOutcome ConvertToWMA(const QString& source, const QString& output, const WmaOptions& options,

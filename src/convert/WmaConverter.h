@@ -14,6 +14,10 @@ inline constexpr int kWmaBlockBytes = 20000;
 // WMATagNames, here for the batch tool too, which starts no output device.)
 const std::array<QString, 8>& WmaTagNameList();
 
+// The batch tool's "--wma-tag NAME=TEXT": the box of the tag NAME (one of the eight names, in
+// any case) gets TEXT, and tags are ticked for the run. Empty when taken, else what is wrong.
+QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment);
+
 // Decodes `source` block by block into a WMA file at exactly `output` (an empty file there is
 // taken over; any other file there is left alone and the file fails). The bitrate is the one
 // the quality picks among those on offer for what is encoded: the source's rate up to 48 kHz,

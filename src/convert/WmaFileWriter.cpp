@@ -63,6 +63,21 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
 
+// The ASF names of the content description's fields under the names FFmpeg's muxer puts
+// there; the others (WM/AlbumTitle...) it writes as they are.
+QString muxerTagName(const QString& asfName) {
+    static const std::pair<const char*, const char*> generic[] = {{"Title", "title"},
+                                                                  {"Author", "artist"},
+                                                                  {"Description", "comment"},
+                                                                  {"Copyright", "copyright"},
+                                                                  {"Rating", "rating"}};
+    for (const auto& [asf, ffmpeg] : generic) {
+        if (asfName.compare(QLatin1String(asf), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(ffmpeg);
+    }
+    return asfName;
+}
+
 const AVOutputFormat* asfFormat() {
     return av_guess_format("asf", nullptr, nullptr);
 }
@@ -238,7 +253,8 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
         return false;
     s.stream->time_base = s.codec->time_base;
     for (const auto& [name, text] : tags)
-        av_dict_set(&raw->metadata, name.toUtf8().constData(), text.toUtf8().constData(), 0);
+        av_dict_set(&raw->metadata, muxerTagName(name).toUtf8().constData(),
+                    text.toUtf8().constData(), 0);
 
     if (path.isEmpty()) {
         if (avio_open_dyn_buf(&raw->pb) < 0)
