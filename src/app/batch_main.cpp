@@ -149,11 +149,11 @@ bool convertAll(kv::FileListModel& model, const kv::ConversionOptions& options,
         kv::kFormatWAV,
         [](const QString& source, const QString& output, const kv::ConversionOptions&,
            kv::ConversionControl& control) { return kv::ConvertToWAV(source, output, control); });
-    driver.setConverter(kv::kFormatWMA, [](const QString& source, const QString& output,
-                                           const kv::ConversionOptions& options,
-                                           kv::ConversionControl& control) {
-        return kv::ConvertToWMA(source, output, options.wma, control);
-    });
+    driver.setConverter(kv::kFormatWMA,
+                        [](const QString& source, const QString& output,
+                           const kv::ConversionOptions& options, kv::ConversionControl& control) {
+                            return kv::ConvertToWMA(source, output, options.wma, control);
+                        });
     driver.setOptions(options);
     const bool tty = isatty(fileno(stderr)) != 0;
     bool anyError = false;
@@ -271,9 +271,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
     }
-    if (!convert &&
-        (!format.isEmpty() || !outDir.isEmpty() || sameFolder || !overrides.isEmpty() ||
-         !wmaTags.isEmpty())) {
+    if (!convert && (!format.isEmpty() || !outDir.isEmpty() || sameFolder || !overrides.isEmpty() ||
+                     !wmaTags.isEmpty())) {
         printErr(QStringLiteral("kelvanto-batch: --format, --set, --wma-tag, --out and "
                                 "--same-folder go with --convert"));
         return kExitUsage;
@@ -307,7 +306,8 @@ int main(int argc, char** argv) {
             conversion.folder = {false, outDir};
         if (sameFolder)
             conversion.folder = {true, QString()};
-        if (conversion.outputFormat != kv::kFormatWAV && conversion.outputFormat != kv::kFormatWMA) {
+        if (conversion.outputFormat != kv::kFormatWAV &&
+            conversion.outputFormat != kv::kFormatWMA) {
             const QString name =
                 format.isEmpty() ? kv::OutputExtension(conversion.outputFormat).toUpper() : format;
             printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format wav "

@@ -266,11 +266,11 @@ TEST_F(Batch, AnOutputFolderThatCannotBeMadeSkipsTheRowsAndGoesOn) {
 
 TEST_F(Batch, AFormatChosenDuringTheBatchAppliesFromTheNextFile) {
     addFiles(2, 1.0, 0);
-    QObject::connect(
-        w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString& source) {
-            if (source == paths[0])
-                w.optFileFormat[kFormatWMA]->setChecked(true);
-        });
+    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
+                     [&](FileListRowId, const QString& source) {
+                         if (source == paths[0])
+                             w.optFileFormat[kFormatWMA]->setChecked(true);
+                     });
     w.cmdConvert->click();
     ASSERT_TRUE(runToEnd(120000));
     EXPECT_EQ(status(0), QStringLiteral("Complete"));
