@@ -213,27 +213,21 @@ TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
 
 TEST_F(ToolConvert, WmaWithTagsGivenOnTheCommandLine) {
     const QString a = flac("a.flac", 1.0);
-    const QString out = dir.filePath("o/a.wma");
-    const ToolRun r =
-        run({"--convert", "--format", "wma", "--set", "sliderWMA=0", "--wma-tag",
-             "title=Hello, World", "--wma-tag", "wm/year=2024", "--out", dir.filePath("o"), a});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.lines.value(0).split('\t').value(4), out);
-    const ProcessResult probe =
-        RunTool("ffprobe", {"-v", "error", "-show_entries",
-                            "stream=codec_name,bit_rate:format_tags", "-of", "compact", out});
+    EXPECT_EQ(run({"--convert", "--format", "wma", "--set", "sliderWMA=0", "--wma-tag",
+                   "title=Hello, World", "--wma-tag", "wm/year=2024", "--out", dir.path(), a})
+                  .exitCode,
+              0);
+    const ProcessResult probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
+                                                    "stream=codec_name,bit_rate:format_tags", "-of",
+                                                    "compact", dir.filePath("a.wma")});
     const QString text = QString::fromUtf8(probe.out);
-    EXPECT_TRUE(text.contains("codec_name=wmav2|bit_rate=48000")) << text.toStdString();
-    EXPECT_TRUE(text.contains("tag:title=Hello, World")) << text.toStdString();
-    EXPECT_TRUE(text.contains("tag:WM/Year=2024")) << text.toStdString();
+    for (const char* field :
+         {"codec_name=wmav2|bit_rate=48000", "tag:title=Hello, World|", "tag:WM/Year=2024|"})
+        EXPECT_TRUE(text.contains(field)) << text.toStdString();
     EXPECT_FALSE(text.contains("tag:artist"));
-
-    for (const QStringList& bad :
-         {QStringList{"--convert", "--format", "wma", "--wma-tag", "Composer=x", a},
-          QStringList{"--convert", "--format", "wma", "--wma-tag", "Title", a},
-          QStringList{"--wma-tag", "Title=x", a}, QStringList{"--convert", "--wma-tag"}}) {
-        const ToolRun b = run(bad);
-        EXPECT_EQ(b.exitCode, 2) << bad.join(' ').toStdString();
-        EXPECT_TRUE(b.err.contains("--wma-tag")) << b.err.toStdString();
-    }
+    for (const QStringList& bad : {QStringList{"--convert", "--wma-tag", "Composer=x", a},
+                                   {"--convert", "--wma-tag", "Title", a},
+                                   {"--wma-tag", "Title=x", a},
+                                   {"--convert", "--wma-tag"}})
+        EXPECT_EQ(run(bad).exitCode, 2) << bad.join(' ').toStdString();
 }
