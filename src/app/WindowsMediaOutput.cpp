@@ -14,9 +14,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QUrl>
 
 namespace kv {
@@ -36,13 +38,19 @@ WindowsMediaOutput::WindowsMediaOutput(frmMain& window) : QObject(&window), w_(w
 }
 
 Converter WindowsMediaOutput::converter() {
-    return [this](const QString& source, const QString& output, const ConversionOptions& options,
+    // Looked at on the window's thread only: the batch's worker may outlive this object.
+    const QPointer<WindowsMediaOutput> self(this);
+    return [self](const QString& source, const QString& output, const ConversionOptions& options,
                   ConversionControl& control) {
         WmaBitrateChoice choice;
         const FileOutcome outcome = ConvertToWMA(source, output, options.wma, control, &choice);
-        // On the window's thread; dropped if the window has gone meanwhile.
         QMetaObject::invokeMethod(
-            this, [this, choice] { ShowBitrates(choice); }, Qt::QueuedConnection);
+            QCoreApplication::instance(),
+            [self, choice] {
+                if (self)
+                    self->ShowBitrates(choice);
+            },
+            Qt::QueuedConnection);
         return outcome;
     };
 }
