@@ -69,6 +69,16 @@ const std::vector<BatchOption>& BatchOptions() {
              r.overrides += values;
              return QString();
          }},
+        {{QStringLiteral("wma-tag")},
+         QStringLiteral("NAME=TEXT"),
+         QStringLiteral("write the WMA tag NAME (Title, Author, WM/AlbumTitle, Description, "
+                        "Rating, Copyright, WM/Genre or WM/Year) as TEXT; repeatable; any given "
+                        "writes the tags in this run"),
+         true,
+         [](BatchRequest& r, const QStringList& values) {
+             r.wmaTags += values;
+             return QString();
+         }},
         {{QStringLiteral("out")},
          QStringLiteral("DIR"),
          QStringLiteral("write the outputs into DIR (its last part is made when missing)"),

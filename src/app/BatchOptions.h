@@ -18,6 +18,7 @@ struct BatchRequest {
     bool sameFolder = false;
     QString languageFile; // empty for the built-in English texts
     QStringList overrides; // "NAME=VALUE" for saved settings, in the order given
+    QStringList wmaTags;   // "NAME=TEXT" for WMA tags, in the order given
     QStringList paths;
 };
 

@@ -5,6 +5,7 @@
 #include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
 #include "convert/Converters.h"
+#include "convert/WmaConverter.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/PathExpansion.h"
@@ -194,6 +195,13 @@ int RunBatch(const BatchRequest& request) {
             printErr(QStringLiteral("kelvanto-batch: ") + error);
             return kBatchExitUsage;
         }
+        for (const QString& tag : request.wmaTags) {
+            error = ApplyWmaTagOption(conversion.wma, tag);
+            if (!error.isEmpty()) {
+                printErr(QStringLiteral("kelvanto-batch: ") + error);
+                return kBatchExitUsage;
+            }
+        }
         if (!request.outDir.isEmpty())
             conversion.folder = {false, request.outDir};
         // CD tracks still go to the saved output folder.
@@ -206,7 +214,7 @@ int RunBatch(const BatchRequest& request) {
                                      ? OutputExtension(conversion.outputFormat).toUpper()
                                      : request.format;
             printErr(QStringLiteral("kelvanto-batch: %1 output is not available; use --format "
-                                    "wav, mp3 or ogg")
+                                    "wav, wma, mp3 or ogg")
                          .arg(name.isEmpty() ? QStringLiteral("this") : name));
             return kBatchExitUsage;
         }

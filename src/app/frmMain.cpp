@@ -3,6 +3,7 @@
 #include "app/FormatSliders.h"
 #include "app/OptionsPanel.h"
 #include "app/PreviewControls.h"
+#include "app/WindowsMediaOutput.h"
 #include "controls/Slider.h"
 #include "engine/AudioEngine.h"
 #include "filelist/AddFile2Grid.h"
@@ -42,6 +43,9 @@ constexpr QSize kFormatsSize{529, 290};
 
 const char* const kTagLabels[8] = {"Label12", "Label13", "Label14", "Label15",
                                    "Label16", "Label17", "Label18", "Label19"};
+// The tag boxes' design texts, by index.
+const char* const kTagTexts[8] = {"Title",  "Artist",    "Album Title", "Description",
+                                  "Rating", "Copyright", "Genre",       "Year"};
 
 QComboBox* fixedList(QComboBox* combo, OutputSetting list) {
     combo->addItems(ListItems(list));
@@ -122,6 +126,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     connect(cmdDefaults, &QPushButton::clicked, this, &frmMain::cmdDefaults_Click);
     connect(cmdChangeFormat, &QPushButton::clicked, this, &frmMain::cmdChangeFormat_Click);
     connect(cmdHide, &QPushButton::clicked, this, &frmMain::cmdHide_Click);
+    wma_ = new WindowsMediaOutput(*this);
     setupBatch();
     preview_ = new PreviewControls(*this);
     // A paused preview keeps "Resume" in the new language.
@@ -303,11 +308,13 @@ void frmMain::buildFormatPanels() {
     label(wma, "Label23", QRect(10, 55, 190, 18));
     label(wma, "Label24", QRect(210, 55, 172, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     chkWMAFileTags = place(new QCheckBox(wma), "chkWMAFileTags", QRect(10, 76, 250, 20));
+    // Box i beside the label of its tag: Title, Album Title, Rating and Genre on the left,
+    // Artist, Description, Copyright and Year on the right.
     for (int i = 0; i < 8; ++i) {
-        const int col = i / 4, rowY = 100 + (i % 4) * 22;
-        label(wma, kTagLabels[i], QRect(10 + col * 204, rowY, 72, 20));
-        txtWMATags[i] =
-            place(new QLineEdit(wma), "txtWMATags", QRect(84 + col * 204, rowY, 120, 20));
+        const int col = i % 2, row = i / 2, rowY = 100 + row * 22;
+        label(wma, kTagLabels[col * 4 + row], QRect(10 + col * 204, rowY, 72, 20));
+        txtWMATags[i] = place(new QLineEdit(kTagTexts[i], wma), "txtWMATags",
+                              QRect(84 + col * 204, rowY, 120, 20));
         txtWMATags[i]->setProperty("Index", i);
     }
     cmbWMAEncodingBitrate =
@@ -398,6 +405,7 @@ bool frmMain::load() {
 
     LoadSettings();
     bLoading = false;
+    wma_->CheckAtStartup();
     return true;
 }
 
@@ -654,6 +662,10 @@ void WindowAddFileHost::ClearSelectAll() {
 
 void WindowAddFileHost::ShowAddFileError(const QString& text) {
     ShowMessage(window_, MsgIcon::Critical, text);
+}
+
+void WindowAddFileHost::ProbeFailed(const QString& path) {
+    window_->wmaOutput()->ProbeFailed(path);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

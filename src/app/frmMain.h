@@ -32,6 +32,7 @@ class PathExpander;
 class FramePanel;
 class PreviewControls;
 class OptionsPanel;
+class WindowsMediaOutput;
 class MyButton;
 class Slider;
 
@@ -43,6 +44,7 @@ public:
     explicit WindowAddFileHost(frmMain* window);
     void ClearSelectAll() override;
     void ShowAddFileError(const QString& text) override;
+    void ProbeFailed(const QString& path) override;
 
 private:
     frmMain* window_;
@@ -218,8 +220,12 @@ public:
     void cmdChangeFormat_Click();
     void cmdHide_Click();
 
+    // WMA output: tags rule, bitrate list, support check and install offer.
+    WindowsMediaOutput* wmaOutput() const { return wma_; }
+
 private:
     OptionsPanel* options_ = nullptr;
+    WindowsMediaOutput* wma_ = nullptr;
     void installAdding();
     void stopAdding();
     void showAddingProgress(int done, int total);

@@ -2,6 +2,7 @@
 // worker reports, written into the list on the window's thread.
 #include "app/OptionsPanel.h"
 #include "app/Shutdown.h"
+#include "app/WindowsMediaOutput.h"
 #include "app/frmMain.h"
 
 #include "convert/Converters.h"
@@ -22,6 +23,8 @@ const QString kStopCaption = QStringLiteral("Stop");
 void frmMain::setupBatch() {
     batch_ = new BatchDriver(this);
     RegisterConverters(*batch_);
+    // The window's WMA converter also refills the bitrate list from each file.
+    batch_->setConverter(kFormatWMA, wma_->converter());
     connect(batch_, &BatchDriver::fileStarted, this,
             [this](FileListRowId id, const QString& source, const QString&) {
                 onBatchFileStarted(id, source);

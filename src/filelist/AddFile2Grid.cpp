@@ -104,6 +104,8 @@ AddFileResult AppendMeasuredFile(const QString& path, const FileMeasure& measure
         model.setCellColor(index, FileListColumn::Duration, kNotSupportedColor);
     }
     host.ClearSelectAll();
+    if (probeFailed)
+        host.ProbeFailed(path);
     return AddFileResult::Added;
 }
 

@@ -19,6 +19,8 @@ public:
     virtual void ClearSelectAll() {}
     // A row that could not be added; `text` is the whole message.
     virtual void ShowAddFileError(const QString& text) = 0;
+    // The length probe could not open `path`; its row has been added all the same.
+    virtual void ProbeFailed(const QString& /*path*/) {}
 };
 
 // Extensions a file may have, tested as a substring (so "mid" passes through ".midi").

@@ -183,10 +183,8 @@ TEST_F(ToolConvert, BadUsageGivesExitStatusTwo) {
     EXPECT_EQ(run({"--convert", "--format", "flac", a}).exitCode, 2);
     EXPECT_EQ(run({"--convert", "--out"}).exitCode, 2);
     EXPECT_EQ(run({"--convert", "--out", dir.path(), "--same-folder", a}).exitCode, 2);
-    const ToolRun unavailable = run({"--convert", "--format", "wma", a});
-    EXPECT_EQ(unavailable.exitCode, 2);
-    EXPECT_TRUE(unavailable.err.contains("not available"));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("a.wma")));
+    EXPECT_EQ(run({"--convert", "--set", "optFileFormat=9", "--same-folder", a}).exitCode, 2);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.flac"});
 }
 
 TEST_F(ToolConvert, OptionsNotGivenComeFromTheSavedSettings) {
@@ -361,4 +359,25 @@ TEST_F(ToolConvert, NamesThatAreNotUtf8ConvertByFolderAndByPath) {
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\t').value(1),
               QStringLiteral("Waiting Conversion"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("d\uFFFD")));
+}
+
+TEST_F(ToolConvert, WmaWithTagsGivenOnTheCommandLine) {
+    const QString a = flac("a.flac", 1.0);
+    EXPECT_EQ(run({"--convert", "--format", "wma", "--set", "sliderWMA=0", "--wma-tag",
+                   "title=Hello, World", "--wma-tag", "wm/year=2024", "--out", dir.path(), a})
+                  .exitCode,
+              0);
+    const ProcessResult probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
+                                                    "stream=codec_name,bit_rate:format_tags", "-of",
+                                                    "compact", dir.filePath("a.wma")});
+    const QString text = QString::fromUtf8(probe.out);
+    for (const char* field :
+         {"codec_name=wmav2|bit_rate=48000", "tag:title=Hello, World|", "tag:WM/Year=2024|"})
+        EXPECT_TRUE(text.contains(field)) << text.toStdString();
+    EXPECT_FALSE(text.contains("tag:artist"));
+    for (const QStringList& bad : {QStringList{"--convert", "--wma-tag", "Composer=x", a},
+                                   {"--convert", "--wma-tag", "Title", a},
+                                   {"--wma-tag", "Title=x", a},
+                                   {"--convert", "--wma-tag"}})
+        EXPECT_EQ(run(bad).exitCode, 2) << bad.join(' ').toStdString();
 }

@@ -68,6 +68,13 @@ ConversionOptions toolOptions() {
     return o;
 }
 
+// The window's options but for the tag boxes' texts, which are not stored: the window starts
+// them at their design texts, the tool at none.
+ConversionOptions storedPart(ConversionOptions o) {
+    o.wma.tagTexts = {};
+    return o;
+}
+
 struct FolderPicker final : FileDialogs {
     FolderPicker() { SetFileDialogs(this); }
     ~FolderPicker() override { SetFileDialogs(nullptr); }
@@ -141,7 +148,7 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
     EXPECT_EQ(frontPage(w), 3);
     EXPECT_EQ(usable(w), QStringLiteral("0000110"));
     // The companion tool reads the same options from the store.
-    EXPECT_EQ(w.CurrentConversionOptions(), toolOptions());
+    EXPECT_EQ(storedPart(w.CurrentConversionOptions()), toolOptions());
 
     w.cmdDefaults->click();
     EXPECT_EQ(w.optionsPanel()->Values(), OutputSettings());
@@ -183,7 +190,7 @@ TEST_F(Options, TheWindowAndTheToolTakeTheSameStoredFiles) {
         EXPECT_EQ(usable(w), QString::fromLatin1(c.usable)) << c.file.toStdString();
         EXPECT_EQ(w.lblFormat->text(), c.summary);
         EXPECT_EQ(frontPage(w), w.optionsPanel()->Values().number(OutputSetting::optFileFormat));
-        EXPECT_EQ(w.CurrentConversionOptions(), toolOptions());
+        EXPECT_EQ(storedPart(w.CurrentConversionOptions()), toolOptions());
     }
     EXPECT_TRUE(boxes.shown.empty());
     // A window that never loaded saves nothing over the store.

@@ -1,0 +1,100 @@
+#include "convert/WmaConverter.h"
+
+#include "convert/WmaFileWriter.h"
+#include "engine/Decoders.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <vector>
+
+namespace kv {
+
+const std::array<QString, 8>& WmaTagNameList() {
+    static const std::array<QString, 8> names = {
+        QStringLiteral("Title"),       QStringLiteral("Author"), QStringLiteral("WM/AlbumTitle"),
+        QStringLiteral("Description"), QStringLiteral("Rating"), QStringLiteral("Copyright"),
+        QStringLiteral("WM/Genre"),    QStringLiteral("WM/Year")};
+    return names;
+}
+
+QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment) {
+    const qsizetype eq = assignment.indexOf(QLatin1Char('='));
+    const QString name = assignment.left(eq);
+    const auto& names = WmaTagNameList();
+    const auto it = std::find_if(names.begin(), names.end(), [&](const QString& n) {
+        return n.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (eq < 0 || it == names.end()) {
+        QStringList all(names.begin(), names.end());
+        return QStringLiteral("--wma-tag takes NAME=TEXT, NAME one of %1")
+            .arg(all.join(QStringLiteral(", ")));
+    }
+    options.tags = true;
+    options.tagTexts[static_cast<size_t>(it - names.begin())] = assignment.mid(eq + 1);
+    return QString();
+}
+
+FileOutcome ConvertToWMA(const QString& source, const QString& output, const WmaOptions& options,
+                         ConversionControl& control, WmaBitrateChoice* chosen) {
+    // A failed file leaves nothing under its name: what we wrote goes, and so does the empty
+    // file that claimed the name. Someone else's file is never touched.
+    bool touched = false;
+    auto fail = [&] {
+        const QFileInfo fi(output);
+        if (!output.isEmpty() && fi.isFile() && (touched || fi.size() == 0))
+            QFile::remove(output);
+        return FileOutcome::Error;
+    };
+
+    StreamOpenOptions streamOptions;
+    streamOptions.maxChannels = kWmaMaxChannels;
+    std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(source, streamOptions);
+    if (!stream)
+        return fail();
+    const StreamInfo& info = stream->info();
+    const WmaBitrateChoice choice =
+        GetWMABitRateFromQuality(WmaEncodingRate(info.sampleRate), info.channels, options.quality);
+    if (chosen)
+        *chosen = choice;
+    if (output.isEmpty() || (QFileInfo(output).isFile() && QFileInfo(output).size() > 0) ||
+        QFileInfo(output).isDir())
+        return FileOutcome::Error;
+
+    WmaTags tags;
+    if (options.tags) {
+        for (size_t i = 0; i < options.tagTexts.size(); ++i) {
+            if (!options.tagTexts[i].isEmpty())
+                tags.emplace_back(WmaTagNameList()[i], options.tagTexts[i]);
+        }
+    }
+    WmaFileWriter writer;
+    if (choice.bitrate <= 0 ||
+        !writer.open(output, PcmFormat{info.sampleRate, info.channels, info.eightBit},
+                     choice.bitrate, tags, &touched))
+        return fail();
+
+    const std::int64_t length = stream->length();
+    std::vector<char> buffer(kWmaBlockBytes);
+    FileOutcome outcome = FileOutcome::Complete;
+    while (stream->isActive()) {
+        const std::int64_t count = stream->read(buffer.data(), kWmaBlockBytes);
+        if (count < 0 || !writer.write(buffer.data(), count))
+            return fail();
+        if (length > 0)
+            control.progress(static_cast<double>(stream->position()) / length * 100.0);
+        if (control.stopRequested()) {
+            outcome = FileOutcome::Cancelled;
+            break;
+        }
+    }
+    stream.reset();
+    // A cancelled file is finished too, so it plays as far as it got.
+    if (!writer.finish())
+        return fail();
+    return outcome;
+}
+
+} // namespace kv

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "convert/BatchDriver.h"
+#include "convert/WmaBitrates.h"
+
+#include <array>
+
+namespace kv {
+
+// Bytes asked of the decoder per block: progress and the stop flag are looked at after each.
+inline constexpr int kWmaBlockBytes = 20000;
+
+// The ASF names the eight tag boxes are written under, box i under name i. (The names of
+// WMATagNames, here for the batch tool too, which starts no output device.)
+const std::array<QString, 8>& WmaTagNameList();
+
+// The batch tool's "--wma-tag NAME=TEXT": the box of the tag NAME (one of the eight names, in
+// any case) gets TEXT, and tags are ticked for the run. Empty when taken, else what is wrong.
+QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment);
+
+// Decodes `source` block by block into a WMA file at exactly `output` (an empty file there is
+// taken over; any other file there is left alone and the file fails). The bitrate is the one
+// the quality picks among those on offer for what is encoded: the source's rate up to 48 kHz,
+// at most two channels (more are mixed down). With tags ticked, every non-empty box is
+// written under its name. Complete; Cancelled (a whole, playable shorter file); or Error,
+// with nothing left at `output`. `chosen` gets the bitrate list and the entry picked.
+FileOutcome ConvertToWMA(const QString& source, const QString& output, const WmaOptions& options,
+                         ConversionControl& control, WmaBitrateChoice* chosen = nullptr);
+
+} // namespace kv

@@ -1,0 +1,397 @@
+#include "convert/WmaFileWriter.h"
+
+#include <QFile>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+std::atomic<const char*> encoderName{"wmav2"};
+
+struct CodecFreer {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct SwrFreer {
+    void operator()(SwrContext* c) const { swr_free(&c); }
+};
+struct FifoFreer {
+    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct DictFreer {
+    void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
+// The file is closed with the context; the trailer is written only by finish().
+struct MuxerFreer {
+    bool memory = false;
+    void operator()(AVFormatContext* c) const {
+        if (c->pb != nullptr && memory) {
+            uint8_t* bytes = nullptr;
+            avio_close_dyn_buf(c->pb, &bytes);
+            av_free(bytes);
+            c->pb = nullptr;
+        } else if (c->pb != nullptr) {
+            avio_closep(&c->pb);
+        }
+        avformat_free_context(c);
+    }
+};
+
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
+using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
+
+// The ASF names of the content description's fields under the names FFmpeg's muxer puts
+// there; the others (WM/AlbumTitle...) it writes as they are.
+QString muxerTagName(const QString& asfName) {
+    static const std::pair<const char*, const char*> generic[] = {{"Title", "title"},
+                                                                  {"Author", "artist"},
+                                                                  {"Description", "comment"},
+                                                                  {"Copyright", "copyright"},
+                                                                  {"Rating", "rating"}};
+    for (const auto& [asf, ffmpeg] : generic) {
+        if (asfName.compare(QLatin1String(asf), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(ffmpeg);
+    }
+    return asfName;
+}
+
+const AVOutputFormat* asfFormat() {
+    return av_guess_format("asf", nullptr, nullptr);
+}
+
+// The encoder as the ASF muxer needs it; nothing when it is missing or refuses the format.
+CodecPtr openEncoder(int rate, int channels, std::int64_t bitrate) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(WmaEncoderName());
+    const AVOutputFormat* asf = asfFormat();
+    if (codec == nullptr || codec->type != AVMEDIA_TYPE_AUDIO || asf == nullptr || rate <= 0 ||
+        channels <= 0 || bitrate <= 0)
+        return {};
+    CodecPtr c(avcodec_alloc_context3(codec));
+    if (!c)
+        return {};
+    c->sample_rate = rate;
+    av_channel_layout_default(&c->ch_layout, channels);
+    c->sample_fmt = codec->sample_fmts != nullptr ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    c->bit_rate = bitrate;
+    c->time_base = AVRational{1, rate};
+    if ((asf->flags & AVFMT_GLOBALHEADER) != 0)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(c.get(), codec, nullptr) < 0)
+        return {};
+    return c;
+}
+
+// A frame buffer of the encoder's frame size in its sample format.
+FramePtr encoderFrame(const AVCodecContext* c) {
+    FramePtr f(av_frame_alloc());
+    if (!f)
+        return {};
+    f->format = c->sample_fmt;
+    f->sample_rate = c->sample_rate;
+    f->nb_samples = c->frame_size > 0 ? c->frame_size : 2048;
+    if (av_channel_layout_copy(&f->ch_layout, &c->ch_layout) < 0 ||
+        av_frame_get_buffer(f.get(), 0) < 0)
+        return {};
+    return f;
+}
+
+} // namespace
+
+const char* WmaEncoderName() {
+    return encoderName.load();
+}
+
+void SetWmaEncoderName(const char* name) {
+    encoderName.store(name);
+}
+
+struct WmaFileWriter::State {
+    CodecPtr codec;
+    MuxerPtr muxer;
+    AVStream* stream = nullptr;
+    SwrPtr swr;
+    FifoPtr fifo;
+    FramePtr frame;
+    PacketPtr packet;
+    PcmFormat input;
+    std::vector<char> carry;          // part of a PCM frame left by the last write
+    std::vector<std::uint8_t> planes; // the resampler's output, one plane per channel
+    int frameSize = 0;                // samples per encoder frame
+    std::int64_t nextPts = 0;
+    bool failed = false;
+
+    bool resample(const std::uint8_t* in, int frames);
+    bool encodeFromFifo(bool all);
+    bool send(const AVFrame* f);
+};
+
+bool WmaFileWriter::State::send(const AVFrame* f) {
+    if (avcodec_send_frame(codec.get(), f) < 0)
+        return false;
+    for (;;) {
+        const int rc = avcodec_receive_packet(codec.get(), packet.get());
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return true;
+        if (rc < 0)
+            return false;
+        av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        // The muxer takes the packet's data and leaves it empty.
+        if (av_interleaved_write_frame(muxer.get(), packet.get()) < 0 ||
+            (muxer->pb != nullptr && muxer->pb->error < 0))
+            return false;
+    }
+}
+
+bool WmaFileWriter::State::encodeFromFifo(bool all) {
+    while (av_audio_fifo_size(fifo.get()) >= frameSize ||
+           (all && av_audio_fifo_size(fifo.get()) > 0)) {
+        if (av_frame_make_writable(frame.get()) < 0)
+            return false;
+        // The last frame may be short; the encoder pads it.
+        const int n = std::min(frameSize, av_audio_fifo_size(fifo.get()));
+        frame->nb_samples = n;
+        if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->data), n) != n)
+            return false;
+        frame->pts = nextPts;
+        nextPts += n;
+        const bool sent = send(frame.get());
+        frame->nb_samples = frameSize;
+        if (!sent)
+            return false;
+    }
+    return true;
+}
+
+bool WmaFileWriter::State::resample(const std::uint8_t* in, int frames) {
+    const int capacity = swr_get_out_samples(swr.get(), frames);
+    if (capacity <= 0)
+        return true;
+    const int channels = codec->ch_layout.nb_channels;
+    const int bytesPerSample = av_get_bytes_per_sample(codec->sample_fmt);
+    const bool planar = av_sample_fmt_is_planar(codec->sample_fmt) != 0;
+    const size_t planeBytes =
+        static_cast<size_t>(capacity) * bytesPerSample * (planar ? 1 : channels);
+    const int planeCount = planar ? channels : 1;
+    if (planes.size() < planeBytes * planeCount)
+        planes.resize(planeBytes * planeCount);
+    std::uint8_t* out[AV_NUM_DATA_POINTERS] = {};
+    for (int p = 0; p < planeCount; ++p)
+        out[p] = planes.data() + p * planeBytes;
+    const int got = swr_convert(swr.get(), out, capacity, in ? &in : nullptr, in ? frames : 0);
+    if (got < 0)
+        return false;
+    if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(out), got) != got)
+        return false;
+    return true;
+}
+
+WmaFileWriter::WmaFileWriter() : s_(std::make_unique<State>()) {}
+WmaFileWriter::~WmaFileWriter() = default;
+
+bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrate,
+                         const WmaTags& tags, bool* fileTouched) {
+    if (fileTouched)
+        *fileTouched = false;
+    State& s = *s_;
+    s.input = input;
+    if (input.channels <= 0 || input.channels > kWmaMaxChannels || input.sampleRate <= 0)
+        return false;
+    const int rate = std::min(input.sampleRate, kWmaMaxRate);
+    s.codec = openEncoder(rate, input.channels, bitrate);
+    if (!s.codec)
+        return false;
+    s.frame = encoderFrame(s.codec.get());
+    s.frameSize = s.frame ? s.frame->nb_samples : 0;
+    s.packet.reset(av_packet_alloc());
+    s.fifo.reset(av_audio_fifo_alloc(s.codec->sample_fmt, input.channels, s.codec->frame_size));
+    if (!s.frame || !s.packet || !s.fifo)
+        return false;
+
+    SwrContext* swr = nullptr;
+    AVChannelLayout layout{};
+    av_channel_layout_default(&layout, input.channels);
+    const int rc = swr_alloc_set_opts2(
+        &swr, &s.codec->ch_layout, s.codec->sample_fmt, rate, &layout,
+        input.eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16, input.sampleRate, 0, nullptr);
+    av_channel_layout_uninit(&layout);
+    s.swr.reset(swr);
+    if (rc < 0 || !s.swr || swr_init(s.swr.get()) < 0)
+        return false;
+
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr)
+        return false;
+    raw->oformat = asfFormat();
+    s.muxer = MuxerPtr(raw, MuxerFreer{path.isEmpty()});
+    s.stream = avformat_new_stream(raw, nullptr);
+    if (s.stream == nullptr ||
+        avcodec_parameters_from_context(s.stream->codecpar, s.codec.get()) < 0)
+        return false;
+    s.stream->time_base = s.codec->time_base;
+    for (const auto& [name, text] : tags)
+        av_dict_set(&raw->metadata, muxerTagName(name).toUtf8().constData(),
+                    text.toUtf8().constData(), 0);
+
+    if (path.isEmpty()) {
+        if (avio_open_dyn_buf(&raw->pb) < 0)
+            return false;
+    } else {
+        // "file:" keeps a name with a colon from being read as a protocol.
+        const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
+        AVDictionary* rawOpts = nullptr;
+        av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
+        const int opened =
+            avio_open2(&raw->pb, url.constData(), AVIO_FLAG_WRITE, nullptr, &rawOpts);
+        std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
+        if (opened < 0)
+            return false;
+        if (fileTouched)
+            *fileTouched = true;
+    }
+    if (avformat_write_header(raw, nullptr) < 0)
+        return false;
+    avio_flush(raw->pb);
+    return raw->pb->error >= 0;
+}
+
+bool WmaFileWriter::write(const char* data, std::int64_t bytes) {
+    State& s = *s_;
+    if (s.failed || !s.muxer)
+        return false;
+    const int frameBytes = s.input.bytesPerFrame();
+    while (bytes > 0) {
+        // Whole PCM frames only; a split one waits for its rest.
+        if (!s.carry.empty()) {
+            const std::int64_t need = frameBytes - static_cast<std::int64_t>(s.carry.size());
+            const std::int64_t take = std::min(need, bytes);
+            s.carry.insert(s.carry.end(), data, data + take);
+            data += take;
+            bytes -= take;
+            if (static_cast<int>(s.carry.size()) < frameBytes)
+                return true;
+            const bool ok = s.resample(reinterpret_cast<const std::uint8_t*>(s.carry.data()), 1);
+            s.carry.clear();
+            if (!ok) {
+                s.failed = true;
+                return false;
+            }
+            continue;
+        }
+        // Blocks of at most a second, so the resampler's buffer stays small.
+        const std::int64_t frames =
+            std::min<std::int64_t>(bytes / frameBytes, std::max(s.input.sampleRate, 1));
+        if (frames == 0) {
+            s.carry.assign(data, data + bytes);
+            return true;
+        }
+        if (!s.resample(reinterpret_cast<const std::uint8_t*>(data), static_cast<int>(frames)) ||
+            !s.encodeFromFifo(false)) {
+            s.failed = true;
+            return false;
+        }
+        data += frames * frameBytes;
+        bytes -= frames * frameBytes;
+    }
+    return true;
+}
+
+bool WmaFileWriter::finish() {
+    State& s = *s_;
+    if (s.failed || !s.muxer)
+        return false;
+    // What the resampler holds, the short last frame, then what the encoder holds.
+    bool ok = s.resample(nullptr, 0) && s.encodeFromFifo(true) && s.send(nullptr);
+    ok = av_write_trailer(s.muxer.get()) >= 0 && ok;
+    AVFormatContext* muxer = s.muxer.get();
+    if (muxer->pb != nullptr && !s.muxer.get_deleter().memory) {
+        avio_flush(muxer->pb);
+        ok = muxer->pb->error >= 0 && ok;
+        ok = avio_closep(&muxer->pb) >= 0 && ok;
+    }
+    s.muxer.reset();
+    s.failed = !ok;
+    return ok;
+}
+
+int WmaFileWriter::encodedRate() const {
+    return s_->codec ? s_->codec->sample_rate : 0;
+}
+
+std::int64_t WmaFileWriter::encodedBitrate() const {
+    return s_->codec ? s_->codec->bit_rate : 0;
+}
+
+bool WmaBitrateEncodes(int sampleRate, int channels, int bitrate, std::int64_t* actual) {
+    CodecPtr codec = openEncoder(sampleRate, channels, bitrate);
+    if (!codec)
+        return false;
+    if (actual)
+        *actual = codec->bit_rate;
+    FramePtr frame = encoderFrame(codec.get());
+    PacketPtr packet(av_packet_alloc());
+    if (!frame || !packet || codec->sample_fmt != AV_SAMPLE_FMT_FLTP)
+        return false;
+    // Full-scale noise leaves the fewest bits to spare.
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 4; ++i) {
+        if (av_frame_make_writable(frame.get()) < 0)
+            return false;
+        for (int c = 0; c < channels; ++c) {
+            auto* plane = reinterpret_cast<float*>(frame->data[c]);
+            for (int n = 0; n < frame->nb_samples; ++n) {
+                seed = seed * 1664525u + 1013904223u;
+                plane[n] = static_cast<float>(static_cast<std::int32_t>(seed)) / 2147483648.0f;
+            }
+        }
+        frame->pts = static_cast<std::int64_t>(i) * frame->nb_samples;
+        if (avcodec_send_frame(codec.get(), frame.get()) < 0)
+            return false;
+        while (avcodec_receive_packet(codec.get(), packet.get()) == 0)
+            av_packet_unref(packet.get());
+    }
+    if (avcodec_send_frame(codec.get(), nullptr) < 0)
+        return false;
+    int rc = 0;
+    while ((rc = avcodec_receive_packet(codec.get(), packet.get())) == 0)
+        av_packet_unref(packet.get());
+    return rc == AVERROR_EOF;
+}
+
+bool WriteEmptyWma(const QString& path) {
+    bool touched = false;
+    {
+        WmaFileWriter writer;
+        if (writer.open(path, PcmFormat{44100, 2, false}, 128000, {}, &touched) && writer.finish())
+            return true;
+    }
+    // A file we could not finish is no test file.
+    if (touched)
+        QFile::remove(path);
+    return false;
+}
+
+} // namespace kv

@@ -1,0 +1,99 @@
+// DownloadFile against a loopback HTTP server: a whole file, a redirect, a 404, a connection
+// dropped half-way, a cancelled dialog, no network, and an address that is not on the web.
+#include "ui/DownloadDialog.h"
+
+#include "LoopbackHttpServer.h"
+#include "MediaTools.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+class FakeNetwork final : public NetworkStatus {
+public:
+    explicit FakeNetwork(bool up) : up_(up) { SetNetworkStatus(this); }
+    ~FakeNetwork() override { SetNetworkStatus(nullptr); }
+    bool connected() override { return ++asked, up_; }
+    int asked = 0;
+
+private:
+    bool up_;
+};
+} // namespace
+
+TEST(Download, OneFileIntoPlaceOrNothing) {
+    LoopbackHttpServer server;
+    QByteArray file(300000, Qt::Uninitialized);
+    for (int i = 0; i < file.size(); ++i)
+        file[i] = static_cast<char>((i * 7919) >> 5);
+    server.routes = {{"/file", {200, file, {}}},
+                     {"/old", {302, "moved", server.url("/file").toEncoded()}},
+                     {"/drop", {200, file, {}, 100000, true}},
+                     {"/hold", {200, file, {}, 100000, false}}};
+    const QString title = "Downloading Windows Media Format 9.0...";
+    const QString failed = title + " failed: ";
+    const struct {
+        const char* name;
+        QString url;
+        bool connected;
+        DownloadOutcome outcome;
+        int requests; // reaching the server
+        QString box;  // the start of the one box shown, "" for none
+    } cases[] = {
+        {"a whole file", server.url("/file").toString(), true, DownloadOutcome::Done, 1, ""},
+        {"a redirect", server.url("/old").toString(), true, DownloadOutcome::Done, 2, ""},
+        {"not found", server.url("/no").toString(), true, DownloadOutcome::Failed, 1, failed},
+        {"dropped half-way", server.url("/drop").toString(), true, DownloadOutcome::Failed, 1,
+         failed},
+        {"cancelled", server.url("/hold").toString(), true, DownloadOutcome::Cancelled, 1, ""},
+        {"no network", server.url("/file").toString(), false, DownloadOutcome::NotConnected, 0,
+         "You are not connected to internet"},
+        {"not on the web", "file:///etc/hostname", true, DownloadOutcome::Failed, 0,
+         failed + "Not a web address"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString destination = dir.filePath("wmfdist.exe");
+        ASSERT_TRUE(WriteBytes(destination, "old"));
+        FakeNetwork network(c.connected);
+        RecordingMessageBoxes boxes;
+        QStringList seen; // the dialog's texts and the destination's while the server holds
+        const auto held = QObject::connect(&server, &LoopbackHttpServer::holding, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible()) {
+                    seen << d->windowTitle() << d->labelText() << ReadBytes(destination);
+                    d->findChild<QPushButton*>()->click();
+                }
+            }
+        });
+        const int before = server.requests;
+        EXPECT_EQ(DownloadFile(nullptr, c.url, destination, "Windows Media Format 9.0..."),
+                  c.outcome);
+        QObject::disconnect(held);
+        EXPECT_EQ(server.requests - before, c.requests);
+        EXPECT_EQ(network.asked, 1);
+        // The new file whole, or the old one untouched; never a temporary file beside it.
+        EXPECT_EQ(ReadBytes(destination), c.outcome == DownloadOutcome::Done ? file : "old");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"wmfdist.exe"});
+        ASSERT_EQ(boxes.shown.size(), c.box.isEmpty() ? 0u : 1u);
+        if (!c.box.isEmpty()) {
+            EXPECT_TRUE(boxes.shown[0].text.startsWith(c.box)) << boxes.shown[0].text.toStdString();
+            EXPECT_EQ(boxes.shown[0].icon, c.connected ? MsgIcon::Critical : MsgIcon::NoIcon);
+        }
+        if (c.outcome == DownloadOutcome::Cancelled) {
+            EXPECT_EQ(seen,
+                      QStringList({title, title + "\n" + title + ", Please wait....", "old"}));
+        }
+    }
+}
