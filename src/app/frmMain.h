@@ -32,6 +32,7 @@ class FramePanel;
 class PreviewControls;
 class OptionsPanel;
 class MyButton;
+class PanelAnimation;
 class Slider;
 
 class frmMain;
@@ -215,8 +216,22 @@ public:
     void cmdChangeFormat_Click();
     void cmdHide_Click();
 
+    // The sliding panels, the manual and the maker's web page.
+    PanelAnimation* animation() const { return animation_; }
+    void cmdAbout_Click();
+    void cmdCloseHelp_Click();
+    void MyButton1_Click();
+    void lblWebSite_Click();
+
+    // Paths given on the command line or handed over by a second launch: added as a drop
+    // would add them, a folder as the files directly inside it.
+    void AddPaths(const QStringList& paths);
+    // A second launch's paths: added, and the window comes to the front.
+    void AcceptHandOver(const QStringList& paths);
+
 private:
     OptionsPanel* options_ = nullptr;
+    PanelAnimation* animation_ = nullptr;
     void installAdding();
     void stopAdding();
     void showAddingProgress(int done, int total);

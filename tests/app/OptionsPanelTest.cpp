@@ -8,6 +8,7 @@
 #include "ui/FramePanel.h"
 #include "ui/MyButton.h"
 
+#include "Sliding.h"
 #include "TestSupport.h"
 
 #include <QComboBox>
@@ -228,6 +229,7 @@ TEST_F(Options, FormatPagesTheSummaryThePanelAndTheFolderPicker) {
     EXPECT_EQ(picker.titles, QStringList(2, QStringLiteral("Select folder to add")));
 
     w.cmdChangeFormat->click();
+    FinishSliding(w);
     EXPECT_EQ(w.frFormats->y(), 181);
     EXPECT_FALSE(w.frMain->isActive());
     for (int i : {0, 1, 3}) {
@@ -239,6 +241,7 @@ TEST_F(Options, FormatPagesTheSummaryThePanelAndTheFolderPicker) {
     w.optFileFormat[1]->click();
     w.cmdHide->click();
     EXPECT_EQ(w.lblFormat->text(), QStringLiteral("WMA,Encoding Quality= 0"));
+    FinishSliding(w);
     EXPECT_EQ(w.frFormats->y(), w.height());
     EXPECT_TRUE(w.frMain->isActive());
 }
@@ -251,6 +254,7 @@ TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.cmdChangeFormat->click();
+    FinishSliding(w);
     QApplication::processEvents();
     // The panel covers the lower part of the window: the MP3 page shows there.
     EXPECT_EQ(w.childAt(w.frFormat[2]->mapTo(&w, w.cmbMP3Freq->geometry().center())), w.cmbMP3Freq);
