@@ -7,6 +7,7 @@
 #include "filelist/FileAdder.h"
 #include "filelist/FileDropFilter.h"
 #include "filelist/FolderListing.h"
+#include "filelist/PathArguments.h"
 #include "lang/Captions.h"
 #include "ui/Colors.h"
 #include "ui/FileDialogs.h"
@@ -156,6 +157,18 @@ void frmMain::cmdAddFolder_Click() {
 void frmMain::Grid_DropFiles(const QStringList& paths) {
     if (!paths.isEmpty())
         adder_->add(paths, false);
+}
+
+void frmMain::AddPaths(const QStringList& paths) {
+    Grid_DropFiles(FilesOfPaths(paths));
+}
+
+void frmMain::AcceptHandOver(const QStringList& paths) {
+    AddPaths(paths);
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
 }
 
 } // namespace kv

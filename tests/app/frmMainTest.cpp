@@ -15,11 +15,9 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -393,26 +391,4 @@ TEST_F(WindowTest, MinimizeButtonMinimizesTheWindow) {
     w.show();
     w.cmdMinimize->click();
     EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
-}
-
-TEST(Program, TwoCopiesRunSideBySide) {
-    // No single-instance lock: a second copy starts and keeps running like the first.
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    QProcess first, second;
-    for (QProcess* p : {&first, &second}) {
-        p->setProcessEnvironment(env);
-        p->start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto"), {});
-        ASSERT_TRUE(p->waitForStarted());
-    }
-    // Both have had time to load; neither has ended.
-    EXPECT_FALSE(first.waitForFinished(2000));
-    EXPECT_EQ(second.state(), QProcess::Running);
-    for (QProcess* p : {&first, &second}) {
-        p->terminate();
-        p->waitForFinished(5000);
-    }
 }
