@@ -31,8 +31,7 @@ DeploymentSettings ReadDeploymentSettings() {
             line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
-            inSection =
-                line.compare(QLatin1String("[Addresses]"), Qt::CaseInsensitive) == 0;
+            inSection = line.compare(QLatin1String("[Addresses]"), Qt::CaseInsensitive) == 0;
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
