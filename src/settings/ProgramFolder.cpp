@@ -37,7 +37,11 @@ void SetProgramFolder(const QString& folder) {
 
 QString WritableFolder() {
     const QString program = ProgramFolder();
-    if (QFileInfo(program).isWritable())
+    // An installed program's data folder belongs to the system: nothing is written there,
+    // even by root, so an uninstall leaves nothing behind.
+    const bool installed = overrideFolder().isEmpty() &&
+                           program != QDir::cleanPath(QCoreApplication::applicationDirPath());
+    if (!installed && QFileInfo(program).isWritable())
         return program;
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(data);

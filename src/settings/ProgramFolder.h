@@ -16,7 +16,7 @@ QString ProgramFolderFor(const QString& executableDir);
 void SetProgramFolder(const QString& folder);
 
 // Where the program writes its own files (error log, WMA test file, downloads): the program
-// folder when it is writable, else the user's data location.
+// folder when it is writable and not an installed data folder, else the user's data location.
 QString WritableFolder();
 
 // The manual in the program folder, opened in the desktop's browser.
