@@ -8,3 +8,9 @@
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
+
+#include <QUrl>
+
+inline void PrintTo(const QUrl& url, std::ostream* os) {
+    *os << '<' << url.toString().toStdString() << '>';
+}

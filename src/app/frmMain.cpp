@@ -11,10 +11,15 @@
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
 #include "lang/LanguageList.h"
+#include "lang/QtTranslations.h"
+#include "settings/DeploymentSettings.h"
 #include "settings/OutputSettings.h"
+#include "settings/ProgramFolder.h"
+#include "ui/DesktopOpener.h"
 #include "ui/FramePanel.h"
 #include "ui/MessageBox.h"
 #include "ui/MyButton.h"
+#include "ui/PanelAnimation.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,6 +36,7 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 namespace kv {
@@ -127,6 +133,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     connect(cmdChangeFormat, &QPushButton::clicked, this, &frmMain::cmdChangeFormat_Click);
     connect(cmdHide, &QPushButton::clicked, this, &frmMain::cmdHide_Click);
     wma_ = new WindowsMediaOutput(*this);
+    animation_ = new PanelAnimation(tmrAnimate, frMain, this);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdCloseHelp, &QPushButton::clicked, this, &frmMain::cmdCloseHelp_Click);
+    connect(MyButton1, &QPushButton::clicked, this, &frmMain::MyButton1_Click);
     setupBatch();
     preview_ = new PreviewControls(*this);
     // A paused preview keeps "Resume" in the new language.
@@ -268,9 +278,9 @@ void frmMain::buildAboutPanel() {
     label(p, "Label39", QRect(96, 84, 372, 78));
     label(p, "Label40", QRect(96, 166, 92, 18));
     label(p, "lblRights", QRect(188, 166, 280, 18), QStringLiteral("Kelvanto developers"));
-    lblWebSite = label(p, "lblWebSite", QRect(96, 188, 280, 18),
-                       QStringLiteral("https://kelvanto.example.org"));
+    lblWebSite = label(p, "lblWebSite", QRect(96, 188, 280, 18));
     lblWebSite->setCursor(Qt::PointingHandCursor);
+    lblWebSite->installEventFilter(this);
     QFont link = lblWebSite->font();
     link.setUnderline(true);
     lblWebSite->setFont(link);
@@ -394,6 +404,7 @@ bool frmMain::load() {
                         .arg(KV_VERSION_MAJOR)
                         .arg(KV_VERSION_MINOR)
                         .arg(KV_VERSION_REVISION));
+    lblWebSite->setText(ReadDeploymentSettings().webSite);
 
     const EngineStartResult engine = InitAudioEngine();
     ownsEngine_ = engine.code == 0;
@@ -535,6 +546,8 @@ void frmMain::ComboLang_Click() {
         SetCaptions();
     }
     StoreLanguageSetting(name);
+    // Message box buttons and file dialogs speak the chosen language too.
+    InstallQtTranslations(name);
     applyReadingOrder(IsRightToLeftLanguage(name));
 }
 
@@ -630,18 +643,30 @@ void frmMain::cmdDefaults_Click() {
     options_->RestoreDefaults();
 }
 
-// Until the panels slide, the formats panel is put up and taken down at once.
 void frmMain::cmdChangeFormat_Click() {
-    if (tmrAnimate->isActive())
-        return;
-    frMain->setActive(false);
-    frFormats->move(frFormats->x(), 2715 / 15);
+    animation_->Open(frFormats);
 }
 
 void frmMain::cmdHide_Click() {
-    frFormats->move(frFormats->x(), height());
-    frMain->setActive(true);
+    animation_->Close();
     UpdateFormatSummary();
+}
+
+void frmMain::cmdAbout_Click() {
+    animation_->Open(frAbout);
+}
+
+void frmMain::cmdCloseHelp_Click() {
+    animation_->Close();
+}
+
+// A missing manual or an unreachable page says nothing: the desktop's answer is not looked at.
+void frmMain::MyButton1_Click() {
+    OpenWithDesktop(QUrl::fromLocalFile(HelpFilePath()));
+}
+
+void frmMain::lblWebSite_Click() {
+    OpenWithDesktop(QUrl::fromUserInput(lblWebSite->text()));
 }
 
 void frmMain::cmdMinimize_Click() {
@@ -686,6 +711,11 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblWebSite && event->type() == QEvent::MouseButtonRelease &&
+        lblWebSite->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        lblWebSite_Click();
+        return true;
+    }
     if (watched != frMain)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

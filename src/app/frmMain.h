@@ -34,6 +34,7 @@ class PreviewControls;
 class OptionsPanel;
 class WindowsMediaOutput;
 class MyButton;
+class PanelAnimation;
 class Slider;
 
 class frmMain;
@@ -223,8 +224,22 @@ public:
     // WMA output: tags rule, bitrate list, support check and install offer.
     WindowsMediaOutput* wmaOutput() const { return wma_; }
 
+    // The sliding panels, the manual and the maker's web page.
+    PanelAnimation* animation() const { return animation_; }
+    void cmdAbout_Click();
+    void cmdCloseHelp_Click();
+    void MyButton1_Click();
+    void lblWebSite_Click();
+
+    // Paths given on the command line or handed over by a second launch: added as a drop
+    // would add them, a folder as the files directly inside it.
+    void AddPaths(const QStringList& paths);
+    // A second launch's paths: added, and the window comes to the front.
+    void AcceptHandOver(const QStringList& paths);
+
 private:
     OptionsPanel* options_ = nullptr;
+    PanelAnimation* animation_ = nullptr;
     WindowsMediaOutput* wma_ = nullptr;
     void installAdding();
     void stopAdding();

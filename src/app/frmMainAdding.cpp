@@ -170,4 +170,28 @@ void frmMain::Grid_DropFiles(const QStringList& paths) {
     expander_->expandDiscs(paths, [this](const PathsToAdd& add) { adder_->add(add.paths, false); });
 }
 
+void frmMain::AddPaths(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    // As "Add Folder..." would take each: a folder's files, a disc's tracks. Listing may read a
+    // drive, so it runs off the window's thread.
+    expander_->run(
+        true,
+        [paths] {
+            PathsToAdd all;
+            for (const QString& path : paths)
+                all.paths += ExpandPathForAdding(path).paths;
+            return all;
+        },
+        [this](const PathsToAdd& add) { adder_->add(add.paths, false); });
+}
+
+void frmMain::AcceptHandOver(const QStringList& paths) {
+    AddPaths(paths);
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
 } // namespace kv

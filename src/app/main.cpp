@@ -1,8 +1,15 @@
-// The window program: no command-line options of its own.
+// The window program. Paths on its command line are added to the list as a drop would add
+// them; with a window already running for this user, they go to that window instead.
 #include "app/ExternalClose.h"
+#include "app/InstanceChannel.h"
 #include "app/frmMain.h"
+#include "filelist/PathArguments.h"
+#include "settings/ProgramFolder.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -12,12 +19,45 @@ int main(int argc, char** argv) {
                                             .arg(KV_VERSION_MAJOR)
                                             .arg(KV_VERSION_MINOR)
                                             .arg(KV_VERSION_REVISION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(KV_APP_ID));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Converts audio files and the soundtracks of video files."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("paths"),
+        QStringLiteral("Files to add to the list; a folder adds the files directly inside it, a disc "
+                       "(a drive, the folder it is mounted on, a .cue image) its audio tracks."),
+        QStringLiteral("[PATH...]"));
+    parser.process(app);
+    const QStringList paths = kv::AbsolutePaths(parser.positionalArguments(), QDir::currentPath());
+
+    kv::InstanceChannel channel(kv::InstanceChannel::DefaultSocketPath());
+    if (channel.HandOverOrListen(paths))
+        return 0;
+
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral(KV_APP_ID), QIcon(kv::ProgramFolder() + QStringLiteral("/Kelvanto.png"))));
     kv::frmMain window;
     // Ending by a signal or with the desktop session saves the settings like the Close button.
     kv::ExternalClose externalClose(&window);
+    // Paths handed over while the window is still loading wait for it.
+    QStringList waiting = paths;
+    bool ready = false;
+    QObject::connect(&channel, &kv::InstanceChannel::pathsReceived, &window,
+                     [&](const QStringList& handed) {
+                         if (ready)
+                             window.AcceptHandOver(handed);
+                         else
+                             waiting << handed;
+                     });
     if (!window.load())
         return 1;
     window.show();
     externalClose.arm();
+    ready = true;
+    window.AddPaths(waiting);
     return QApplication::exec();
 }

@@ -20,6 +20,9 @@ bool appendTo(const QString& path, const QByteArray& line) {
 } // namespace
 
 QString ErrorLogPath() {
+    // An installed program leaves its data folder and the folder around it alone.
+    if (WritableFolder() != ProgramFolder())
+        return FallbackErrorLogPath();
     return ProgramFolder() + QStringLiteral(" Errors.log");
 }
 

@@ -1,9 +1,11 @@
 #include "lang/LanguageList.h"
 
 #include "lang/Captions.h"
+#include "lang/QtTranslations.h"
 #include "settings/UserSettings.h"
 
 #include <QDir>
+#include <QLocale>
 
 namespace kv {
 namespace {
@@ -64,7 +66,8 @@ void ResolveLanguageFile() {
 }
 
 bool IsRightToLeftLanguage(const QString& languageFile) {
-    return languageFile == QStringLiteral("Arabic.ini");
+    const QString locale = LocaleOfLanguageFile(languageFile);
+    return !locale.isEmpty() && QLocale(locale).textDirection() == Qt::RightToLeft;
 }
 
 } // namespace kv

@@ -27,7 +27,7 @@ void StoreLanguageSetting(const QString& languageFile);
 // which is stored back.
 void ResolveLanguageFile();
 
-// Right-to-left reading order goes with the Arabic file alone.
+// Right-to-left reading order goes with the languages written that way (Arabic).
 bool IsRightToLeftLanguage(const QString& languageFile);
 
 } // namespace kv

@@ -68,8 +68,11 @@ void ApplyTheme(QWidget* window, ThemePalette& palette) {
             if (view->objectName() == QLatin1String("Grid"))
                 setBackground(view, QPalette::Base, c1);
         } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-            if (combo->objectName() != QLatin1String("ComboLang"))
+            // The closed box paints with the button role, its open list with the base role.
+            if (combo->objectName() != QLatin1String("ComboLang")) {
                 setBackground(combo, QPalette::Base, c1);
+                setBackground(combo, QPalette::Button, c1);
+            }
         } else if (isSlider(w)) {
             setColourProperty(w, "BackColor", palette.lThemeColor1);
             setColourProperty(w, "ForeColor2", palette.lThemeColor1);

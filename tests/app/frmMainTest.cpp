@@ -15,11 +15,9 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -395,35 +393,4 @@ TEST_F(WindowTest, MinimizeButtonMinimizesTheWindow) {
     w.show();
     w.cmdMinimize->click();
     EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
-}
-
-TEST(Program, TwoCopiesRunSideBySide) {
-    // No single-instance lock: a second copy loads like the first. Each is asked to close at
-    // once; it closes cleanly only with its window up. A copy held by a box is ended by the
-    // signal, and one whose start-up fails exits 1.
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    QProcess first, second;
-    for (QProcess* p : {&first, &second}) {
-        p->setProcessEnvironment(env);
-        // The signal waits, blocked, until the program is ready to take it.
-        p->setChildProcessModifier([] {
-            sigset_t set;
-            sigemptyset(&set);
-            sigaddset(&set, SIGTERM);
-            sigprocmask(SIG_BLOCK, &set, nullptr);
-        });
-        p->start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto"), {});
-        ASSERT_TRUE(p->waitForStarted());
-    }
-    for (QProcess* p : {&first, &second})
-        ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
-    for (QProcess* p : {&first, &second}) {
-        ASSERT_TRUE(p->waitForFinished(60000));
-        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
-    }
 }

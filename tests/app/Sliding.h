@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/frmMain.h"
+#include "ui/PanelAnimation.h"
+
+#include <QTimer>
+
+// Runs the panel animation to its end by its own ticks, as the window's timer would.
+inline int FinishSliding(kv::frmMain& w) {
+    int ticks = 0;
+    while (w.tmrAnimate->isActive() && ticks < 1000) {
+        w.animation()->Tick();
+        ++ticks;
+    }
+    return ticks;
+}
