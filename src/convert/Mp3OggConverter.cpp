@@ -1,5 +1,6 @@
 #include "convert/Mp3OggConverter.h"
 
+#include "convert/DecodePump.h"
 #include "convert/ErrorLog.h"
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
@@ -13,7 +14,6 @@
 
 #include <bit>
 #include <cstring>
-#include <vector>
 
 namespace kv {
 namespace {
@@ -181,28 +181,22 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
     using W = EncoderProcess::WriteResult;
     const QByteArray header = streamHeader(stream->info());
     W written = encoder.write(header.constData(), static_cast<std::size_t>(header.size()));
-    const std::int64_t length = stream->length();
-    std::vector<char> buffer(kMp3OggBlockBytes);
-    FileOutcome outcome = FileOutcome::Complete;
-    int decodeError = 0;
-    while (written == W::Written && stream->isActive()) {
-        const std::int64_t count = stream->read(buffer.data(), kMp3OggBlockBytes);
-        if (count < 0) {
-            decodeError = AudioErrorGetCode();
-            break;
-        }
-        written = encoder.write(buffer.data(), static_cast<std::size_t>(count));
-        if (length > 0)
-            control.progress(static_cast<double>(stream->position()) / length * 100.0);
-        if (control.stopRequested()) {
-            outcome = FileOutcome::Cancelled;
-            break;
-        }
-    }
+    const PumpEnd end =
+        written != W::Written
+            ? PumpEnd::SinkFailed
+            : PumpStream(*stream, kMp3OggBlockBytes, control,
+                         [&](const char* data, std::int64_t bytes) {
+                             written = encoder.write(data, static_cast<std::size_t>(bytes));
+                             return written == W::Written;
+                         });
+    const int decodeError = AudioErrorGetCode();
+    const FileOutcome outcome =
+        end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
     stream.reset();
-    if (decodeError != 0) {
+    if (end == PumpEnd::DecodeFailed) {
         encoder.finish();
-        return failed(decodeError, QStringLiteral("the source could not be decoded to its end"));
+        return failed(decodeError != kAudioOk ? decodeError : kAudioErrorFormat,
+                      QStringLiteral("the source could not be decoded to its end"));
     }
     // The end of input lets the encoder finish the file, also a cancelled one.
     const EncoderProcess::Exit exit = encoder.finish();

@@ -1,12 +1,12 @@
 #include "convert/WavConverter.h"
 
+#include "convert/DecodePump.h"
 #include "convert/WavFileWriter.h"
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
 
 #include <QFile>
 
-#include <vector>
 
 namespace kv {
 namespace {
@@ -41,28 +41,20 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
         return FileOutcome::Error;
     };
 
-    const std::int64_t length = stream->length();
-    std::vector<char> buffer(kWavBlockBytes);
-    FileOutcome outcome = FileOutcome::Complete;
-    while (stream->isActive()) {
-        const std::int64_t count = stream->read(buffer.data(), kWavBlockBytes);
-        // A source that fails part-way (an unreadable sector, a synthesizer that will not
-        // start) leaves no file that looks complete.
-        if (count < 0 || AudioErrorGetCode() != kAudioOk)
-            return fail(decodeError(source));
-        if (!writer.write(buffer.data(), count))
-            return fail(writer.errorString());
-        if (length > 0)
-            control.progress(static_cast<double>(stream->position()) / length * 100.0);
-        if (control.stopRequested()) {
-            outcome = FileOutcome::Cancelled;
-            break;
-        }
-    }
+    // A source that fails part-way (an unreadable sector, a synthesizer that will not start)
+    // leaves no file that looks complete.
+    const PumpEnd end = PumpStream(*stream, kWavBlockBytes, control,
+                                   [&](const char* data, std::int64_t bytes) {
+                                       return writer.write(data, bytes);
+                                   });
+    if (end == PumpEnd::DecodeFailed)
+        return fail(decodeError(source));
+    if (end == PumpEnd::SinkFailed)
+        return fail(writer.errorString());
     stream.reset();
     if (!writer.finish())
         return fail(writer.errorString());
-    return outcome;
+    return end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
 }
 
 } // namespace kv

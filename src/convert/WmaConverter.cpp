@@ -1,5 +1,7 @@
 #include "convert/WmaConverter.h"
 
+#include "convert/DecodePump.h"
+
 #include "convert/WmaFileWriter.h"
 #include "engine/Decoders.h"
 
@@ -8,7 +10,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <vector>
 
 namespace kv {
 
@@ -76,25 +77,17 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
                      choice.bitrate, tags, &touched))
         return fail();
 
-    const std::int64_t length = stream->length();
-    std::vector<char> buffer(kWmaBlockBytes);
-    FileOutcome outcome = FileOutcome::Complete;
-    while (stream->isActive()) {
-        const std::int64_t count = stream->read(buffer.data(), kWmaBlockBytes);
-        if (count < 0 || !writer.write(buffer.data(), count))
-            return fail();
-        if (length > 0)
-            control.progress(static_cast<double>(stream->position()) / length * 100.0);
-        if (control.stopRequested()) {
-            outcome = FileOutcome::Cancelled;
-            break;
-        }
-    }
+    const PumpEnd end = PumpStream(*stream, kWmaBlockBytes, control,
+                                   [&](const char* data, std::int64_t bytes) {
+                                       return writer.write(data, bytes);
+                                   });
+    if (end == PumpEnd::DecodeFailed || end == PumpEnd::SinkFailed)
+        return fail();
     stream.reset();
     // A cancelled file is finished too, so it plays as far as it got.
     if (!writer.finish())
         return fail();
-    return outcome;
+    return end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
 }
 
 } // namespace kv
