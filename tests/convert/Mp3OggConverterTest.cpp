@@ -5,6 +5,7 @@
 #include "settings/ProgramFolder.h"
 #include "settings/SettingOverrides.h"
 
+#include "ConversionControls.h"
 #include "MediaTools.h"
 
 #include <QDir>
@@ -26,18 +27,6 @@ using namespace kv;
 using namespace kvtest;
 
 namespace {
-class TestControl final : public ConversionControl {
-public:
-    bool stopRequested() const override { return stopAfter >= 0 && reports >= stopAfter; }
-    void progress(double) override {
-        if (++reports == 1 && onFirst)
-            onFirst();
-    }
-    int reports = 0;
-    int stopAfter = -1;
-    std::function<void()> onFirst;
-};
-
 // The saved defaults with "NAME=VALUE ..." over them, as the window or the tool builds them.
 ConversionOptions optionsWith(const QString& settings) {
     OutputSettings values;
@@ -165,7 +154,7 @@ TEST_F(Mp3OggConversion, EveryOptionReachesTheEncoderAndShowsInItsOutput) {
         // A relative output that begins with "-" still reaches the encoder as a file name.
         const QString out = kOdd + (mp3 ? ".mp3" : ".ogg");
         QFile::remove(out);
-        TestControl control;
+        CountingControl control;
         ASSERT_EQ(ConvertToMP3_OGG(source(*row.source ? row.source : kOdd + ".flac"), out, options,
                                    control),
                   FileOutcome::Complete);
@@ -200,7 +189,7 @@ TEST_F(Mp3OggConversion, EveryOptionReachesTheEncoderAndShowsInItsOutput) {
 TEST_F(Mp3OggConversion, StopLeavesAPlayablePartialFileAndNoLogLine) {
     for (const char* format : {"optFileFormat=2", "optFileFormat=3"}) {
         const QString out = at(format);
-        TestControl control;
+        CountingControl control;
         control.stopAfter = 2;
         EXPECT_EQ(ConvertToMP3_OGG(source("long.flac"), out, optionsWith(format), control),
                   FileOutcome::Cancelled);
@@ -261,7 +250,7 @@ TEST_F(Mp3OggConversion, FailuresEndInErrorWithOneLogLineSayingWhy) {
             qputenv("PATH", "/nonexistent");
         if (c.fault == FullDisk && !tmpfs)
             limit = std::make_unique<FileSizeLimit>(65536);
-        TestControl control;
+        CountingControl control;
         control.onFirst = [&] {
             if (c.fault == Kill)
                 if (const int pid = ReadBytes(at("prog/lame.pid")).trimmed().toInt(); pid > 1)
@@ -293,7 +282,7 @@ TEST_F(Mp3OggConversion, FailuresEndInErrorWithOneLogLineSayingWhy) {
     ASSERT_TRUE(WriteBytes(at("keep.ogg"), "precious") && QFile::remove(log()));
     QDir().mkpath(log());
     QFile::remove(FallbackErrorLogPath());
-    TestControl control;
+    CountingControl control;
     EXPECT_EQ(ConvertToMP3_OGG(src, at("keep.ogg"), optionsWith("optFileFormat=3"), control),
               FileOutcome::Error);
     EXPECT_EQ(ReadBytes(at("keep.ogg")), QByteArray("precious"));

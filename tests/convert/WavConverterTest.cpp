@@ -2,6 +2,7 @@
 #include "engine/DecodeStream.h"
 #include "engine/Decoders.h"
 
+#include "ConversionControls.h"
 #include "MediaTools.h"
 #include "TestSupport.h"
 
@@ -19,22 +20,6 @@ using namespace kv;
 using namespace kvtest;
 
 namespace {
-// Stops after a given number of progress reports; counts them.
-class TestControl final : public ConversionControl {
-public:
-    explicit TestControl(int stopAfter = -1) : stopAfter_(stopAfter) {}
-    bool stopRequested() const override { return stopAfter_ >= 0 && reports >= stopAfter_; }
-    void progress(double percent) override {
-        ++reports;
-        last = percent;
-    }
-    int reports = 0;
-    double last = -1;
-
-private:
-    int stopAfter_;
-};
-
 // sox's own reading of a WAV: "channels rate bits samples".
 QString soxInfo(const QString& path) {
     QStringList parts;
@@ -54,7 +39,7 @@ protected:
 TEST_F(WavConversion, StereoFlacGivesTheSameSamplesAsAnIndependentDecode) {
     const QString src = at("tone é 'x'.flac");
     ASSERT_TRUE(MakeSine(src, 3.0, 44100, 2, {"-c:a", "flac"}));
-    TestControl control;
+    CountingControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
     const QByteArray file = ReadBytes(at("out.wav"));
     ASSERT_GE(file.size(), 44);
@@ -77,7 +62,7 @@ TEST_F(WavConversion, StereoFlacGivesTheSameSamplesAsAnIndependentDecode) {
 TEST_F(WavConversion, EightBitMonoStaysEightBit) {
     const QString src = at("u8.wav");
     ASSERT_TRUE(MakeSine(src, 1.5, 11025, 1, {"-c:a", "pcm_u8"}));
-    TestControl control;
+    CountingControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
     const QByteArray file = ReadBytes(at("out.wav"));
     EXPECT_EQ(Le16(file, 22), 1);
@@ -97,7 +82,7 @@ TEST_F(WavConversion, FivePointOneIsMixedDownToStereo) {
                         "-af", "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", "-c:a", "pcm_s16le"},
                        src));
     ASSERT_EQ(FfprobeAudio(src)->channels, 6);
-    TestControl control;
+    CountingControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
     const QByteArray file = ReadBytes(at("out.wav"));
     EXPECT_EQ(Le16(file, 22), 2);
@@ -116,7 +101,7 @@ TEST_F(WavConversion, FivePointOneIsMixedDownToStereo) {
 TEST_F(WavConversion, CancelledFileIsAValidShorterWave) {
     const QString src = at("long.flac");
     ASSERT_TRUE(MakeSine(src, 5.0, 44100, 2, {"-c:a", "flac"}));
-    TestControl control(3);
+    CountingControl control(3);
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Cancelled);
     const QByteArray file = ReadBytes(at("out.wav"));
     EXPECT_EQ(file.size(), 44 + 3 * kWavBlockBytes);
@@ -129,7 +114,7 @@ TEST_F(WavConversion, EmptyStreamGivesA44ByteFile) {
     const QString src = at("empty.wav");
     ASSERT_TRUE(MakeWithFfmpeg(
         {"-f", "lavfi", "-i", "anullsrc=r=22050:cl=mono", "-t", "0", "-c:a", "pcm_s16le"}, src));
-    TestControl control;
+    CountingControl control;
     EXPECT_EQ(ConvertToWAV(src, at("out.wav"), control), FileOutcome::Complete);
     const QByteArray file = ReadBytes(at("out.wav"));
     ASSERT_EQ(file.size(), 44);
@@ -142,7 +127,7 @@ TEST_F(WavConversion, EmptyStreamGivesA44ByteFile) {
 TEST_F(WavConversion, FailuresEndInErrorAndLeaveNoOutput) {
     // A source that does not decode creates no file.
     ASSERT_TRUE(WriteBytes(at("noise.wav"), QByteArray(5000, '\x5a')));
-    TestControl control;
+    CountingControl control;
     EXPECT_EQ(ConvertToWAV(at("noise.wav"), at("a.wav"), control), FileOutcome::Error);
     EXPECT_FALSE(QFileInfo::exists(at("a.wav")));
     EXPECT_EQ(LiveStreamCount(), 0);
@@ -173,7 +158,7 @@ TEST_F(WavConversion, AWriteFailureHalfWayIsAnErrorNotAComplete) {
     // A file-size limit makes the writes fail part-way, as a full disk would.
     auto limit = std::make_unique<FileSizeLimit>(200000);
     ASSERT_TRUE(limit->active());
-    TestControl control;
+    CountingControl control;
     const FileOutcome outcome = ConvertToWAV(src, at("full.wav"), control);
     limit.reset();
     EXPECT_EQ(outcome, FileOutcome::Error);

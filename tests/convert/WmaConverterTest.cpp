@@ -7,6 +7,7 @@
 #include "engine/Decoders.h"
 #include "settings/ProgramFolder.h"
 
+#include "ConversionControls.h"
 #include "MediaTools.h"
 #include "TestSupport.h"
 
@@ -21,21 +22,6 @@ using namespace kv;
 using namespace kvtest;
 
 namespace {
-
-class TestControl final : public ConversionControl {
-public:
-    explicit TestControl(int stopAfter = -1) : stopAfter_(stopAfter) {}
-    bool stopRequested() const override { return stopAfter_ >= 0 && reports >= stopAfter_; }
-    void progress(double percent) override {
-        ++reports;
-        last = percent;
-    }
-    int reports = 0;
-    double last = -1;
-
-private:
-    int stopAfter_;
-};
 
 // ffprobe's reading, keys in lower case ("codec_name", "tag:title"). It decodes every frame;
 // "clean" is "1" when it found nothing wrong on the way.
@@ -100,7 +86,7 @@ TEST_F(WmaConversion, FilesAsAnIndependentReaderSeesThem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         const QString out = at(QString::fromUtf8(c.source) + ".wma");
-        TestControl control(c.stopAfter);
+        CountingControl control(c.stopAfter);
         ASSERT_EQ(ConvertToWMA(at(QString::fromUtf8(c.source)), out, c.options, control),
                   c.stopAfter < 0 ? FileOutcome::Complete : FileOutcome::Cancelled);
         EXPECT_TRUE(c.stopAfter >= 0 || std::abs(control.last - 100.0) < 0.01);
@@ -134,7 +120,7 @@ TEST_F(WmaConversion, EveryOfferedBitrateEncodesNoise) {
         const int count = static_cast<int>(offered->size());
         for (int i = 0; i < count; ++i) {
             const QString out = at(QStringLiteral("n-%1-%2-%3.wma").arg(rate).arg(channels).arg(i));
-            TestControl control;
+            CountingControl control;
             WmaBitrateChoice choice;
             // The quality that picks entry i.
             ASSERT_EQ(ConvertToWMA(src, out, quality(qRound((count - i) * 100.0 / count)), control,
@@ -221,7 +207,7 @@ TEST_F(WmaConversion, FailuresEndInErrorAndLeaveNothingBehind) {
             ASSERT_TRUE(WriteBytes(c.output, QByteArray()));
         }
         SetWmaEncoderName(c.encoder);
-        TestControl control;
+        CountingControl control;
         auto limit = c.sizeLimit ? std::make_unique<FileSizeLimit>(c.sizeLimit) : nullptr;
         EXPECT_EQ(ConvertToWMA(c.source, c.output, quality(50), control), c.outcome);
         limit.reset();
