@@ -11,6 +11,7 @@
 #include "Sliding.h"
 #include "TestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>

@@ -43,7 +43,8 @@ protected:
     QString convert(const QString& source, const QString& format, QStringList extra = {}) {
         const QString out = dir.filePath("out-" + format + QString::number(++runs));
         const auto [code, err] =
-            tool(QStringList{"--convert", "--format", format, "--out", out} + extra + source);
+            tool(QStringList{"--convert", "--format", format, "--out", out} + extra +
+                 QStringList{source});
         EXPECT_EQ(code, 0) << err.toStdString();
         return out + "/" + QFileInfo(source).completeBaseName() + "." + format;
     }
@@ -136,8 +137,7 @@ TEST_F(TagCopy, EveryFormatCarriesTheSourcesFieldsAndCover) {
         EXPECT_EQ(got.size(), c.fields.size());
         const auto [shape, bytes] = coverOf(out);
         EXPECT_EQ(shape, c.cover ? QStringLiteral("png 64x48") : QString());
-        if (c.cover)
-            EXPECT_TRUE(bytes == png);
+        EXPECT_TRUE(bytes == (c.cover ? png : QByteArray()));
     }
 }
 
@@ -214,5 +214,5 @@ TEST_F(TagCopy, AHostileSourceStillConvertsCompleteWithOneLogLine) {
     // The picture is read once and let go, never copied around.
     const QRegularExpressionMatch rss = QRegularExpression("maxrss=(\\d+)").match(err);
     ASSERT_TRUE(rss.hasMatch()) << err.toStdString();
-    EXPECT_LT(rss.captured(1).toInt(), 150 * 1024);
+    EXPECT_LT(rss.captured(1).toInt(), 128 * 1024); // about 95 MB here, 50 MB without tags
 }
