@@ -79,6 +79,12 @@ const std::vector<BatchOption>& BatchOptions() {
              r.wmaTags += values;
              return QString();
          }},
+        {{QStringLiteral("no-tags")},
+         {},
+         QStringLiteral("leave the source's tags out of the outputs in this run "
+                        "(as --set chkCopyTags=False)"),
+         true,
+         [](BatchRequest& r, const QStringList&) { return switchOn(r.noTags); }},
         {{QStringLiteral("out")},
          QStringLiteral("DIR"),
          QStringLiteral("write the outputs into DIR (its last part is made when missing)"),

@@ -19,6 +19,7 @@ struct BatchRequest {
     QString languageFile; // empty for the built-in English texts
     QStringList overrides; // "NAME=VALUE" for saved settings, in the order given
     QStringList wmaTags;   // "NAME=TEXT" for WMA tags, in the order given
+    bool noTags = false;   // the source's tags stay out of the outputs in this run
     QStringList paths;
 };
 

@@ -202,6 +202,8 @@ int RunBatch(const BatchRequest& request) {
                 return kBatchExitUsage;
             }
         }
+        if (request.noTags)
+            conversion.copyTags = false;
         if (!request.outDir.isEmpty())
             conversion.folder = {false, request.outDir};
         // CD tracks still go to the saved output folder.

@@ -63,6 +63,7 @@ OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
         connect(t, &QLineEdit::textChanged, this, &OptionsPanel::changed);
     connect(w_.txtOutPath, &QLineEdit::textChanged, this, &OptionsPanel::changed);
     connect(w_.chkWMAFileTags, &QCheckBox::toggled, this, &OptionsPanel::changed);
+    connect(w_.chkCopyTags, &QCheckBox::toggled, this, &OptionsPanel::changed);
 
     // The window opens on the defaults, so a value that cannot be loaded leaves its default.
     const OutputSettings defaults;
@@ -113,6 +114,8 @@ QWidget* OptionsPanel::control(OutputSetting id) const {
         return w_.cmbOGGCBitrate;
     case S::cmbOGGVBitrate:
         return w_.cmbOGGVBitrate;
+    case S::chkCopyTags:
+        return w_.chkCopyTags;
     case S::txtOutPath:
     case S::optFileFormat:
         break;
@@ -133,6 +136,8 @@ void OptionsPanel::setControl(OutputSetting id, int number) {
     QWidget* c = control(id);
     if (auto* option = qobject_cast<QRadioButton*>(c))
         setOption(option, number != 0);
+    else if (auto* box = qobject_cast<QCheckBox*>(c))
+        box->setChecked(number != 0);
     else if (auto* list = qobject_cast<QComboBox*>(c))
         list->setCurrentIndex(number);
     else if (auto* slider = qobject_cast<Slider*>(c))
@@ -162,6 +167,7 @@ void OptionsPanel::LoadSettings() {
     // 8-9: Ogg Vorbis.
     applyStored(reg, S::sliderOGG, S::cmbOGGVBitrate);
     applyOggRule();
+    applyStored(reg, S::chkCopyTags, S::chkCopyTags);
     // 10.
     UpdateFormatSummary();
     loaded_ = true;
@@ -228,6 +234,8 @@ OutputSettings OptionsPanel::Values() const {
             }
         } else if (auto* option = qobject_cast<QRadioButton*>(c)) {
             number = option->isChecked() ? 1 : 0;
+        } else if (auto* box = qobject_cast<QCheckBox*>(c)) {
+            number = box->isChecked() ? 1 : 0;
         } else if (auto* list = qobject_cast<QComboBox*>(c)) {
             number = list->currentIndex();
         } else if (auto* slider = qobject_cast<Slider*>(c)) {

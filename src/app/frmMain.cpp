@@ -303,6 +303,8 @@ void frmMain::buildFormatsPanel() {
     }
     buildFormatPanels();
     frFormat[4]->hide();
+    // For every format, so it sits beside the pages rather than on one of them.
+    chkCopyTags = place(new QCheckBox(p), "chkCopyTags", QRect(12, 256, 220, 20));
     cmdDefaults = button(p, "cmdDefaults", QRect(236, 252, 136, 28));
     cmdHide = button(p, "cmdHide", QRect(380, 252, 136, 28));
 }

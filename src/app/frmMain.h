@@ -105,6 +105,7 @@ public:
     MyButton *cmdCloseHelp = nullptr, *cmdDefaults = nullptr, *cmdHide = nullptr;
     MyButton *cmdDownloadWMF = nullptr, *cmdOpenWMSite = nullptr;
     QCheckBox *chkSelectAll = nullptr, *chkShutdown = nullptr, *chkWMAFileTags = nullptr;
+    QCheckBox* chkCopyTags = nullptr;
     QRadioButton *optSameFolder = nullptr, *optOtherFolder = nullptr;
     std::array<QRadioButton*, 4> optFileFormat{};
     QRadioButton *optMP3CBR = nullptr, *optMP3VBR = nullptr, *optMP3ABR = nullptr;

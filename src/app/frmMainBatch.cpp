@@ -22,9 +22,8 @@ const QString kStopCaption = QStringLiteral("Stop");
 
 void frmMain::setupBatch() {
     batch_ = new BatchDriver(this);
-    RegisterConverters(*batch_);
     // The window's WMA converter also refills the bitrate list from each file.
-    batch_->setConverter(kFormatWMA, wma_->converter());
+    RegisterConverters(*batch_, wma_->converter());
     connect(batch_, &BatchDriver::fileStarted, this,
             [this](FileListRowId id, const QString& source, const QString&) {
                 onBatchFileStarted(id, source);

@@ -59,6 +59,7 @@ struct ConversionOptions {
     Mp3Options mp3;
     OggOptions ogg;
     WmaOptions wma;
+    bool copyTags = true; // chkCopyTags: the source's tags into every "Complete" output
     bool operator==(const ConversionOptions&) const = default;
 };
 

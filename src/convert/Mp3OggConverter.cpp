@@ -212,13 +212,4 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
     return outcome;
 }
 
-void RegisterMp3OggConverters(BatchDriver& driver) {
-    for (const int format : {kFormatMP3, kFormatOGG})
-        driver.setConverter(format,
-                            [](const QString& source, const QString& output,
-                               const ConversionOptions& options, ConversionControl& control) {
-                                return ConvertToMP3_OGG(source, output, options, control);
-                            });
-}
-
 } // namespace kv

@@ -32,7 +32,4 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
                              const ConversionOptions& options, ConversionControl& control,
                              std::chrono::milliseconds watchdog = kEncoderWatchdog);
 
-// Makes ConvertToMP3_OGG the converter of both formats.
-void RegisterMp3OggConverters(BatchDriver& driver);
-
 } // namespace kv

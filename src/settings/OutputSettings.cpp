@@ -34,6 +34,7 @@ const std::array<OutputSettingSpec, kOutputSettingCount> kSpecs = {{
     {S::cmbOGGCBitrate, "cmbOGGCBitrate", "cmbOGGCBitrate", K::Index, 0, 8, "6"},
     // Written with a small v and read with a capital one: the store ignores case.
     {S::cmbOGGVBitrate, "cmbOGGVBitrate", "cmbOGGvBitrate", K::Index, 0, 8, "6"},
+    {S::chkCopyTags, "chkCopyTags", "chkCopyTags", K::Boolean, 0, 1, "True"},
 }};
 
 // Option buttons that exclude each other.

@@ -32,11 +32,12 @@ enum class OutputSetting : int {
     optOGGVBR,
     cmbOGGCBitrate,
     cmbOGGVBitrate,
+    chkCopyTags,
 };
-inline constexpr int kOutputSettingCount = 19;
+inline constexpr int kOutputSettingCount = 20;
 
 enum class SettingKind {
-    Boolean, // an option button: "True"/"False"
+    Boolean, // an option button or a check box: "True"/"False"
     Text,    // the output folder
     Index,   // a list choice or the format button, zero-based
     Integer, // a slider value
@@ -111,7 +112,7 @@ void StoreSettings(CRegister& reg, const QList<std::pair<OutputSetting, QString>
 // Applies every stored value over `values`, in the loading order; a value the control cannot
 // take leaves that control as it was.
 void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values);
-// Writes the nineteen values in order, all at once; the format only when a format button is
+// Writes the values in order, all at once; the format only when a format button is
 // selected.
 void WriteOutputSettings(CRegister& reg, const OutputSettings& values);
 

@@ -11,6 +11,7 @@
 #include "Sliding.h"
 #include "TestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -123,12 +124,14 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
             c->setCurrentIndex(c->count() - 1);
         for (QComboBox* c : {w.cmbMP3ABitrate, w.cmbOGGVBitrate})
             c->setCurrentIndex(0);
+        w.chkCopyTags->click();
         changed = w.optionsPanel()->Values();
         EXPECT_EQ(w.lblFormat->text(), kDefaultSummary); // until "Save && Close"
         w.close();
     }
-    EXPECT_EQ(StoredOutputSettings().size(), 19u);
+    EXPECT_EQ(StoredOutputSettings().size(), 20u);
     EXPECT_EQ(StoredOutputSettings().count("cmbOGGvBitrate"), 1u);
+    EXPECT_EQ(StoredOutputSettings().at("chkCopyTags"), QStringLiteral("False"));
 
     frmMain w;
     // The format is chosen while the window still loads, the encoder values after.
@@ -148,6 +151,7 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
               (Mp3Options{BitrateMode::Variable, 32, 310, 9, 0, 9, 4}));
     EXPECT_EQ(frontPage(w), 3);
     EXPECT_EQ(usable(w), QStringLiteral("0000110"));
+    EXPECT_FALSE(w.CurrentConversionOptions().copyTags);
     // The companion tool reads the same options from the store.
     EXPECT_EQ(storedPart(w.CurrentConversionOptions()), toolOptions());
 
@@ -289,7 +293,7 @@ TEST(CloseBySignal, SavesTheSettingsLikeTheCloseButton) {
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << signo;
         EXPECT_EQ(p.exitCode(), 0);
         const StoredValues saved = StoredOutputSettings(file);
-        EXPECT_EQ(saved.size(), 19u) << signo;
+        EXPECT_EQ(saved.size(), 20u) << signo;
         EXPECT_EQ(saved.at("sliderOGG"), QStringLiteral("-1"));
     }
 }

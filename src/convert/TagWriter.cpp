@@ -1,0 +1,363 @@
+#include "convert/TagWriter.h"
+
+#include "convert/ErrorLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tiostream.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv {
+namespace {
+
+using TagLib::ByteVector;
+using TagLib::String;
+
+String tagString(const QString& text) {
+    return String(text.toUtf8().constData(), String::UTF8);
+}
+
+ByteVector bytes(const QByteArray& data) {
+    return ByteVector(data.constData(), static_cast<unsigned>(data.size()));
+}
+
+// The file TagLib writes through. TagLib's own stream lets a failed write pass unnoticed (a
+// full disk would leave a damaged file reported as saved); here every read and write is
+// checked, and one failure marks the whole save as failed.
+class CheckedStream final : public TagLib::IOStream {
+public:
+    explicit CheckedStream(const QByteArray& path)
+        : path_(path), fd_(::open(path.constData(), O_RDWR | O_CLOEXEC)) {
+        failed_ = fd_ < 0;
+    }
+    ~CheckedStream() override {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool failed() const { return failed_; }
+
+    TagLib::FileName name() const override { return path_.constData(); }
+    ByteVector readBlock(unsigned long length) override {
+        ByteVector v(static_cast<unsigned>(length), '\0');
+        const ssize_t n = failed_ ? -1 : ::pread(fd_, v.data(), length, pos_);
+        if (n < 0) {
+            failed_ = true;
+            return ByteVector();
+        }
+        v.resize(static_cast<unsigned>(n));
+        pos_ += n;
+        return v;
+    }
+    void writeBlock(const ByteVector& data) override {
+        writeAt(pos_, data.data(), data.size());
+        pos_ += data.size();
+    }
+    void insert(const ByteVector& data, unsigned long start, unsigned long replace) override {
+        const long size = length();
+        const long delta = static_cast<long>(data.size()) - static_cast<long>(replace);
+        const long tail = static_cast<long>(start + replace);
+        if (delta > 0) // the rest moves up, from its end backwards
+            for (long end = size; end > tail && !failed_;) {
+                const long n = std::min<long>(kBlock, end - tail);
+                end -= n;
+                move(end, end + delta, n);
+            }
+        else if (delta < 0)
+            shiftDown(tail, tail + delta, size);
+        writeAt(static_cast<long>(start), data.data(), data.size());
+        pos_ = static_cast<long>(start + data.size());
+    }
+    void removeBlock(unsigned long start, unsigned long length) override {
+        shiftDown(static_cast<long>(start + length), static_cast<long>(start), this->length());
+    }
+    bool readOnly() const override { return false; }
+    bool isOpen() const override { return fd_ >= 0; }
+    void seek(long offset, Position p) override {
+        pos_ = p == Beginning ? offset : p == Current ? pos_ + offset : length() + offset;
+    }
+    long tell() const override { return pos_; }
+    long length() override {
+        struct stat st {};
+        if (failed_ || ::fstat(fd_, &st) != 0) {
+            failed_ = true;
+            return 0;
+        }
+        return static_cast<long>(st.st_size);
+    }
+    void truncate(long length) override {
+        if (failed_ || ::ftruncate(fd_, length) != 0)
+            failed_ = true;
+    }
+
+private:
+    static constexpr long kBlock = 1 << 20;
+
+    void writeAt(long at, const char* data, size_t size) {
+        while (size > 0 && !failed_) {
+            const ssize_t n = ::pwrite(fd_, data, size, at);
+            if (n <= 0) {
+                failed_ = true;
+                return;
+            }
+            data += n;
+            size -= static_cast<size_t>(n);
+            at += n;
+        }
+    }
+    void move(long from, long to, long n) {
+        std::vector<char> block(static_cast<size_t>(n));
+        if (failed_ || ::pread(fd_, block.data(), block.size(), from) != n)
+            failed_ = true;
+        writeAt(to, block.data(), block.size());
+    }
+    // [from, end) moves down to `to`, front first, and the file ends after it.
+    void shiftDown(long from, long to, long end) {
+        for (long at = from; at < end && !failed_; at += kBlock)
+            move(at, to + (at - from), std::min<long>(kBlock, end - at));
+        truncate(to + (end - from));
+    }
+
+    QByteArray path_;
+    int fd_ = -1;
+    long pos_ = 0;
+    bool failed_ = false;
+};
+
+// The names of the fields in TagLib's common property map (ID3v2, Vorbis comments, ASF).
+const std::array<const char*, kTagFieldCount> kPropertyKeys = {
+    "TITLE", "ARTIST", "ALBUM", "ALBUMARTIST", "TRACKNUMBER",
+    "DISCNUMBER", "DATE", "GENRE", "COMMENT"};
+
+// The source's fields over what the file already holds (the WMA boxes stay). TagLib 1's
+// properties are not virtual: they must be called on the tag's own type.
+template <typename Tag> void mergeProperties(Tag& tag, const SourceTags& tags) {
+    TagLib::PropertyMap props = tag.properties();
+    for (int f = 0; f < kTagFieldCount; ++f) {
+        if (!tags.texts[f].isEmpty())
+            props.replace(kPropertyKeys[f], TagLib::StringList(tagString(tags.texts[f])));
+    }
+    tag.setProperties(props);
+}
+
+bool writeMp3(CheckedStream& stream, const SourceTags& tags) {
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    if (!file.isValid())
+        return false;
+    TagLib::ID3v2::Tag* id3 = file.ID3v2Tag(true);
+    mergeProperties(*id3, tags);
+    if (!tags.cover.isEmpty()) {
+        id3->removeFrames("APIC");
+        auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
+        picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        picture->setMimeType(tagString(tags.coverMime));
+        picture->setPicture(bytes(tags.cover));
+        id3->addFrame(picture); // the tag owns it now
+    }
+    // Version 2.3 is the one most players read; an ID3v1 tag would cut the texts short.
+    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3);
+}
+
+bool writeOgg(CheckedStream& stream, const SourceTags& tags) {
+    TagLib::Ogg::Vorbis::File file(&stream, false);
+    if (!file.isValid() || file.tag() == nullptr)
+        return false;
+    TagLib::Ogg::XiphComment* comment = file.tag();
+    mergeProperties(*comment, tags);
+    if (!tags.cover.isEmpty()) {
+        comment->removeAllPictures();
+        auto* picture = new TagLib::FLAC::Picture;
+        picture->setType(TagLib::FLAC::Picture::FrontCover);
+        picture->setMimeType(tagString(tags.coverMime));
+        picture->setWidth(tags.coverWidth);
+        picture->setHeight(tags.coverHeight);
+        picture->setData(bytes(tags.cover));
+        comment->addPicture(picture); // the comment owns it now
+    }
+    return file.save();
+}
+
+bool writeWma(CheckedStream& stream, const SourceTags& tags) {
+    TagLib::ASF::File file(&stream, false);
+    if (!file.isValid() || file.tag() == nullptr)
+        return false;
+    TagLib::ASF::Tag* tag = file.tag();
+    mergeProperties(*tag, tags);
+    if (!tags.cover.isEmpty()) {
+        TagLib::ASF::Picture picture;
+        picture.setType(TagLib::ASF::Picture::FrontCover);
+        picture.setMimeType(tagString(tags.coverMime));
+        picture.setPicture(bytes(tags.cover));
+        tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+    }
+    return file.save();
+}
+
+// RIFF INFO texts as UTF-8, which FFmpeg and most players take; TagLib's own default is
+// Latin-1, which would turn every other letter into '?'.
+class Utf8InfoStrings final : public TagLib::RIFF::Info::StringHandler {
+public:
+    String parse(const ByteVector& data) const override { return String(data, String::UTF8); }
+    ByteVector render(const String& s) const override { return s.data(String::UTF8); }
+};
+
+// INFO ids of the fields a WAV file carries; album artist and disc have none players read.
+const std::array<const char*, kTagFieldCount> kInfoIds = {
+    "INAM", "IART", "IPRD", nullptr, "IPRT", nullptr, "ICRD", "IGNR", "ICMT"};
+
+bool writeWav(CheckedStream& stream, const SourceTags& tags) {
+    static const Utf8InfoStrings utf8;
+    static std::once_flag once;
+    std::call_once(once, [] { TagLib::RIFF::Info::Tag::setStringHandler(&utf8); });
+    TagLib::RIFF::WAV::File file(&stream, false);
+    if (!file.isValid())
+        return false;
+    TagLib::RIFF::Info::Tag* info = file.InfoTag();
+    for (int f = 0; f < kTagFieldCount; ++f) {
+        if (kInfoIds[f] != nullptr && !tags.texts[f].isEmpty())
+            info->setFieldText(kInfoIds[f], tagString(tags.texts[f]));
+    }
+    return file.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers);
+}
+
+// RF64 (a WAV file past 4 GiB) is a form TagLib does not know: it is left as written.
+bool isPlainRiffWave(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
+}
+
+// A copy of `from` in `to`; false with the reason when the folder has no room for it.
+bool copyInto(const QString& from, QFile& to, QString& why) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly)) {
+        why = in.errorString();
+        return false;
+    }
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(block.data(), block.size());
+        if (n < 0) {
+            why = in.errorString();
+            return false;
+        }
+        if (n == 0) {
+            if (to.flush())
+                return true;
+            why = to.errorString();
+            return false;
+        }
+        if (to.write(block.constData(), n) != n) {
+            why = to.errorString();
+            return false;
+        }
+    }
+}
+
+} // namespace
+
+void ApplyWmaBoxes(SourceTags& tags, const WmaOptions& wma) {
+    if (!wma.tags)
+        return;
+    // Box i of txtWMATags (Title, Author, WM/AlbumTitle, Description, Rating, Copyright,
+    // WM/Genre, WM/Year) against the field it stands for; rating and copyright are no
+    // field of a source.
+    static const std::array<int, 8> kFieldOfBox = {
+        static_cast<int>(TagField::Title),  static_cast<int>(TagField::Artist),
+        static_cast<int>(TagField::Album),  static_cast<int>(TagField::Comment),
+        -1,                                 -1,
+        static_cast<int>(TagField::Genre),  static_cast<int>(TagField::Date)};
+    for (size_t box = 0; box < kFieldOfBox.size(); ++box) {
+        if (kFieldOfBox[box] >= 0 && !wma.tagTexts[box].isEmpty())
+            tags.texts[kFieldOfBox[box]] = wma.tagTexts[box];
+    }
+}
+
+QStringList WriteOutputTags(const QString& output, int format, const SourceTags& tags) {
+    bool (*write)(CheckedStream&, const SourceTags&) = nullptr;
+    switch (format) {
+    case kFormatMP3:
+        write = writeMp3;
+        break;
+    case kFormatOGG:
+        write = writeOgg;
+        break;
+    case kFormatWMA:
+        write = writeWma;
+        break;
+    case kFormatWAV: {
+        bool any = false;
+        for (int f = 0; f < kTagFieldCount; ++f)
+            any = any || (kInfoIds[f] != nullptr && !tags.texts[f].isEmpty());
+        if (!any)
+            return {};
+        if (!isPlainRiffWave(output))
+            return {QStringLiteral("all tags: an RF64 file takes none")};
+        write = writeWav;
+        break;
+    }
+    default:
+        return {};
+    }
+
+    const QFileInfo out(output);
+    QTemporaryFile copy(out.absoluteDir().filePath(QStringLiteral(".kvtags-XXXXXX")));
+    QString why;
+    if (!copy.open() || !copyInto(output, copy, why))
+        return {QStringLiteral("all tags: no copy of the output (%1)")
+                    .arg(why.isEmpty() ? copy.errorString() : why)};
+    copy.close();
+    const QByteArray copyPath = QFile::encodeName(copy.fileName());
+    bool written = false;
+    {
+        CheckedStream stream(copyPath);
+        written = !stream.failed() && write(stream, tags) && !stream.failed();
+    }
+    if (!written)
+        return {QStringLiteral("all tags: the tag writer refused the output")};
+    copy.setPermissions(out.permissions());
+    if (std::rename(copyPath.constData(), QFile::encodeName(out.absoluteFilePath())) != 0)
+        return {QStringLiteral("all tags: the tagged copy could not replace the output")};
+    copy.setAutoRemove(false);
+    return {};
+}
+
+void CopySourceTags(const QString& source, const QString& output, int format,
+                    const WmaOptions& wma) {
+    SourceTags tags = ReadSourceTags(source);
+    if (format == kFormatWMA)
+        ApplyWmaBoxes(tags, wma);
+    QStringList leftOut = tags.leftOut;
+    if (!tags.empty())
+        leftOut += WriteOutputTags(output, format, tags);
+    if (!leftOut.isEmpty())
+        AppendErrorLog(QStringLiteral("Tags left out (%1)").arg(leftOut.join(QStringLiteral("; "))),
+                       0, source);
+}
+
+} // namespace kv
