@@ -202,6 +202,8 @@ int RunBatch(const BatchRequest& request) {
                 return kBatchExitUsage;
             }
         }
+        if (request.jobs >= 0)
+            conversion.jobs = request.jobs == 0 ? JobsPerCore() : request.jobs;
         if (!request.outDir.isEmpty())
             conversion.folder = {false, request.outDir};
         // CD tracks still go to the saved output folder.

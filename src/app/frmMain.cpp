@@ -34,6 +34,7 @@
 #include <QPainterPath>
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -303,6 +304,9 @@ void frmMain::buildFormatsPanel() {
     }
     buildFormatPanels();
     frFormat[4]->hide();
+    label(p, "lblSimultaneous", QRect(12, 256, 160, 20));
+    spnSimultaneous = place(new QSpinBox(p), "spnSimultaneous", QRect(174, 255, 54, 22));
+    spnSimultaneous->setRange(1, JobsPerCore());
     cmdDefaults = button(p, "cmdDefaults", QRect(236, 252, 136, 28));
     cmdHide = button(p, "cmdHide", QRect(380, 252, 136, 28));
 }

@@ -32,8 +32,9 @@ enum class OutputSetting : int {
     optOGGVBR,
     cmbOGGCBitrate,
     cmbOGGVBitrate,
+    spnSimultaneous, // files converted at once; after the nineteen of the original store
 };
-inline constexpr int kOutputSettingCount = 19;
+inline constexpr int kOutputSettingCount = 20;
 
 enum class SettingKind {
     Boolean, // an option button: "True"/"False"
@@ -111,7 +112,7 @@ void StoreSettings(CRegister& reg, const QList<std::pair<OutputSetting, QString>
 // Applies every stored value over `values`, in the loading order; a value the control cannot
 // take leaves that control as it was.
 void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values);
-// Writes the nineteen values in order, all at once; the format only when a format button is
+// Writes the values in order, all at once; the format only when a format button is
 // selected.
 void WriteOutputSettings(CRegister& reg, const OutputSettings& values);
 
