@@ -31,7 +31,7 @@ run wav bash "$root/bench/wav_bench.sh" "$build"
 run mp3ogg bash "$root/bench/mp3ogg_bench.sh" "$build"
 run wma bash "$root/bench/wma_bench.sh" "$build"
 run jobs bash "$root/bench/jobs_bench.sh" "$build"
-run probe_mixed "$build/bench/probe_bench" mixed 300
+run probe_mixed "$build/bench/probe_bench" mixed 200
 run probe_wavs "$build/bench/probe_bench" wavs 3000
 run probe_junk "$build/bench/probe_bench" junk 256
 run probe_cancel "$build/bench/probe_bench" cancel

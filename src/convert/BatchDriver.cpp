@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QMutex>
 #include <QObject>
-#include <QSet>
 #include <QThread>
 
 #include <array>
@@ -128,12 +127,12 @@ public:
     void wait();
 
 Q_SIGNALS:
+    // The signals of one file come in order; those of files converted at once interleave.
     void fileStarted(kv::FileListRowId id, const QString& source, const QString& output);
     void fileProgress(kv::FileListRowId id, double percent);
     // `output` is empty when no output file is left; `error` says why a file failed.
     void fileFinished(kv::FileListRowId id, kv::FileOutcome outcome, const QString& output,
                       const QString& error);
-    // The signals of one file come in order; those of files converted at once interleave.
     // A row abandoned because its output folder cannot be made; it keeps its status.
     void fileSkipped(kv::FileListRowId id, const QString& source, const QString& error);
     // The output folder is missing although creating it reported no failure.
