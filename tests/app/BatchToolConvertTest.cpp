@@ -274,21 +274,14 @@ TEST_F(ToolConvert, SignalsStopAfterTheCurrentBlockKeepAValidFileAndExit128PlusT
     }
 }
 
-// The encoders a process runs: its children named `name`.
+// The children of a process that run `name`.
 QList<qint64> childrenNamed(qint64 pid, const QByteArray& name) {
     QList<qint64> found;
-    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid))
-                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile list(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
-        if (!list.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& child : list.readAll().split(' ')) {
-            QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(child.trimmed())));
-            if (!child.trimmed().isEmpty() && comm.open(QIODevice::ReadOnly) &&
-                comm.readAll().trimmed() == name)
-                found << child.trimmed().toLongLong();
-        }
-    }
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray& child : ReadBytes(tasks.filePath(task + "/children")).split(' '))
+            if (!child.isEmpty() && ReadBytes("/proc/" + child + "/comm").trimmed() == name)
+                found << child.toLongLong();
     return found;
 }
 
