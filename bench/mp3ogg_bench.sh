@@ -2,11 +2,12 @@
 # MP3 and Ogg Vorbis conversion speed: kelvanto-batch against the hand-made pipelines
 # "ffmpeg -f wav - | lame ..." and "ffmpeg -f wav - | oggenc ...", with the same encoder
 # arguments, on a 10-minute 44.1 kHz stereo FLAC (noise under a tone). The runs alternate;
-# median of 5 each.
+# median of 5 each (KV_BENCH_RUNS=n for n).
 # Usage: bench/mp3ogg_bench.sh [build-dir]
 set -euo pipefail
 build="${1:-$(dirname "$0")/../build}"
 tool="$build/bin/kelvanto-batch"
+runs="${KV_BENCH_RUNS:-5}" # runs of each command; bench/perf_report.sh asks for fewer
 work=$(mktemp -d /tmp/kelvanto-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config"
@@ -50,7 +51,7 @@ export -f ours_mp3 pipe_mp3 ours_ogg pipe_ogg
 
 report() {
     local name="$1" ours=() pipe=()
-    for _ in 1 2 3 4 5; do
+    for _ in $(seq "$runs"); do
         ours+=("$(timed "ours_$name")")
         pipe+=("$(timed "pipe_$name")")
     done
@@ -64,6 +65,6 @@ report() {
         "$oc" "$pc" "$(awk -v a="$oc" -v b="$pc" 'BEGIN { print a / b }')"
 }
 
-echo "10-minute FLAC, median of 5 (ours = kelvanto-batch --convert)"
+echo "10-minute FLAC, median of $runs (ours = kelvanto-batch --convert)"
 report mp3
 report ogg

@@ -1,5 +1,5 @@
 // The output settings' load (every value read from the store) and save (the close-time write
-// of all nineteen values), median of 9 each, in a settings folder on the disk under test.
+// of all the values), median of 9 each, in a settings folder on the disk under test.
 // Usage: settings-bench [FOLDER] (default: a temporary folder in the current one)
 #include "settings/OutputSettings.h"
 
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         kv::OutputSettings read;
         kv::ReadStoredOutputSettings(reg, read);
     });
-    std::printf("save (19 values, one file replacement): %.2f ms\n", save);
-    std::printf("load (19 values read):                  %.2f ms\n", load);
+    std::printf("save (%d values, one file replacement): %.2f ms\n", kv::kOutputSettingCount, save);
+    std::printf("load (%d values read):                  %.2f ms\n", kv::kOutputSettingCount, load);
     return 0;
 }

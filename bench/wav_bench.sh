@@ -6,6 +6,7 @@
 set -euo pipefail
 build="${1:-$(dirname "$0")/../build}"
 tool="$build/bin/kelvanto-batch"
+runs="${KV_BENCH_RUNS:-5}" # runs of each command; bench/perf_report.sh asks for fewer
 work=$(mktemp -d /tmp/kelvanto-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config"
@@ -42,8 +43,8 @@ ffmpeg_batch() {
 
 report() {
     local name="$1" ours theirs
-    ours=$(for _ in 1 2 3 4 5; do timed "$work/o1" "ours_$name"; done | median)
-    theirs=$(for _ in 1 2 3 4 5; do timed "$work/o2" "ffmpeg_$name"; done | median)
+    ours=$(for _ in $(seq "$runs"); do timed "$work/o1" "ours_$name"; done | median)
+    theirs=$(for _ in $(seq "$runs"); do timed "$work/o2" "ffmpeg_$name"; done | median)
     rm -rf "$work/o1"; mkdir -p "$work/o1"
     local peak
     case "$name" in
@@ -57,6 +58,6 @@ report() {
         "$name" "$ours" "$theirs" "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { print a / b }')" "$peak"
 }
 
-echo "WAV conversion, median of 5 (ours = kelvanto-batch --convert --format wav)"
+echo "WAV conversion, median of $runs (ours = kelvanto-batch --convert --format wav)"
 report long
 report batch

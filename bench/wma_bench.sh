@@ -6,6 +6,7 @@
 set -euo pipefail
 build="${1:-$(dirname "$0")/../build}"
 tool="$build/bin/kelvanto-batch"
+runs="${KV_BENCH_RUNS:-5}" # runs of each command; bench/perf_report.sh asks for fewer
 work=$(mktemp -d /tmp/kelvanto-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config"
@@ -32,7 +33,7 @@ theirs=(ffmpeg -v error -nostdin -y -i "$work/long.flac" -c:a wmav2 -b:a 128k "$
 
 # Runs alternate, so a change in the machine's load hits both alike.
 : >"$work/ours"; : >"$work/theirs"
-for _ in 1 2 3 4 5; do
+for _ in $(seq "$runs"); do
     timed "$work/o1" "${ours[@]}" >>"$work/ours"
     timed "$work/o2" "${theirs[@]}" >>"$work/theirs"
 done
@@ -43,7 +44,7 @@ bitrate=$(ffprobe -v error -show_entries stream=bit_rate -of csv=p=0 "$work/o1/l
 rm -rf "$work/o1"; mkdir -p "$work/o1"
 /usr/bin/time -f "%M" -o "$work/peak" "${ours[@]}" >/dev/null 2>&1
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-echo "WMA conversion of a 10-minute FLAC, median of 5"
+echo "WMA conversion of a 10-minute FLAC, median of $runs"
 echo "(ours = kelvanto-batch --convert --format wma; ffmpeg = ffmpeg -c:a wmav2 -b:a 128k)"
 printf "elapsed  ours %7.3f s   ffmpeg %7.3f s   ratio %s\n" "$ours_s" "$theirs_s" \
     "$(ratio "$ours_s" "$theirs_s")"

@@ -1,5 +1,6 @@
 #include "app/BatchOptions.h"
 
+#include "convert/BatchDriver.h"
 #include "settings/SettingOverrides.h"
 
 #include <QCommandLineParser>
@@ -27,8 +28,10 @@ const char* const kDescription =
     "With --convert, the rows are then converted as the window's \"Convert All\" does:\n"
     "a progress line per file goes to standard error, and the printed list shows the\n"
     "final statuses with a fifth field, the output file (empty when none was left).\n"
-    "Options not given are taken from the settings the window saved. Ctrl+C or SIGTERM\n"
-    "stops after the current block; that file ends \"Cancelled\".\n";
+    "Options not given are taken from the settings the window saved. With --jobs N (or\n"
+    "the saved spnSimultaneous), N files are converted at once, started in list order.\n"
+    "Ctrl+C or SIGTERM stops after the current block; the files being converted end\n"
+    "\"Cancelled\".\n";
 
 const char* const kExitStatus =
     "\n"
@@ -78,6 +81,18 @@ const std::vector<BatchOption>& BatchOptions() {
          [](BatchRequest& r, const QStringList& values) {
              r.wmaTags += values;
              return QString();
+         }},
+        {{QStringLiteral("jobs")},
+         QStringLiteral("N"),
+         QStringLiteral("convert N files at once (1 to 64; 0 for one per core) instead of the "
+                        "saved spnSimultaneous"),
+         true,
+         [](BatchRequest& r, const QStringList& values) {
+             bool ok = false;
+             r.jobs = values.last().toInt(&ok);
+             return ok && r.jobs >= 0 && r.jobs <= kMaxJobs
+                        ? QString()
+                        : QStringLiteral("--jobs takes a number from 0 to %1").arg(kMaxJobs);
          }},
         {{QStringLiteral("no-tags")},
          {},

@@ -16,9 +16,10 @@ struct BatchRequest {
     QString format; // as given; empty for the one the window saved
     QString outDir; // empty for the saved folder choice
     bool sameFolder = false;
-    QString languageFile; // empty for the built-in English texts
+    QString languageFile;  // empty for the built-in English texts
     QStringList overrides; // "NAME=VALUE" for saved settings, in the order given
     QStringList wmaTags;   // "NAME=TEXT" for WMA tags, in the order given
+    int jobs = -1;         // files converted at once; 0 one per core, -1 as saved
     bool noTags = false;   // the source's tags stay out of the outputs in this run
     QStringList paths;
 };

@@ -202,6 +202,8 @@ int RunBatch(const BatchRequest& request) {
                 return kBatchExitUsage;
             }
         }
+        if (request.jobs >= 0)
+            conversion.jobs = request.jobs == 0 ? JobsPerCore() : request.jobs;
         if (request.noTags)
             conversion.copyTags = false;
         if (!request.outDir.isEmpty())

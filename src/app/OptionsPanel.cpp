@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 
 namespace kv {
 namespace {
@@ -63,6 +64,7 @@ OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
         connect(t, &QLineEdit::textChanged, this, &OptionsPanel::changed);
     connect(w_.txtOutPath, &QLineEdit::textChanged, this, &OptionsPanel::changed);
     connect(w_.chkWMAFileTags, &QCheckBox::toggled, this, &OptionsPanel::changed);
+    connect(w_.spnSimultaneous, &QSpinBox::valueChanged, this, &OptionsPanel::changed);
     connect(w_.chkCopyTags, &QCheckBox::toggled, this, &OptionsPanel::changed);
 
     // The window opens on the defaults, so a value that cannot be loaded leaves its default.
@@ -114,6 +116,8 @@ QWidget* OptionsPanel::control(OutputSetting id) const {
         return w_.cmbOGGCBitrate;
     case S::cmbOGGVBitrate:
         return w_.cmbOGGVBitrate;
+    case S::spnSimultaneous:
+        return w_.spnSimultaneous;
     case S::chkCopyTags:
         return w_.chkCopyTags;
     case S::txtOutPath:
@@ -142,6 +146,8 @@ void OptionsPanel::setControl(OutputSetting id, int number) {
         list->setCurrentIndex(number);
     else if (auto* slider = qobject_cast<Slider*>(c))
         slider->setValue(number); // its echo label follows through Change
+    else if (auto* spin = qobject_cast<QSpinBox*>(c))
+        spin->setValue(number); // a count above this machine's cores gives its cores
 }
 
 void OptionsPanel::LoadSettings() {
@@ -170,6 +176,8 @@ void OptionsPanel::LoadSettings() {
     applyStored(reg, S::chkCopyTags, S::chkCopyTags);
     // 10.
     UpdateFormatSummary();
+    // Files converted at once.
+    applyStored(reg, S::spnSimultaneous, S::spnSimultaneous);
     loaded_ = true;
 }
 
@@ -240,6 +248,8 @@ OutputSettings OptionsPanel::Values() const {
             number = list->currentIndex();
         } else if (auto* slider = qobject_cast<Slider*>(c)) {
             number = slider->value();
+        } else if (auto* spin = qobject_cast<QSpinBox*>(c)) {
+            number = spin->value();
         }
         v.setNumber(spec.id, number);
     }

@@ -34,6 +34,7 @@
 #include <QPainterPath>
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -291,6 +292,11 @@ void frmMain::buildFormatsPanel() {
     frFormats = place(new FramePanel(this), "frFormats", QRect(QPoint(0, 0), kFormatsSize));
     QWidget* p = frFormats;
     label(p, "Label10", QRect(12, 30, 300, 20));
+    // For every format, so it sits above the pages, at their right edge.
+    label(p, "lblSimultaneous", QRect(318, 30, 148, 20))
+        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    spnSimultaneous = place(new QSpinBox(p), "spnSimultaneous", QRect(470, 28, 46, 22));
+    spnSimultaneous->setRange(1, JobsPerCore());
     const QStringList& formats = ListItems(OutputSetting::optFileFormat);
     for (int i = 0; i < 4; ++i) {
         optFileFormat[i] =

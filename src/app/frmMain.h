@@ -22,6 +22,7 @@ class QProgressBar;
 class QLineEdit;
 class QRadioButton;
 class QSortFilterProxyModel;
+class QSpinBox;
 class QTableView;
 class QTimer;
 
@@ -115,6 +116,7 @@ public:
     QComboBox *cmbMP3CBitrate = nullptr, *cmbMP3ABitrate = nullptr, *cmbMP3Freq = nullptr;
     QComboBox *cmbMP3StereoMode = nullptr, *cmbOGGCBitrate = nullptr, *cmbOGGVBitrate = nullptr;
     QComboBox* cmbWMAEncodingBitrate = nullptr;
+    QSpinBox* spnSimultaneous = nullptr; // files converted at once, 1 up to the cores
     QLabel *lblFormat = nullptr, *lblVer = nullptr, *lblWebSite = nullptr;
     QLabel *lblWMAQuality = nullptr, *lblMP3VBREncodSlider = nullptr, *lblMP3EncodSlider = nullptr;
     QLabel* lblSliderOGG = nullptr;

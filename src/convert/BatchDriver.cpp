@@ -1,9 +1,14 @@
 #include "convert/BatchDriver.h"
 
+#include "engine/CdSource.h"
+
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSet>
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace kv {
 
@@ -20,6 +25,10 @@ QString OutputExtension(int format) {
     default:
         return QString();
     }
+}
+
+int JobsPerCore() {
+    return std::clamp(QThread::idealThreadCount(), 1, kMaxJobs);
 }
 
 // Passes progress on only when it moved by a tenth of a percent, so the list is not flooded.
@@ -76,6 +85,23 @@ bool BatchDriver::isChecked(const BatchRow& row) const {
     return checks_.value(row.id, row.checked);
 }
 
+// One batch's walk over its rows, shared by its workers under walkMutex_.
+struct BatchDriver::Walk {
+    const std::vector<BatchRow>& rows;
+    bool checkedOnly = false;
+    std::size_t next = 0;
+    bool anyStarted = false;
+    QSet<QString> discsInUse; // the drives and images a worker reads a track of
+};
+
+// A file handed to a worker, its output already claimed.
+struct BatchDriver::Job {
+    BatchRow row;
+    ConversionOptions options;
+    OutputName name;
+    QString disc; // the drive or image of a CD track, else empty
+};
+
 bool BatchDriver::start(std::vector<BatchRow> rows, bool checkedOnly) {
     if (running_)
         return false;
@@ -87,10 +113,11 @@ bool BatchDriver::start(std::vector<BatchRow> rows, bool checkedOnly) {
         QMutexLocker lock(&mutex_);
         checks_.clear();
     }
+    const int jobs = std::clamp(options().jobs, 1, kMaxJobs);
     stop_ = false;
     running_ = true;
-    worker_.reset(QThread::create([this, rows = std::move(rows), checkedOnly] {
-        const bool anyStarted = run(rows, checkedOnly);
+    worker_.reset(QThread::create([this, rows = std::move(rows), checkedOnly, jobs] {
+        const bool anyStarted = run(rows, checkedOnly, jobs);
         stop_ = false;
         running_ = false;
         Q_EMIT finished(anyStarted);
@@ -99,25 +126,54 @@ bool BatchDriver::start(std::vector<BatchRow> rows, bool checkedOnly) {
     return true;
 }
 
+void BatchDriver::requestStop() {
+    stop_ = true;
+    discFreed_.notify_all();
+}
+
 void BatchDriver::wait() {
     if (worker_)
         worker_->wait();
 }
 
-bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly) {
-    bool anyStarted = false;
-    for (const BatchRow& row : rows) {
-        if (stop_)
-            break;
-        if (!row.waiting || (checkedOnly && !isChecked(row)))
+bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly, int jobs) {
+    Walk walk{rows, checkedOnly, 0, false, {}};
+    // The batch's own thread is one of the workers; with one job it is the only one.
+    std::vector<std::thread> others;
+    for (int i = 1; i < jobs; ++i)
+        others.emplace_back([this, &walk] { work(walk); });
+    work(walk);
+    for (std::thread& t : others)
+        t.join();
+    return walk.anyStarted;
+}
+
+// Takes the next waiting row in list order and claims its output; false when the batch is
+// stopped or no row is left.
+bool BatchDriver::nextJob(Walk& walk, Job& job, std::unique_lock<std::mutex>& lock) {
+    while (!stop_ && walk.next < walk.rows.size()) {
+        const BatchRow& row = walk.rows[walk.next];
+        if (!row.waiting || (walk.checkedOnly && !isChecked(row))) {
+            ++walk.next;
             continue;
-        anyStarted = true;
+        }
+        // A drive or image reads one track at a time: the next track of a disc that is being
+        // read waits for it, and the rows after it wait their turn.
+        QString disc;
+        if (const std::optional<CdTrackRef> track = ParseCdTrackPath(row.path))
+            disc = track->source;
+        if (!disc.isEmpty() && walk.discsInUse.contains(disc)) {
+            // A Stop notifies without the lock; the timeout bounds a wake-up missed so.
+            discFreed_.wait_for(lock, std::chrono::milliseconds(50));
+            continue;
+        }
+        ++walk.next;
+        walk.anyStarted = true;
         const ConversionOptions opts = options();
         const QString extension = OutputExtension(opts.outputFormat);
         // No format chosen: nothing is done for the row.
         if (extension.isEmpty())
             continue;
-        const auto converter = converters_.constFind(opts.outputFormat);
         const OutputName name = GetOutputFileName(row.path, extension, opts.folder);
         // A folder that cannot be made abandons the row; it keeps its status.
         if (name.outcome == OutputName::Outcome::FolderNotCreated) {
@@ -128,7 +184,28 @@ bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly) {
             Q_EMIT outputFolderMissing();
         const bool named = name.outcome == OutputName::Outcome::Ok;
         Q_EMIT fileStarted(row.id, row.path, named ? name.path : QString());
-        Control control(*this, row.id);
+        if (!disc.isEmpty())
+            walk.discsInUse.insert(disc);
+        job = {row, opts, name, disc};
+        return true;
+    }
+    return false;
+}
+
+void BatchDriver::work(Walk& walk) {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(walkMutex_);
+            if (!nextJob(walk, job, lock))
+                return;
+        }
+
+        const OutputName& name = job.name;
+        const bool named = name.outcome == OutputName::Outcome::Ok;
+        const QString extension = OutputExtension(job.options.outputFormat);
+        const auto converter = converters_.constFind(job.options.outputFormat);
+        Control control(*this, job.row.id);
         // Without a name of its own, or without a converter for the format, the file fails.
         FileOutcome outcome = FileOutcome::Error;
         if (!named)
@@ -136,13 +213,20 @@ bool BatchDriver::run(const std::vector<BatchRow>& rows, bool checkedOnly) {
         else if (converter == converters_.constEnd())
             control.error = QStringLiteral("%1 output is not available").arg(extension);
         else
-            outcome = (*converter)(row.path, name.path, opts, control);
+            outcome = (*converter)(job.row.path, name.path, job.options, control);
         if (outcome == FileOutcome::Error)
             ReleaseOutputClaim(name);
         const bool kept = named && QFileInfo(name.path).isFile();
-        Q_EMIT fileFinished(row.id, outcome, kept ? name.path : QString(), control.error);
+        Q_EMIT fileFinished(job.row.id, outcome, kept ? name.path : QString(), control.error);
+
+        if (!job.disc.isEmpty()) {
+            {
+                std::lock_guard<std::mutex> lock(walkMutex_);
+                walk.discsInUse.remove(job.disc);
+            }
+            discFreed_.notify_all();
+        }
     }
-    return anyStarted;
 }
 
 } // namespace kv

@@ -10,8 +10,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kv {
@@ -59,9 +61,16 @@ struct ConversionOptions {
     Mp3Options mp3;
     OggOptions ogg;
     WmaOptions wma;
+    // Files converted at once (spnSimultaneous); read when a batch starts.
+    int jobs = 1;
     bool copyTags = true; // chkCopyTags: the source's tags into every "Complete" output
     bool operator==(const ConversionOptions&) const = default;
 };
+
+// The most files a batch converts at once, whatever is asked.
+inline constexpr int kMaxJobs = 64;
+// One file at a time for each core the system reports.
+int JobsPerCore();
 
 enum class FileOutcome { Complete, Cancelled, Error };
 
@@ -92,8 +101,10 @@ struct BatchRow {
     bool checked = false;
 };
 
-// Runs one batch at a time on a worker thread, one file after the other. Lives on the window's
-// thread; its signals reach the window queued, so only the window touches the list.
+// Runs one batch at a time on worker threads: as many files at once as the options' `jobs` when
+// the batch starts, started in list order (each names its output before the next starts).
+// Lives on the window's thread; its signals reach the window queued, so only the window
+// touches the list.
 class BatchDriver : public QObject {
     Q_OBJECT
 public:
@@ -110,12 +121,14 @@ public:
 
     // Starts a batch over `rows`; false (and nothing starts) while one is still running.
     bool start(std::vector<BatchRow> rows, bool checkedOnly);
-    void requestStop() { stop_ = true; }
+    // Every file being converted ends cancelled after its current block; no other starts.
+    void requestStop();
     bool isRunning() const { return running_; }
-    // Blocks until the running batch, if any, has ended.
+    // Blocks until the running batch, if any, has ended (its last file included).
     void wait();
 
 Q_SIGNALS:
+    // The signals of one file come in order; those of files converted at once interleave.
     void fileStarted(kv::FileListRowId id, const QString& source, const QString& output);
     void fileProgress(kv::FileListRowId id, double percent);
     // `output` is empty when no output file is left; `error` says why a file failed.
@@ -125,11 +138,16 @@ Q_SIGNALS:
     void fileSkipped(kv::FileListRowId id, const QString& source, const QString& error);
     // The output folder is missing although creating it reported no failure.
     void outputFolderMissing();
+    // After the last file of the batch has ended.
     void finished(bool anyStarted);
 
 private:
     class Control;
-    bool run(const std::vector<BatchRow>& rows, bool checkedOnly);
+    struct Walk;
+    struct Job;
+    bool run(const std::vector<BatchRow>& rows, bool checkedOnly, int jobs);
+    void work(Walk& walk);
+    bool nextJob(Walk& walk, Job& job, std::unique_lock<std::mutex>& lock);
     bool isChecked(const BatchRow& row) const;
 
     QHash<int, Converter> converters_;
@@ -138,6 +156,10 @@ private:
     QHash<FileListRowId, bool> checks_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
+    // Guards the walk over the rows; `discFreed` wakes a worker waiting for a disc (a drive
+    // reads one track at a time) and every waiter on a Stop.
+    std::mutex walkMutex_;
+    std::condition_variable discFreed_;
     std::unique_ptr<QThread> worker_;
 };
 

@@ -39,6 +39,7 @@ ConversionOptions ConversionOptionsFrom(const OutputSettings& v) {
     o.ogg.quality = v.number(S::sliderOGG);
 
     o.wma.quality = v.number(S::sliderWMA);
+    o.jobs = v.number(S::spnSimultaneous);
     o.copyTags = v.selected(S::chkCopyTags);
     return o;
 }

@@ -87,6 +87,7 @@ constexpr CaptionEntry kCaptions[] = {
     {10061, "cmdMinimize", CaptionTarget::ToolTip, -1, "Minimize"},
     {10062, "cmdClose", CaptionTarget::ToolTip, -1, "Close"},
     {10063, "MyButton1", CaptionTarget::ToolTip, -1, "Help"},
+    {10064, "lblSimultaneous", CaptionTarget::Caption, -1, "Simultaneous conversions"},
     {10070, "chkCopyTags", CaptionTarget::Caption, -1, "Copy tags from the source"},
 };
 

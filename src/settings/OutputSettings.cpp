@@ -34,6 +34,8 @@ const std::array<OutputSettingSpec, kOutputSettingCount> kSpecs = {{
     {S::cmbOGGCBitrate, "cmbOGGCBitrate", "cmbOGGCBitrate", K::Index, 0, 8, "6"},
     // Written with a small v and read with a capital one: the store ignores case.
     {S::cmbOGGVBitrate, "cmbOGGVBitrate", "cmbOGGvBitrate", K::Index, 0, 8, "6"},
+    // The window offers 1 up to the number of cores; the store takes any sensible count.
+    {S::spnSimultaneous, "spnSimultaneous", "spnSimultaneous", K::Integer, 1, 64, "1"},
     {S::chkCopyTags, "chkCopyTags", "chkCopyTags", K::Boolean, 0, 1, "True"},
 }};
 

@@ -32,9 +32,10 @@ enum class OutputSetting : int {
     optOGGVBR,
     cmbOGGCBitrate,
     cmbOGGVBitrate,
+    spnSimultaneous, // files converted at once; after the nineteen of the original store
     chkCopyTags,
 };
-inline constexpr int kOutputSettingCount = 20;
+inline constexpr int kOutputSettingCount = 21;
 
 enum class SettingKind {
     Boolean, // an option button or a check box: "True"/"False"

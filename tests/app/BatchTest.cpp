@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 
@@ -317,4 +318,31 @@ TEST_F(Batch, CloseButtonRefusesDuringABatch) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Please Stop Conversion first."));
     EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(Batch, TwoAtOnceEachRowItsOwnProgressAndStopCancelsBoth) {
+    if (w.spnSimultaneous->maximum() < 2)
+        GTEST_SKIP() << "one core: the window offers one conversion at a time";
+    addFiles(3, 1.0, 0);
+    addFiles(1, 1.0, 0); // rows 0 and 3 are long
+    w.spnSimultaneous->setValue(2);
+    w.optFileFormat[kFormatMP3]->setChecked(true);
+    const auto progressing = [&](int row) {
+        bool number = false;
+        status(row).toDouble(&number);
+        return number;
+    };
+    w.cmdConvert->click();
+    // The short rows end while the long first one runs beside them; then the last row joins it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progressing(0) && progressing(3); }, 60000));
+    EXPECT_EQ(status(1), QStringLiteral("Complete"));
+    EXPECT_EQ(status(2), QStringLiteral("Complete"));
+    w.cmdConvert->click(); // Stop
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(status(0), QStringLiteral("Cancelled"));
+    EXPECT_EQ(status(3), QStringLiteral("Cancelled"));
+    EXPECT_EQ(ended.size(), 1);
+    for (const QString name : {"f0.mp3", "f3.mp3"})
+        EXPECT_GT(FfprobeAudio(dir.filePath(name)).value_or(ProbeInfo{}).duration, 0.0)
+            << name.toStdString();
 }

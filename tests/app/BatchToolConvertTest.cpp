@@ -13,10 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <sys/resource.h>
-#include <cstdio>
 #include <tuple>
 
 using namespace kvtest;
@@ -272,6 +272,54 @@ TEST_F(ToolConvert, SignalsStopAfterTheCurrentBlockKeepAValidFileAndExit128PlusT
         EXPECT_GT(kept->duration, 0.0);
         EXPECT_LT(kept->duration, 1800.0);
     }
+}
+
+// The children of a process that run `name`.
+QList<qint64> childrenNamed(qint64 pid, const QByteArray& name) {
+    QList<qint64> found;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray& child : ReadBytes(tasks.filePath(task + "/children")).split(' '))
+            if (!child.isEmpty() && ReadBytes("/proc/" + child + "/comm").trimmed() == name)
+                found << child.toLongLong();
+    return found;
+}
+
+TEST_F(ToolConvert, SigtermDuringAThreeJobBatchCancelsAllThreeAndLeavesNoEncoder) {
+    const QString clip = flac("clip.flac", 600.0, 22050, 1);
+    QStringList sources;
+    for (int i = 0; i < 5; ++i) {
+        sources << dir.filePath(QStringLiteral("%1.flac").arg(i));
+        ASSERT_TRUE(QFile::copy(clip, sources.last()));
+    }
+    QProcess p;
+    start(p,
+          QStringList{"--convert", "--format", "mp3", "--jobs", "3", "--out", dir.filePath("o")} +
+              sources);
+    ASSERT_TRUE(p.waitForStarted());
+    // Stopped once three encoders run at once.
+    QList<qint64> encoders;
+    while (encoders.size() < 3 && p.state() == QProcess::Running) {
+        p.waitForFinished(20);
+        encoders = childrenNamed(p.processId(), "lame");
+    }
+    ASSERT_EQ(encoders.size(), 3);
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 143);
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(lines[i].split('\t').value(1),
+                  i < 3 ? QStringLiteral("Cancelled") : QStringLiteral("Waiting Conversion"));
+    for (const qint64 pid : encoders)
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid))) << pid;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_GT(FfprobeAudio(dir.filePath(QStringLiteral("o/%1.mp3").arg(i)))
+                      .value_or(ProbeInfo{})
+                      .duration,
+                  0.0);
 }
 
 TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -124,12 +125,13 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
             c->setCurrentIndex(c->count() - 1);
         for (QComboBox* c : {w.cmbMP3ABitrate, w.cmbOGGVBitrate})
             c->setCurrentIndex(0);
+        w.spnSimultaneous->setValue(w.spnSimultaneous->maximum());
         w.chkCopyTags->click();
         changed = w.optionsPanel()->Values();
         EXPECT_EQ(w.lblFormat->text(), kDefaultSummary); // until "Save && Close"
         w.close();
     }
-    EXPECT_EQ(StoredOutputSettings().size(), 20u);
+    EXPECT_EQ(StoredOutputSettings().size(), 21u);
     EXPECT_EQ(StoredOutputSettings().count("cmbOGGvBitrate"), 1u);
     EXPECT_EQ(StoredOutputSettings().at("chkCopyTags"), QStringLiteral("False"));
 
@@ -145,6 +147,7 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
     ASSERT_TRUE(w.load());
     EXPECT_EQ(loadingAt, (std::vector<bool>{true, false}));
     EXPECT_EQ(w.optionsPanel()->Values(), changed);
+    EXPECT_EQ(w.CurrentConversionOptions().jobs, w.spnSimultaneous->maximum());
     EXPECT_EQ(w.lblFormat->text(), QStringLiteral("OGG,Constant Bitrate 64 Kbps,Quality=-2"));
     EXPECT_EQ(w.lblSliderOGG->text() + w.lblMP3VBREncodSlider->text(), QStringLiteral("-29"));
     EXPECT_EQ(w.CurrentConversionOptions().mp3,
@@ -293,7 +296,7 @@ TEST(CloseBySignal, SavesTheSettingsLikeTheCloseButton) {
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << signo;
         EXPECT_EQ(p.exitCode(), 0);
         const StoredValues saved = StoredOutputSettings(file);
-        EXPECT_EQ(saved.size(), 20u) << signo;
+        EXPECT_EQ(saved.size(), 21u) << signo;
         EXPECT_EQ(saved.at("sliderOGG"), QStringLiteral("-1"));
     }
 }

@@ -1,6 +1,8 @@
 // The batch driver with real conversions: output names shared between runs, and what a
 // failed file leaves behind.
 #include "convert/BatchDriver.h"
+#include "convert/Mp3OggConverter.h"
+#include "convert/SettingsOptions.h"
 #include "convert/WavConverter.h"
 #include "engine/Decoders.h"
 
@@ -15,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <condition_variable>
+#include <mutex>
 
 using namespace kv;
 using namespace kvtest;
@@ -136,4 +140,65 @@ TEST(BatchDriver, AFailedFileLeavesNoEmptyClaimBehind) {
             EXPECT_EQ(ReadBytes(out + "/junk.wav"), c.leftOver.toUtf8());
         }
     }
+}
+
+TEST(BatchDriver, EightSourcesOfOneNameIntoOneFolderWithFourJobs) {
+    RegisterDecoders();
+    QTemporaryDir dir;
+    QStringList sources;
+    const QString clip = dir.filePath(QStringLiteral("clip.flac"));
+    ASSERT_TRUE(MakeSine(clip, 1.5, 44100, 2, {"-c:a", "flac"}));
+    for (int i = 0; i < 8; ++i) {
+        sources << dir.filePath(QStringLiteral("d%1/song.flac").arg(i));
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("d%1").arg(i))));
+        ASSERT_TRUE(QFile::copy(clip, sources.last()));
+    }
+    // The first four hold each other at the gate until all four run: with fewer workers the
+    // gate times out, with more the peak shows it.
+    std::mutex m;
+    std::condition_variable cv;
+    int running = 0, peak = 0;
+    BatchDriver driver;
+    driver.setConverter(kFormatMP3, [&](const QString& source, const QString& output,
+                                        const ConversionOptions& options,
+                                        ConversionControl& control) {
+        {
+            std::unique_lock<std::mutex> lock(m);
+            peak = std::max(peak, ++running);
+            cv.notify_all();
+            cv.wait_for(lock, std::chrono::seconds(30), [&] { return peak >= 4; });
+        }
+        const FileOutcome outcome = ConvertToMP3_OGG(source, output, options, control);
+        std::lock_guard<std::mutex> lock(m);
+        --running;
+        return outcome;
+    });
+    ConversionOptions options = ConversionOptionsFrom(OutputSettings());
+    options.outputFormat = kFormatMP3;
+    options.folder = {false, dir.filePath(QStringLiteral("out"))};
+    options.jobs = 4;
+    driver.setOptions(options);
+    // Rows start in list order and are named in it, each name claimed once.
+    QStringList named;
+    QObject::connect(&driver, &BatchDriver::fileStarted, &driver,
+                     [&](FileListRowId id, const QString&, const QString& output) {
+                         EXPECT_EQ(id, FileListRowId(named.size() + 1));
+                         named << QFileInfo(output).fileName();
+                     });
+    BatchRun run;
+    start(driver, sources, run);
+    ASSERT_TRUE(run.wait());
+    EXPECT_EQ(peak, 4);
+    QStringList expected{QStringLiteral("song.mp3"), QStringLiteral("song_Converted.mp3")};
+    for (int k = 0; k < 6; ++k)
+        expected << QStringLiteral("song_Converted_%1.mp3").arg(k);
+    EXPECT_EQ(named, expected);
+    ASSERT_EQ(run.files.size(), 8u);
+    for (const Finished& f : run.files) {
+        EXPECT_EQ(f.outcome, FileOutcome::Complete) << f.error.toStdString();
+        const auto info = FfprobeAudio(f.output);
+        ASSERT_TRUE(info) << f.output.toStdString();
+        EXPECT_NEAR(info->duration, 1.5, 0.1) << f.output.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("out"))).entryList(QDir::Files).size(), 8);
 }
