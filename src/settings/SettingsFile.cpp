@@ -16,7 +16,11 @@ constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
 
 QString escaped(const QString& text, bool name) {
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 1);
+    // A name that starts like a section header or a comment would read back as one.
+    if (name && !text.isEmpty() &&
+        (text[0] == QLatin1Char('[') || text[0] == QLatin1Char(';') || text[0] == QLatin1Char('#')))
+        out += QLatin1Char('\\');
     for (const QChar c : text) {
         switch (c.unicode()) {
         case '\\':
