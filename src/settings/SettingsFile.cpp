@@ -108,7 +108,8 @@ SettingsFile SettingsFile::read(const QString& path, bool* readable) {
         *readable = !exists || opened;
     if (!opened)
         return file;
-    const QString text = QString::fromUtf8(f.read(kMaxBytes));
+    // Sized to the file: a read of the whole limit would reserve all of it every time.
+    const QString text = QString::fromUtf8(f.read(std::min(f.size(), kMaxBytes)));
     QString section;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
