@@ -4,6 +4,7 @@
 //   build/bench/batch-leak-bench [files per format]
 #include "convert/BatchDriver.h"
 #include "convert/Converters.h"
+#include "convert/SettingsOptions.h"
 #include "engine/Decoders.h"
 #include "settings/ProgramFolder.h"
 
@@ -47,7 +48,11 @@ Counts count() {
 int runBatch(int format, const QStringList& sources, const QString& out) {
     BatchDriver driver;
     RegisterConverters(driver);
-    driver.setOptions({format, {false, out}, {}, {}, {}});
+    // The encoder settings a new user starts with.
+    ConversionOptions options = ConversionOptionsFrom(OutputSettings{});
+    options.outputFormat = format;
+    options.folder = {false, out};
+    driver.setOptions(options);
     int complete = 0;
     QEventLoop loop;
     QObject::connect(&driver, &BatchDriver::fileFinished, &loop,
