@@ -16,7 +16,11 @@ constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
 
 QString escaped(const QString& text, bool name) {
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 1);
+    // A name that starts like a section header or a comment would read back as one.
+    if (name && !text.isEmpty() &&
+        (text[0] == QLatin1Char('[') || text[0] == QLatin1Char(';') || text[0] == QLatin1Char('#')))
+        out += QLatin1Char('\\');
     for (const QChar c : text) {
         switch (c.unicode()) {
         case '\\':
@@ -104,7 +108,8 @@ SettingsFile SettingsFile::read(const QString& path, bool* readable) {
         *readable = !exists || opened;
     if (!opened)
         return file;
-    const QString text = QString::fromUtf8(f.read(kMaxBytes));
+    // Sized to the file: a read of the whole limit would reserve all of it every time.
+    const QString text = QString::fromUtf8(f.read(std::min(f.size(), kMaxBytes)));
     QString section;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))

@@ -1,0 +1,195 @@
+// Real faults in the middle of a real batch, for every output format: the faulted row ends in
+// Error, nothing that was there before is touched, and the next file and the next batch work.
+// The fault is made while the converter is held at its first progress report.
+#include "convert/BatchDriver.h"
+#include "convert/Converters.h"
+#include "convert/SettingsOptions.h"
+#include "engine/DecodeStream.h"
+#include "engine/Decoders.h"
+#include "settings/ProgramFolder.h"
+
+#include "MediaTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace kv;
+using namespace kvtest;
+
+namespace {
+
+// Passes everything on, and runs `fault` once, at the first progress report of `source`.
+class GateControl final : public ConversionControl {
+public:
+    GateControl(ConversionControl& inner, std::function<void()> fault)
+        : inner_(inner), fault_(std::move(fault)) {}
+    bool stopRequested() const override { return inner_.stopRequested(); }
+    void progress(double percent) override {
+        if (fault_)
+            std::exchange(fault_, nullptr)();
+        inner_.progress(percent);
+    }
+    void reportError(const QString& reason) override { inner_.reportError(reason); }
+
+private:
+    ConversionControl& inner_;
+    std::function<void()> fault_;
+};
+
+// Our own encoder children (lame, oggenc), found through /proc; killed when `kill` is set.
+int encoders(bool kill) {
+    int killed = 0;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        const QByteArray stat = ReadBytes("/proc/" + pid + "/stat");
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QByteArray name = stat.mid(stat.indexOf('(') + 1, close - stat.indexOf('(') - 1);
+        const QList<QByteArray> f = stat.mid(close + 2).split(' ');
+        if (f.size() > 1 && f[1].toInt() == ::getpid() && (name == "lame" || name == "oggenc")) {
+            if (kill)
+                ::kill(pid.toInt(), SIGKILL);
+            ++killed;
+        }
+    }
+    return killed;
+}
+
+struct Ended {
+    FileOutcome outcome;
+    QString output, error;
+};
+
+std::vector<Ended> runBatch(BatchDriver& driver, const QStringList& sources) {
+    std::vector<Ended> ended;
+    bool done = false;
+    QObject context;
+    QObject::connect(&driver, &BatchDriver::fileFinished, &context,
+                     [&](FileListRowId, FileOutcome o, const QString& out, const QString& err) {
+                         ended.push_back({o, out, err});
+                     });
+    QObject::connect(&driver, &BatchDriver::finished, &context, [&] { done = true; });
+    std::vector<BatchRow> rows;
+    for (const QString& s : sources)
+        rows.push_back({FileListRowId(rows.size() + 1), s, true, true});
+    EXPECT_TRUE(driver.start(rows, false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 120000));
+    return ended;
+}
+
+} // namespace
+
+TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
+    RegisterDecoders();
+    QTemporaryDir dir;
+    const auto at = [&](const QString& name) { return dir.filePath(name); };
+    SetProgramFolder(at("prog"));
+    QDir().mkpath(at("prog"));
+    // Long and noisy enough that every format's output outgrows the small file system.
+    const QString original = at("long.flac"), small = at("next.flac");
+    ASSERT_TRUE(MakeWithFfmpeg({"-f", "lavfi", "-i", "anoisesrc=d=20:c=pink:a=0.5", "-ac", "2",
+                                "-ar", "44100", "-c:a", "flac"},
+                               original));
+    ASSERT_TRUE(MakeSine(small, 0.3, 8000, 1, {"-c:a", "flac"}));
+    const QByteArray nextBytes = ReadBytes(small);
+
+    enum Fault { FullDisk, FolderRemoved, SourceTruncated, SourceReplaced, EncoderKilled };
+    const char* names[] = {"full disk", "output folder removed", "source truncated",
+                           "source replaced", "encoder killed"};
+    int run = 0;
+    for (const int format : {kFormatWAV, kFormatWMA, kFormatMP3, kFormatOGG}) {
+        for (const Fault fault :
+             {FullDisk, FolderRemoved, SourceTruncated, SourceReplaced, EncoderKilled}) {
+            if (fault == EncoderKilled && (format == kFormatWAV || format == kFormatWMA))
+                continue; // written in-process: no encoder to kill
+            const QString ext = OutputExtension(format);
+            SCOPED_TRACE(QStringLiteral("%1 / %2").arg(ext, names[fault]).toStdString());
+            // A fresh copy of the source each time, since some faults damage it.
+            const QString source = at(QStringLiteral("src%1/song.flac").arg(run));
+            const QString out = at(QStringLiteral("out%1").arg(run++));
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(source).path()) && QDir().mkpath(out));
+            ASSERT_TRUE(QFile::copy(original, source));
+            const bool tmpfs = fault == FullDisk && ::mount("tmpfs", QFile::encodeName(out),
+                                                            "tmpfs", 0, "size=64k") == 0;
+            const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+                if (tmpfs)
+                    ::umount2(QFile::encodeName(out), MNT_DETACH);
+            });
+            // What the user had there before: a file by the output's first name.
+            const QString keep = out + "/song." + ext;
+            ASSERT_TRUE(WriteBytes(keep, "precious"));
+            std::unique_ptr<FileSizeLimit> limit;
+            if (fault == FullDisk && !tmpfs)
+                limit = std::make_unique<FileSizeLimit>(65536);
+
+            int killed = 0;
+            const std::function<void()> inject = [&] {
+                switch (fault) {
+                case FullDisk:
+                    break; // it fills by itself
+                case FolderRemoved:
+                    QDir(out).removeRecursively();
+                    break;
+                case SourceTruncated:
+                    QFile::resize(source, QFileInfo(source).size() / 3);
+                    break;
+                case SourceReplaced:
+                    QFile::copy(small, source + ".new");
+                    ::rename(QFile::encodeName(source + ".new"), QFile::encodeName(source));
+                    break;
+                case EncoderKilled:
+                    killed = encoders(true);
+                    break;
+                }
+            };
+            BatchDriver driver;
+            const Converter real = ConverterFor(format);
+            driver.setConverter(format, [&](const QString& s, const QString& o,
+                                            const ConversionOptions& opt, ConversionControl& c) {
+                GateControl gate(c, s == source ? inject : nullptr);
+                return real(s, o, opt, gate);
+            });
+            // The encoder settings a new user starts with.
+            ConversionOptions options = ConversionOptionsFrom(OutputSettings{});
+            options.outputFormat = format;
+            options.folder = {false, out};
+            driver.setOptions(options);
+            const std::vector<Ended> ended = runBatch(driver, {source, small});
+            limit.reset();
+            ASSERT_EQ(ended.size(), 2u);
+            EXPECT_EQ(ended[0].outcome, FileOutcome::Error);
+            EXPECT_TRUE(ended[0].output.isEmpty() || !QFileInfo::exists(ended[0].output))
+                << ended[0].output.toStdString();
+            if (fault == EncoderKilled) {
+                EXPECT_EQ(killed, 1);
+            }
+            if (fault != FolderRemoved) {
+                EXPECT_EQ(ReadBytes(keep), QByteArray("precious"));
+            }
+            // The next file in the batch, and a new batch, both complete.
+            EXPECT_EQ(ended[1].outcome, FileOutcome::Complete) << ended[1].error.toStdString();
+            EXPECT_EQ(ReadBytes(small), nextBytes);
+            const std::vector<Ended> again = runBatch(driver, {small});
+            ASSERT_EQ(again.size(), 1u);
+            EXPECT_EQ(again[0].outcome, FileOutcome::Complete) << again[0].error.toStdString();
+            for (const QString& made : {ended[1].output, again[0].output}) {
+                const auto probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
+                                                       "format=duration", "-of", "csv=p=0", made});
+                EXPECT_NEAR(probe.out.trimmed().toDouble(), 0.3, 0.25) << made.toStdString();
+            }
+        }
+    }
+    // No encoder left running, no decoder left open.
+    EXPECT_EQ(encoders(false), 0);
+    EXPECT_EQ(LiveStreamCount(), 0);
+    SetProgramFolder(QString());
+}
