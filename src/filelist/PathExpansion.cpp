@@ -82,8 +82,9 @@ void PathExpander::expandDiscs(const QStringList& paths, Done done) {
 }
 
 void PathExpander::expandFolder(const QString& folder, Done done) {
+    // Listing and sorting a folder of thousands of files would hold the window up too.
     Job job = [folder] { return ExpandPathForAdding(folder); };
-    run(AnyDiscPath({folder}), std::move(job), std::move(done));
+    run(true, std::move(job), std::move(done));
 }
 
 void PathExpander::run(bool slow, Job job, Done done) {

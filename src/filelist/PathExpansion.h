@@ -27,8 +27,8 @@ QStringList ExpandDiscPaths(const QStringList& paths);
 bool AnyDiscPath(const QStringList& paths);
 
 // Expands paths for the window without holding it up: a job that reads a disc runs on a
-// thread of its own, any other at once. Results are handed over in the order of the calls, on
-// this object's thread.
+// thread of its own, as does a folder's listing; other paths at once. Results are handed over
+// in the order of the calls, on this object's thread.
 class PathExpander : public QObject {
     Q_OBJECT
 public:
@@ -40,7 +40,8 @@ public:
 
     // Picked or dropped paths with the discs among them replaced by their tracks.
     void expandDiscs(const QStringList& paths, Done done);
-    // What "Add Folder..." adds for a folder, a drive or an image.
+    // What "Add Folder..." adds for a folder, a drive or an image; always listed off the
+    // window's thread.
     void expandFolder(const QString& folder, Done done);
     void run(bool slow, Job job, Done done);
     bool isBusy() const { return !pending_.empty(); }

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/frmMain.h"
 #include "filelist/FileAdder.h"
+#include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
 #include "settings/NativePath.h"
 #include "ui/FileDialogs.h"
@@ -110,8 +111,9 @@ protected:
         return out;
     }
     bool waitIdle(int ms = 120000) {
-        // A queued pick starts at once, so "not busy" after the click means every pick is done.
-        return QTest::qWaitFor([&] { return !w.fileAdder()->isBusy(); }, ms);
+        // A folder is listed first, then its pick starts at once: both idle means all is done.
+        return QTest::qWaitFor(
+            [&] { return !w.pathExpander()->isBusy() && !w.fileAdder()->isBusy(); }, ms);
     }
     QStringList paths() const {
         QStringList out;
@@ -270,6 +272,7 @@ TEST_F(Adding, FolderButtonAddsTheFilesDirectlyInsideAndWarnsOnce) {
     ASSERT_TRUE(QDir().mkpath(hollow + QStringLiteral("/empty")));
     dialogs.folders.push_back(hollow);
     w.cmdAddFolder->click();
+    ASSERT_TRUE(waitIdle());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Selected Folder is empty."));
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
@@ -380,7 +383,7 @@ TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
     clock.start();
     timer.start();
     w.cmdAddFolder->click();
-    ASSERT_TRUE(w.fileAdder()->isBusy());
+    ASSERT_TRUE(w.pathExpander()->isBusy() || w.fileAdder()->isBusy());
     ASSERT_TRUE(waitIdle());
     const qint64 took = clock.elapsed();
     timer.stop();
