@@ -15,6 +15,20 @@
 
 namespace kvtest {
 
+// Memory ceilings measure our own use; a build under AddressSanitizer adds its shadow memory
+// and redzones to every process of it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kMemoryCeilingScale = 2;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr int kMemoryCeilingScale = 2;
+#else
+inline constexpr int kMemoryCeilingScale = 1;
+#endif
+#else
+inline constexpr int kMemoryCeilingScale = 1;
+#endif
+
 // Records every message box and answers from a queue (Ok when the queue is empty).
 class RecordingMessageBoxes final : public kv::MessageBoxes {
 public:

@@ -34,7 +34,7 @@ TEST(Download, OneFileIntoPlaceOrNothing) {
     LoopbackHttpServer server;
     QByteArray file(300000, Qt::Uninitialized);
     for (int i = 0; i < file.size(); ++i)
-        file[i] = static_cast<char>((i * 7919) >> 5);
+        file[i] = static_cast<char>((static_cast<unsigned>(i) * 7919u) >> 5);
     server.routes = {{"/file", {200, file, {}}},
                      {"/old", {302, "moved", server.url("/file").toEncoded()}},
                      {"/drop", {200, file, {}, 100000, true}},
