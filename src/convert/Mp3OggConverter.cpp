@@ -2,6 +2,7 @@
 
 #include "convert/DecodePump.h"
 #include "convert/ErrorLog.h"
+#include "convert/LittleEndian.h"
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
 #include "settings/OutputSettings.h"
@@ -28,17 +29,6 @@ QString listNumber(OutputSetting list, int index) {
 QString stereoModeLetter(int index) {
     const QStringList& items = ListItems(OutputSetting::cmbMP3StereoMode);
     return index >= 0 && index < items.size() ? items[index].left(1).toLower() : QString();
-}
-
-void put16(QByteArray& b, std::uint16_t v) {
-    char raw[2];
-    qToLittleEndian(v, raw);
-    b.append(raw, 2);
-}
-void put32(QByteArray& b, std::uint32_t v) {
-    char raw[4];
-    qToLittleEndian(v, raw);
-    b.append(raw, 4);
 }
 
 // The header of the stream the encoders read: 16-bit PCM, both sizes 0 ("read to the end";

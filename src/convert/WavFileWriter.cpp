@@ -1,5 +1,6 @@
 #include "convert/WavFileWriter.h"
 
+#include "convert/LittleEndian.h"
 #include "convert/OutputNaming.h"
 
 #include <QtEndian>
@@ -8,21 +9,6 @@
 
 namespace kv {
 namespace {
-void put32(QByteArray& b, std::uint32_t v) {
-    char raw[4];
-    qToLittleEndian(v, raw);
-    b.append(raw, 4);
-}
-void put16(QByteArray& b, std::uint16_t v) {
-    char raw[2];
-    qToLittleEndian(v, raw);
-    b.append(raw, 2);
-}
-void put64(QByteArray& b, std::uint64_t v) {
-    char raw[8];
-    qToLittleEndian(v, raw);
-    b.append(raw, 8);
-}
 
 QByteArray formatChunk(const WavFormat& f) {
     QByteArray b("fmt ", 4);
