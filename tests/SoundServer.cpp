@@ -15,10 +15,12 @@ std::vector<SinkInput> OwnSinkInputs() {
     const ProcessResult r = RunTool("pactl", {"list", "sink-inputs"});
     const QString own =
         QStringLiteral("application.process.id = \"%1\"").arg(QCoreApplication::applicationPid());
-    static const QRegularExpression spec(QStringLiteral("Sample Specification: (.+)"));
+    // pactl's "Sample ...: s16le 2ch 44100Hz" line of each stream.
+    static const QRegularExpression sampleFormat(QStringLiteral("Sample S\\w+: (.+)"));
     for (const QString& block : QString::fromUtf8(r.out).split(QStringLiteral("Sink Input #"))) {
         if (r.exitCode == 0 && block.contains(own))
-            out.push_back({spec.match(block).captured(1).trimmed(), block.contains("Corked: yes")});
+            out.push_back(
+                {sampleFormat.match(block).captured(1).trimmed(), block.contains("Corked: yes")});
     }
     return out;
 }

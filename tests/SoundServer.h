@@ -11,7 +11,7 @@ namespace kvtest {
 // This process's playback streams on the sound server the environment names, as
 // `pactl list sink-inputs` shows them; empty when none or no server.
 struct SinkInput {
-    QString spec; // for example "s16le 2ch 44100Hz"
+    QString sampleFormat; // for example "s16le 2ch 44100Hz"
     bool corked = false;
 };
 std::vector<SinkInput> OwnSinkInputs();

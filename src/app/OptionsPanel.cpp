@@ -71,9 +71,9 @@ OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
     const OutputSettings defaults;
     w_.txtOutPath->setText(defaults.outPath());
     w_.optFileFormat[defaults.number(S::optFileFormat)]->setChecked(true);
-    for (const OutputSettingSpec& spec : OutputSettingSpecs()) {
-        if (control(spec.id))
-            setControl(spec.id, defaults.number(spec.id));
+    for (const OutputSettingEntry& entry : OutputSettingTable()) {
+        if (control(entry.id))
+            setControl(entry.id, defaults.number(entry.id));
     }
     ApplyFolderRule();
     applyMp3Rule();
@@ -158,7 +158,7 @@ void OptionsPanel::LoadSettings() {
     ApplyFolderRule();
     // 3: both values exist in the store from the first start on.
     StoreSettings(reg, {{S::optSameFolder,
-                         SettingText(SpecOf(S::optSameFolder), w_.optSameFolder->isChecked())},
+                         SettingText(EntryOf(S::optSameFolder), w_.optSameFolder->isChecked())},
                         {S::txtOutPath, w_.txtOutPath->text()}});
     // 4: the format and its page.
     if (const std::optional<int> format = StoredNumber(reg, S::optFileFormat)) {
@@ -225,14 +225,14 @@ void OptionsPanel::applyOggRule() {
 
 OutputSettings OptionsPanel::Values() const {
     OutputSettings v;
-    for (const OutputSettingSpec& spec : OutputSettingSpecs()) {
-        QWidget* c = control(spec.id);
+    for (const OutputSettingEntry& entry : OutputSettingTable()) {
+        QWidget* c = control(entry.id);
         int number = 0;
-        if (spec.id == S::txtOutPath) {
+        if (entry.id == S::txtOutPath) {
             v.setOutPath(w_.txtOutPath->text());
             continue;
         }
-        if (spec.id == S::optFileFormat) {
+        if (entry.id == S::optFileFormat) {
             number = -1;
             for (int i = 0; i < static_cast<int>(w_.optFileFormat.size()); ++i) {
                 if (w_.optFileFormat[i]->isChecked()) {
@@ -251,7 +251,7 @@ OutputSettings OptionsPanel::Values() const {
         } else if (auto* spin = qobject_cast<QSpinBox*>(c)) {
             number = spin->value();
         }
-        v.setNumber(spec.id, number);
+        v.setNumber(entry.id, number);
     }
     return v;
 }

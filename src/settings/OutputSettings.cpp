@@ -12,7 +12,7 @@ using S = OutputSetting;
 using K = SettingKind;
 
 // The table of the store: name, written name, kind, range, default.
-const std::array<OutputSettingSpec, kOutputSettingCount> kSpecs = {{
+const std::array<OutputSettingEntry, kOutputSettingCount> kEntries = {{
     {S::optOtherFolder, "optOtherFolder", "optOtherFolder", K::Boolean, 0, 1, "True"},
     {S::optSameFolder, "optSameFolder", "optSameFolder", K::Boolean, 0, 1, "False"},
     {S::txtOutPath, "txtOutPath", "txtOutPath", K::Text, 0, 0, nullptr},
@@ -56,18 +56,18 @@ QStringList bitrates(int first, int count) {
 
 } // namespace
 
-const std::array<OutputSettingSpec, kOutputSettingCount>& OutputSettingSpecs() {
-    return kSpecs;
+const std::array<OutputSettingEntry, kOutputSettingCount>& OutputSettingTable() {
+    return kEntries;
 }
 
-const OutputSettingSpec& SpecOf(OutputSetting id) {
-    return kSpecs[static_cast<int>(id)];
+const OutputSettingEntry& EntryOf(OutputSetting id) {
+    return kEntries[static_cast<int>(id)];
 }
 
-const OutputSettingSpec* FindOutputSetting(const QString& name) {
-    for (const OutputSettingSpec& spec : kSpecs) {
-        if (name.compare(QLatin1String(spec.name), Qt::CaseInsensitive) == 0)
-            return &spec;
+const OutputSettingEntry* FindOutputSetting(const QString& name) {
+    for (const OutputSettingEntry& entry : kEntries) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return &entry;
     }
     return nullptr;
 }
@@ -76,8 +76,8 @@ QString DefaultOutputFolder() {
     return QDir::homePath() + QStringLiteral("/Converted Files");
 }
 
-QString DefaultText(const OutputSettingSpec& spec) {
-    return spec.defaultText ? QString::fromLatin1(spec.defaultText) : DefaultOutputFolder();
+QString DefaultText(const OutputSettingEntry& entry) {
+    return entry.defaultText ? QString::fromLatin1(entry.defaultText) : DefaultOutputFolder();
 }
 
 const QStringList& ListItems(OutputSetting list) {
@@ -120,10 +120,10 @@ double LeadingNumber(const QString& item) {
     return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
 }
 
-std::optional<int> ParseSettingNumber(const OutputSettingSpec& spec, const QString& text) {
+std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QString& text) {
     const QString t = text.trimmed();
     bool ok = false;
-    switch (spec.kind) {
+    switch (entry.kind) {
     case K::Boolean: {
         if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
             return 1;
@@ -137,7 +137,7 @@ std::optional<int> ParseSettingNumber(const OutputSettingSpec& spec, const QStri
     case K::Index:
     case K::Integer: {
         const int v = t.toInt(&ok);
-        if (!ok || v < spec.min || v > spec.max)
+        if (!ok || v < entry.min || v > entry.max)
             return std::nullopt;
         return v;
     }
@@ -147,31 +147,31 @@ std::optional<int> ParseSettingNumber(const OutputSettingSpec& spec, const QStri
     return std::nullopt;
 }
 
-QString SettingText(const OutputSettingSpec& spec, int number) {
-    if (spec.kind == K::Boolean)
+QString SettingText(const OutputSettingEntry& entry, int number) {
+    if (entry.kind == K::Boolean)
         return number != 0 ? QStringLiteral("True") : QStringLiteral("False");
     return QString::number(number);
 }
 
 OutputSettings::OutputSettings() {
-    for (const OutputSettingSpec& spec : kSpecs) {
-        if (spec.kind == K::Text)
-            outPath_ = DefaultText(spec);
+    for (const OutputSettingEntry& entry : kEntries) {
+        if (entry.kind == K::Text)
+            outPath_ = DefaultText(entry);
         else
-            numbers_[static_cast<int>(spec.id)] = *ParseSettingNumber(spec, DefaultText(spec));
+            numbers_[static_cast<int>(entry.id)] = *ParseSettingNumber(entry, DefaultText(entry));
     }
 }
 
 bool OutputSettings::apply(OutputSetting id, const QString& text) {
-    const OutputSettingSpec& spec = SpecOf(id);
-    if (spec.kind == K::Text) {
+    const OutputSettingEntry& entry = EntryOf(id);
+    if (entry.kind == K::Text) {
         outPath_ = text;
         return true;
     }
-    const std::optional<int> v = ParseSettingNumber(spec, text);
+    const std::optional<int> v = ParseSettingNumber(entry, text);
     if (!v)
         return false;
-    if (spec.kind == K::Boolean && *v != 0) {
+    if (entry.kind == K::Boolean && *v != 0) {
         for (const auto& group : kGroups) {
             if (std::find(group.begin(), group.end(), id) == group.end())
                 continue;
@@ -188,35 +188,35 @@ QString OutputSettings::item(OutputSetting list) const {
 }
 
 QString StoredText(CRegister& reg, OutputSetting id) {
-    const OutputSettingSpec& spec = SpecOf(id);
+    const OutputSettingEntry& entry = EntryOf(id);
     return reg.REGGetSetting(RegRoot::LocalMachine, kSettingsSection,
-                             QString::fromLatin1(spec.name), DefaultText(spec));
+                             QString::fromLatin1(entry.name), DefaultText(entry));
 }
 
 std::optional<int> StoredNumber(CRegister& reg, OutputSetting id) {
-    return ParseSettingNumber(SpecOf(id), StoredText(reg, id));
+    return ParseSettingNumber(EntryOf(id), StoredText(reg, id));
 }
 
 void StoreSettings(CRegister& reg, const QList<std::pair<OutputSetting, QString>>& values) {
     QList<std::pair<QString, QString>> named;
     for (const auto& [id, text] : values)
-        named.append({QString::fromLatin1(SpecOf(id).savedAs), text});
+        named.append({QString::fromLatin1(EntryOf(id).savedAs), text});
     reg.REGSaveSettings(RegRoot::LocalMachine, kSettingsSection, named);
 }
 
 void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values) {
-    for (const OutputSettingSpec& spec : kSpecs)
-        values.apply(spec.id, StoredText(reg, spec.id));
+    for (const OutputSettingEntry& entry : kEntries)
+        values.apply(entry.id, StoredText(reg, entry.id));
 }
 
 void WriteOutputSettings(CRegister& reg, const OutputSettings& values) {
     QList<std::pair<OutputSetting, QString>> texts;
-    for (const OutputSettingSpec& spec : kSpecs) {
-        const int v = values.number(spec.id);
-        if (spec.kind == K::Text)
-            texts.append({spec.id, values.outPath()});
-        else if (spec.id != S::optFileFormat || v >= 0)
-            texts.append({spec.id, SettingText(spec, v)});
+    for (const OutputSettingEntry& entry : kEntries) {
+        const int v = values.number(entry.id);
+        if (entry.kind == K::Text)
+            texts.append({entry.id, values.outPath()});
+        else if (entry.id != S::optFileFormat || v >= 0)
+            texts.append({entry.id, SettingText(entry, v)});
     }
     StoreSettings(reg, texts);
 }

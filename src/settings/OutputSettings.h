@@ -44,7 +44,7 @@ enum class SettingKind {
     Integer, // a slider value
 };
 
-struct OutputSettingSpec {
+struct OutputSettingEntry {
     OutputSetting id;
     const char* name;    // as it is read; names match without regard to case
     const char* savedAs; // as it is written
@@ -53,14 +53,14 @@ struct OutputSettingSpec {
     const char* defaultText; // nullptr for the output folder, see DefaultOutputFolder()
 };
 
-const std::array<OutputSettingSpec, kOutputSettingCount>& OutputSettingSpecs();
-const OutputSettingSpec& SpecOf(OutputSetting id);
+const std::array<OutputSettingEntry, kOutputSettingCount>& OutputSettingTable();
+const OutputSettingEntry& EntryOf(OutputSetting id);
 // The setting of that name, matched without regard to case; nullptr when there is none.
-const OutputSettingSpec* FindOutputSetting(const QString& name);
+const OutputSettingEntry* FindOutputSetting(const QString& name);
 
 // Where results go until the user picks a folder: "Converted Files" in the home folder.
 QString DefaultOutputFolder();
-QString DefaultText(const OutputSettingSpec& spec);
+QString DefaultText(const OutputSettingEntry& entry);
 
 // The fixed lists of the options panel, in their order (the stored value is the index), and
 // the captions of the format buttons, which are the same in every language. Empty for the
@@ -72,9 +72,9 @@ double LeadingNumber(const QString& item);
 // A stored text as its control takes it: a boolean as "True"/"False" (any case) or a whole
 // number (0 is false), an index or a slider value as a whole number within its range. Empty
 // when the control cannot take it. Not for the output folder, whose every text is taken.
-std::optional<int> ParseSettingNumber(const OutputSettingSpec& spec, const QString& text);
+std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QString& text);
 // A control's value as the store holds it.
-QString SettingText(const OutputSettingSpec& spec, int number);
+QString SettingText(const OutputSettingEntry& entry, int number);
 
 // The values of the output settings, as the controls hold them. Option buttons are 1 when
 // selected; the format is -1 when no format button is selected.

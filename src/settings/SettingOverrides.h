@@ -15,7 +15,7 @@ QString ApplySettingOverride(OutputSettings& values, const QString& assignment);
 
 // What a setting takes, for messages and help: "True or False", "-2 to 10", "0 to 3: WAV,
 // WMA, MP3, OGG", "a folder".
-QString SettingValueHint(const OutputSettingSpec& spec);
+QString SettingValueHint(const OutputSettingEntry& entry);
 
 // Help lines: every setting as NAME=DEFAULT followed by what it takes, in the stored order.
 QStringList SettingOverrideHelp();

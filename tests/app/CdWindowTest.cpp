@@ -71,7 +71,7 @@ TEST(CdWindow, AddsTheTracksOfAnImageAndPreviewsThemOneAfterTheOther) {
     };
     ASSERT_TRUE(QTest::qWaitFor([] {
         const auto inputs = OwnSinkInputs();
-        return inputs.size() == 1 && inputs[0].spec == QLatin1String("s16le 2ch 44100Hz");
+        return inputs.size() == 1 && inputs[0].sampleFormat == QLatin1String("s16le 2ch 44100Hz");
     }));
     EXPECT_TRUE(playsOn(300000));
     w.cmdPlayNext->click();

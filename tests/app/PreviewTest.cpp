@@ -172,10 +172,10 @@ TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
 
 TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtonsAndTheHooks) {
     addFiles({"stereo.wav", "mono.wav", "second.wav", "tune.mod"});
-    auto streamIs = [](const char* spec, bool corked) {
+    auto streamIs = [](const char* sampleFormat, bool corked) {
         return WaitFor([&] {
             const auto inputs = OwnSinkInputs();
-            return inputs.size() == 1 && inputs[0].spec == QLatin1String(spec) &&
+            return inputs.size() == 1 && inputs[0].sampleFormat == QLatin1String(sampleFormat) &&
                    inputs[0].corked == corked;
         });
     };
