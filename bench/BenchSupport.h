@@ -10,3 +10,35 @@ public:
     ~NoBoxes() override { kv::SetMessageBoxes(nullptr); }
     kv::MsgResult show(QWidget*, const kv::MessageRequest&) override { return kv::MsgResult::Ok; }
 };
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+
+// The event loop's longest stall: a 1 ms timer on the calling thread, and the widest gap
+// between two of its ticks.
+class StallMeter {
+public:
+    StallMeter() {
+        tick_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            worst_ = std::max(worst_, now - last_);
+            last_ = now;
+        });
+    }
+    void start() {
+        last_ = worst_ = 0;
+        clock_.start();
+        tick_.start(1);
+    }
+    void stop() { tick_.stop(); }
+    qint64 elapsedNs() const { return clock_.nsecsElapsed(); }
+    qint64 worstNs() const { return worst_; }
+
+private:
+    QElapsedTimer clock_;
+    QTimer tick_;
+    qint64 last_ = 0, worst_ = 0;
+};

@@ -51,24 +51,15 @@ int main(int argc, char** argv) {
             QFile::copy(source, path);
             w.AddFile2Grid(path);
         }
-        QElapsedTimer clock;
-        qint64 last = 0, worst = 0;
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            worst = std::max(worst, now - last);
-            last = now;
-        });
+        StallMeter stall;
         QEventLoop loop;
         QObject::connect(&w, &frmMain::batchEnded, &loop, &QEventLoop::quit);
-        clock.start();
-        tick.start(1);
+        stall.start();
         w.cmdConvert->click();
         loop.exec();
-        tick.stop();
-        stalls.push_back(worst / 1e6);
-        totals.push_back(clock.nsecsElapsed() / 1e6);
+        stall.stop();
+        stalls.push_back(stall.worstNs() / 1e6);
+        totals.push_back(stall.elapsedNs() / 1e6);
     }
     std::sort(stalls.begin(), stalls.end());
     std::sort(totals.begin(), totals.end());

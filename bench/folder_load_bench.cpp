@@ -81,15 +81,7 @@ int main(int argc, char** argv) {
     FolderAnswer answer(folder);
     const long rssBefore = rssKb("VmRSS:");
 
-    QElapsedTimer clock;
-    qint64 last = 0, worst = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
+    StallMeter stall;
     QEventLoop loop;
     bool started = false;
     QObject::connect(w.fileAdder(), &FileAdder::busyChanged, &loop, [&](bool busy) {
@@ -97,12 +89,12 @@ int main(int argc, char** argv) {
         if (started && !busy)
             loop.quit();
     });
-    clock.start();
-    tick.start(1);
+    stall.start();
     QTimer::singleShot(0, w.cmdAddFolder, [&] { w.cmdAddFolder->click(); });
     loop.exec();
-    tick.stop();
-    const double seconds = clock.nsecsElapsed() / 1e9;
+    stall.stop();
+    const double seconds = stall.elapsedNs() / 1e9;
+    const qint64 worst = stall.worstNs();
     const int rows = w.fileList()->rowCount();
     std::printf("%d files added in %.2f s (%.0f files/s); rows %d; longest stall %.1f ms; "
                 "resident memory %.1f MB before, %.1f MB after, peak %.1f MB\n",
