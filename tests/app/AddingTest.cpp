@@ -3,6 +3,7 @@
 #include "MediaTools.h"
 #include "TestSupport.h"
 #include "app/frmMain.h"
+#include "filelist/AddFile2Grid.h"
 #include "filelist/FileAdder.h"
 #include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
@@ -32,8 +33,11 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
 
 using namespace kv;
 using namespace kvtest;
@@ -349,6 +353,26 @@ TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
 
+    // The files after the first hundred are held until the strip has been seen twice and the
+    // drop is in, so the check never races the add.
+    std::mutex gate;
+    std::condition_variable wake;
+    bool open = false;
+    std::atomic<int> measures{0};
+    w.fileAdder()->setMeasure([&](const QString& path, const std::atomic<bool>* cancel) {
+        if (++measures > 100) {
+            std::unique_lock<std::mutex> lock(gate);
+            while (!open && !cancel->load())
+                wake.wait_for(lock, std::chrono::milliseconds(1));
+        }
+        return MeasureFile(path, cancel);
+    });
+    auto release = [&] {
+        std::lock_guard<std::mutex> lock(gate);
+        open = true;
+        wake.notify_all();
+    };
+
     int ticks = 0, ticksWhileVisible = 0;
     qint64 longestGap = 0, lastTick = 0;
     QString shownText;
@@ -375,6 +399,8 @@ TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
             if (!dropped) {
                 dropped = true;
                 EXPECT_TRUE(dropOnGrid({QUrl::fromLocalFile(late)}));
+            } else {
+                release();
             }
         }
     });
@@ -384,7 +410,9 @@ TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
     timer.start();
     w.cmdAddFolder->click();
     ASSERT_TRUE(w.pathExpander()->isBusy() || w.fileAdder()->isBusy());
-    ASSERT_TRUE(waitIdle());
+    const bool idle = waitIdle();
+    release();
+    ASSERT_TRUE(idle);
     const qint64 took = clock.elapsed();
     timer.stop();
 
