@@ -125,16 +125,29 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
     driver.setOptions(options);
     const bool tty = isatty(fileno(stderr)) != 0;
     QHash<FileListRowId, QString> sources;
+    // The files being converted and their progress, in the order they started.
+    std::vector<std::pair<FileListRowId, double>> converting;
+    const auto showProgress = [&] {
+        std::vector<std::pair<QString, double>> line;
+        for (const auto& [id, percent] : converting)
+            line.emplace_back(sources.value(id), percent);
+        // "\e[K" clears what a longer line left behind.
+        std::fprintf(stderr, "\r%s\033[K", ProgressLineText(line).toLocal8Bit().constData());
+    };
     QObject::connect(&driver, &BatchDriver::fileStarted, &driver,
                      [&](FileListRowId id, const QString& source, const QString&) {
                          sources.insert(id, source);
+                         converting.emplace_back(id, 0.0);
                      });
     QObject::connect(&driver, &BatchDriver::fileProgress, &driver,
                      [&](FileListRowId id, double percent) {
                          WriteProgress(model, id, percent);
+                         for (auto& [runningId, shown] : converting) {
+                             if (runningId == id)
+                                 shown = percent;
+                         }
                          if (tty)
-                             std::fprintf(stderr, "\r%s: %5.1f%%",
-                                          sources.value(id).toLocal8Bit().constData(), percent);
+                             showProgress();
                      });
     QObject::connect(
         &driver, &BatchDriver::fileFinished, &driver,
@@ -143,8 +156,9 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
             outputs.insert(id, output);
             if (outcome == FileOutcome::Complete)
                 completed.insert(id);
+            std::erase_if(converting, [id](const auto& entry) { return entry.first == id; });
             if (tty)
-                std::fputc('\r', stderr);
+                std::fputs("\r\033[K", stderr);
             const QString status = FinalStatusText(outcome);
             if (outcome == FileOutcome::Error && !error.isEmpty())
                 printErr(QStringLiteral("%1: %2: %3").arg(sources.value(id), status, error));
@@ -173,6 +187,16 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
 }
 
 } // namespace
+
+QString ProgressLineText(const std::vector<std::pair<QString, double>>& running) {
+    const auto percent = [](double p) { return QString::asprintf("%5.1f%%", p); };
+    if (running.size() == 1)
+        return running.front().first + QStringLiteral(": ") + percent(running.front().second);
+    QStringList parts;
+    for (const auto& [source, p] : running)
+        parts << QFileInfo(source).fileName() + QStringLiteral(": ") + percent(p);
+    return parts.join(QStringLiteral("  "));
+}
 
 int RunBatch(const BatchRequest& request) {
     QString error;

@@ -26,4 +26,10 @@ PumpEnd PumpStream(DecodeStream& stream, std::size_t blockBytes, ConversionContr
     return PumpEnd::Drained;
 }
 
+QString SourceFailure(const QString& source) {
+    const QString text = GetAudioErrorText(AudioErrorGetCode());
+    return source + QStringLiteral(": ") +
+           (text.isEmpty() ? QStringLiteral("cannot be decoded") : text);
+}
+
 } // namespace kv

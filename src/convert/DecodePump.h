@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,5 +19,9 @@ enum class PumpEnd { Drained, Cancelled, DecodeFailed, SinkFailed };
 // converter calls a short file complete; the error code stays set for the caller to report.
 PumpEnd PumpStream(DecodeStream& stream, std::size_t blockBytes, ConversionControl& control,
                    const std::function<bool(const char* data, std::int64_t bytes)>& sink);
+
+// The batch's reason for a source that would not open or decode: the source and the engine's
+// text of the thread's error code.
+QString SourceFailure(const QString& source);
 
 } // namespace kv

@@ -91,6 +91,40 @@ QString encoderFailure(const QString& name, EncoderProcess::WriteResult written,
     return QString();
 }
 
+// True when the Ogg file at `path` ends with a whole page that closes its stream. oggenc exits
+// 0 even when its writes fail (a full disk, a size limit), leaving a file cut at a buffer's end.
+bool OggEndsWhole(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    // A page is at most 27 + 255 + 255 * 255 bytes.
+    constexpr qint64 kMaxPage = 27 + 255 + 255 * 255;
+    const qint64 from = std::max<qint64>(0, size - kMaxPage);
+    if (!file.seek(from))
+        return false;
+    const QByteArray tail = file.read(size - from);
+    if (tail.size() != size - from)
+        return false;
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(tail[i]); };
+    // The last page is the one whose length reaches exactly to the end; "OggS" may also occur
+    // inside packet data, so each candidate is measured.
+    for (qsizetype at = tail.lastIndexOf("OggS"); at >= 0;
+         at = at > 0 ? tail.lastIndexOf("OggS", at - 1) : -1) {
+        if (tail.size() - at < 27 || byte(at + 4) != 0)
+            continue;
+        const int segments = byte(at + 26);
+        if (tail.size() - at < 27 + segments)
+            continue;
+        qint64 length = 27 + segments;
+        for (int i = 0; i < segments; ++i)
+            length += byte(at + 27 + i);
+        if (at + length == tail.size())
+            return (byte(at + 5) & 0x04) != 0; // end of stream
+    }
+    return false;
+}
+
 } // namespace
 
 EncoderCommand EncoderCommandFor(const ConversionOptions& options, const QString& output) {
@@ -138,6 +172,8 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
         if (!why.isEmpty())
             text += QStringLiteral(" (%1)").arg(why);
         AppendErrorLog(text, code, source);
+        // The batch's reason names the source when nothing else names a file.
+        control.reportError(why.isEmpty() ? source + QStringLiteral(": ") + text : text);
         if (removeOutput && !target.isEmpty())
             QFile::remove(target);
         return FileOutcome::Error;
@@ -199,6 +235,10 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
     if (!result.isFile() || result.size() == 0)
         return failed(kAudioErrorCreate,
                       QStringLiteral("%1 left no output at %2").arg(command.program, target));
+    if (options.outputFormat == kFormatOGG && !OggEndsWhole(target))
+        return failed(kAudioErrorCreate,
+                      QStringLiteral("%1 could not write all of %2; is the disk full?")
+                          .arg(command.program, target));
     return outcome;
 }
 

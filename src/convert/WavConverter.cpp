@@ -9,20 +9,12 @@
 
 
 namespace kv {
-namespace {
-QString decodeError(const QString& source) {
-    const QString text = GetAudioErrorText(AudioErrorGetCode());
-    return source + QStringLiteral(": ") +
-           (text.isEmpty() ? QStringLiteral("cannot be decoded") : text);
-}
-} // namespace
-
 FileOutcome ConvertToWAV(const QString& source, const QString& output, ConversionControl& control) {
     StreamOpenOptions options;
     options.maxChannels = 2;
     std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(source, options);
     if (!stream) {
-        control.reportError(decodeError(source));
+        control.reportError(SourceFailure(source));
         return FileOutcome::Error;
     }
 
@@ -48,7 +40,7 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
                                        return writer.write(data, bytes);
                                    });
     if (end == PumpEnd::DecodeFailed)
-        return fail(decodeError(source));
+        return fail(SourceFailure(source));
     if (end == PumpEnd::SinkFailed)
         return fail(writer.errorString());
     stream.reset();

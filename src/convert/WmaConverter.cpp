@@ -43,7 +43,8 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
     // A failed file leaves nothing under its name: what we wrote goes, and so does the empty
     // file that claimed the name. Someone else's file is never touched.
     bool touched = false;
-    auto fail = [&] {
+    auto fail = [&](const QString& reason) {
+        control.reportError(reason);
         const QFileInfo fi(output);
         if (!output.isEmpty() && fi.isFile() && (touched || fi.size() == 0))
             QFile::remove(output);
@@ -54,15 +55,18 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
     streamOptions.maxChannels = kWmaMaxChannels;
     std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(source, streamOptions);
     if (!stream)
-        return fail();
+        return fail(SourceFailure(source));
     const StreamInfo& info = stream->info();
     const WmaBitrateChoice choice =
         GetWMABitRateFromQuality(WmaEncodingRate(info.sampleRate), info.channels, options.quality);
     if (chosen)
         *chosen = choice;
     if (output.isEmpty() || (QFileInfo(output).isFile() && QFileInfo(output).size() > 0) ||
-        QFileInfo(output).isDir())
+        QFileInfo(output).isDir()) {
+        control.reportError(output.isEmpty() ? QStringLiteral("no output name")
+                                             : output + QStringLiteral(" already exists"));
         return FileOutcome::Error;
+    }
 
     WmaTags tags;
     if (options.tags) {
@@ -72,21 +76,26 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
         }
     }
     WmaFileWriter writer;
-    if (choice.bitrate <= 0 ||
-        !writer.open(output, PcmFormat{info.sampleRate, info.channels, info.eightBit},
+    if (choice.bitrate <= 0)
+        return fail(QStringLiteral("no WMA bitrate suits %1 channels at %2 Hz")
+                        .arg(info.channels)
+                        .arg(info.sampleRate));
+    if (!writer.open(output, PcmFormat{info.sampleRate, info.channels, info.eightBit},
                      choice.bitrate, tags, &touched))
-        return fail();
+        return fail(writer.errorString());
 
     const PumpEnd end = PumpStream(*stream, kWmaBlockBytes, control,
                                    [&](const char* data, std::int64_t bytes) {
                                        return writer.write(data, bytes);
                                    });
-    if (end == PumpEnd::DecodeFailed || end == PumpEnd::SinkFailed)
-        return fail();
+    if (end == PumpEnd::DecodeFailed)
+        return fail(SourceFailure(source));
+    if (end == PumpEnd::SinkFailed)
+        return fail(writer.errorString());
     stream.reset();
     // A cancelled file is finished too, so it plays as far as it got.
     if (!writer.finish())
-        return fail();
+        return fail(writer.errorString());
     return end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
 }
 

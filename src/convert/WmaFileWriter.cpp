@@ -142,11 +142,31 @@ struct WmaFileWriter::State {
     int frameSize = 0;                // samples per encoder frame
     std::int64_t nextPts = 0;
     bool failed = false;
+    QString path;
+    QString error; // why the last step failed, when known
+
+    // The file's own error (a full disk, a removed folder) tells more than the step that saw it.
+    bool fail(const QString& what, int rc = 0);
 
     bool resample(const std::uint8_t* in, int frames);
     bool encodeFromFifo(bool all);
     bool send(const AVFrame* f);
 };
+
+static QString avErrorText(int rc) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(rc, text, sizeof text);
+    return QString::fromLocal8Bit(text);
+}
+
+bool WmaFileWriter::State::fail(const QString& what, int rc) {
+    if (muxer && muxer->pb != nullptr && muxer->pb->error < 0)
+        error = path + QStringLiteral(": ") + avErrorText(muxer->pb->error);
+    else
+        error = rc < 0 ? what + QStringLiteral(": ") + avErrorText(rc) : what;
+    failed = true;
+    return false;
+}
 
 bool WmaFileWriter::State::send(const AVFrame* f) {
     if (avcodec_send_frame(codec.get(), f) < 0)
@@ -218,18 +238,23 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
         *fileTouched = false;
     State& s = *s_;
     s.input = input;
+    s.path = path;
     if (input.channels <= 0 || input.channels > kWmaMaxChannels || input.sampleRate <= 0)
-        return false;
+        return s.fail(QStringLiteral("WMA cannot hold %1 channels at %2 Hz")
+                          .arg(input.channels)
+                          .arg(input.sampleRate));
     const int rate = std::min(input.sampleRate, kWmaMaxRate);
     s.codec = openEncoder(rate, input.channels, bitrate);
     if (!s.codec)
-        return false;
+        return s.fail(QStringLiteral("the WMA encoder (%1) cannot be opened at %2 bit/s")
+                          .arg(QString::fromLatin1(WmaEncoderName()))
+                          .arg(bitrate));
     s.frame = encoderFrame(s.codec.get());
     s.frameSize = s.frame ? s.frame->nb_samples : 0;
     s.packet.reset(av_packet_alloc());
     s.fifo.reset(av_audio_fifo_alloc(s.codec->sample_fmt, input.channels, s.codec->frame_size));
     if (!s.frame || !s.packet || !s.fifo)
-        return false;
+        return s.fail(QStringLiteral("out of memory"));
 
     SwrContext* swr = nullptr;
     AVChannelLayout layout{};
@@ -240,17 +265,17 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
     av_channel_layout_uninit(&layout);
     s.swr.reset(swr);
     if (rc < 0 || !s.swr || swr_init(s.swr.get()) < 0)
-        return false;
+        return s.fail(QStringLiteral("the resampler cannot be opened"), rc);
 
     AVFormatContext* raw = avformat_alloc_context();
     if (raw == nullptr)
-        return false;
+        return s.fail(QStringLiteral("out of memory"));
     raw->oformat = asfFormat();
     s.muxer = MuxerPtr(raw, MuxerFreer{path.isEmpty()});
     s.stream = avformat_new_stream(raw, nullptr);
     if (s.stream == nullptr ||
         avcodec_parameters_from_context(s.stream->codecpar, s.codec.get()) < 0)
-        return false;
+        return s.fail(QStringLiteral("the WMA stream cannot be set up"));
     s.stream->time_base = s.codec->time_base;
     for (const auto& [name, text] : tags)
         av_dict_set(&raw->metadata, muxerTagName(name).toUtf8().constData(),
@@ -258,7 +283,7 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
 
     if (path.isEmpty()) {
         if (avio_open_dyn_buf(&raw->pb) < 0)
-            return false;
+            return s.fail(QStringLiteral("out of memory"));
     } else {
         // "file:" keeps a name with a colon from being read as a protocol.
         const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
@@ -268,14 +293,14 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
             avio_open2(&raw->pb, url.constData(), AVIO_FLAG_WRITE, nullptr, &rawOpts);
         std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
         if (opened < 0)
-            return false;
+            return s.fail(path, opened);
         if (fileTouched)
             *fileTouched = true;
     }
-    if (avformat_write_header(raw, nullptr) < 0)
-        return false;
+    if (const int written = avformat_write_header(raw, nullptr); written < 0)
+        return s.fail(path, written);
     avio_flush(raw->pb);
-    return raw->pb->error >= 0;
+    return raw->pb->error >= 0 || s.fail(path);
 }
 
 bool WmaFileWriter::write(const char* data, std::int64_t bytes) {
@@ -295,10 +320,8 @@ bool WmaFileWriter::write(const char* data, std::int64_t bytes) {
                 return true;
             const bool ok = s.resample(reinterpret_cast<const std::uint8_t*>(s.carry.data()), 1);
             s.carry.clear();
-            if (!ok) {
-                s.failed = true;
-                return false;
-            }
+            if (!ok)
+                return s.fail(QStringLiteral("the WMA encoder failed"));
             continue;
         }
         // Blocks of at most a second, so the resampler's buffer stays small.
@@ -309,10 +332,8 @@ bool WmaFileWriter::write(const char* data, std::int64_t bytes) {
             return true;
         }
         if (!s.resample(reinterpret_cast<const std::uint8_t*>(data), static_cast<int>(frames)) ||
-            !s.encodeFromFifo(false)) {
-            s.failed = true;
-            return false;
-        }
+            !s.encodeFromFifo(false))
+            return s.fail(QStringLiteral("the WMA encoder failed"));
         data += frames * frameBytes;
         bytes -= frames * frameBytes;
     }
@@ -330,7 +351,13 @@ bool WmaFileWriter::finish() {
     if (muxer->pb != nullptr && !s.muxer.get_deleter().memory) {
         avio_flush(muxer->pb);
         ok = muxer->pb->error >= 0 && ok;
-        ok = avio_closep(&muxer->pb) >= 0 && ok;
+        if (!ok)
+            s.fail(QStringLiteral("the WMA encoder failed"));
+        if (const int closed = avio_closep(&muxer->pb); closed < 0 && ok) {
+            ok = s.fail(s.path, closed);
+        }
+    } else if (!ok) {
+        s.fail(QStringLiteral("the WMA encoder failed"));
     }
     s.muxer.reset();
     s.failed = !ok;
@@ -339,6 +366,10 @@ bool WmaFileWriter::finish() {
 
 int WmaFileWriter::encodedRate() const {
     return s_->codec ? s_->codec->sample_rate : 0;
+}
+
+QString WmaFileWriter::errorString() const {
+    return s_->error;
 }
 
 std::int64_t WmaFileWriter::encodedBitrate() const {

@@ -49,6 +49,9 @@ public:
     // The rate and bitrate the encoder really runs at (after open).
     int encodedRate() const;
     std::int64_t encodedBitrate() const;
+    // Why the last open, write or finish failed: the file and the system's reason when the
+    // file failed, else the step that did.
+    QString errorString() const;
 
 private:
     struct State;

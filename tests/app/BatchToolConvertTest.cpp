@@ -122,15 +122,18 @@ TEST_F(ToolConvert, RowsNotConvertedExitOneAndSayWhy) {
     auto reason = [](const QString& path, int error) {
         return path + ": " + QString::fromLocal8Bit(std::strerror(error));
     };
-    // Writes past 100,000 bytes fail, as on a full disk.
-    const std::function<void()> smallFiles = [] {
-        struct rlimit limit {};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 100000;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN);
+    // Writes past `bytes` fail, as on a full disk.
+    const auto smallFiles = [](rlim_t bytes) -> std::function<void()> {
+        return [bytes] {
+            struct rlimit limit {};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        };
     };
     struct Case {
+        QString format;
         QString out;
         QStringList more; // paths after a
         std::function<void()> inChild;
@@ -138,33 +141,40 @@ TEST_F(ToolConvert, RowsNotConvertedExitOneAndSayWhy) {
         QString err; // a line of standard error
     };
     const QString missing = dir.filePath("no/such/out");
+    const QString created = a + ": Error: Couldn't create the file (";
     const Case cases[] = {
-        {missing,
+        {"wav",
+         missing,
          {},
          {},
          "Waiting Conversion",
          a + ": the output folder cannot be created: " + reason(missing, ENOENT)},
-        {dir.filePath("afile"),
+        {"wav",
+         dir.filePath("afile"),
          {},
          {},
          "Waiting Conversion",
          a + ": the output folder cannot be created: " + reason(dir.filePath("afile"), ENOTDIR)},
-        {dir.filePath("locked"),
+        {"wav",
+         dir.filePath("locked"),
          {},
          DropFileOverridesForExec,
          "Error",
          a + ": Error: " + reason(dir.filePath("locked/a.wav"), EACCES)},
-        {dir.filePath("full"),
-         {},
-         smallFiles,
-         "Error",
+        // Every format says why a full disk failed it; oggenc itself exits 0 then.
+        {"wav", dir.filePath("full"), {}, smallFiles(100000), "Error",
          a + ": Error: " + reason(dir.filePath("full/a.wav"), EFBIG)},
-        {dir.filePath("o"), {dir.filePath("x.txt")}, {}, "Complete", "x.txt: refused"},
+        {"wma", dir.filePath("full"), {}, smallFiles(8192), "Error",
+         a + ": Error: " + reason(dir.filePath("full/a.wma"), EFBIG)},
+        {"mp3", dir.filePath("full"), {}, smallFiles(8192), "Error", created + "lame exited"},
+        {"ogg", dir.filePath("full"), {}, smallFiles(8192), "Error",
+         created + "oggenc could not write all of " + dir.filePath("full/a.ogg")},
+        {"wav", dir.filePath("o"), {dir.filePath("x.txt")}, {}, "Complete", "x.txt: refused"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.out.toStdString());
-        const ToolRun r =
-            run(QStringList{"--convert", "--format", "wav", "--out", c.out, a} + c.more, c.inChild);
+        SCOPED_TRACE((c.format + " " + c.out).toStdString());
+        const ToolRun r = run(
+            QStringList{"--convert", "--format", c.format, "--out", c.out, a} + c.more, c.inChild);
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
         const QStringList row = r.lines.value(0).split('\t');
         EXPECT_EQ(row.value(1), c.status);
@@ -172,7 +182,7 @@ TEST_F(ToolConvert, RowsNotConvertedExitOneAndSayWhy) {
         // No output was left, and the row says so.
         if (c.status != QStringLiteral("Complete")) {
             EXPECT_EQ(row.value(4), QString());
-            EXPECT_FALSE(QFileInfo::exists(c.out + "/a.wav"));
+            EXPECT_FALSE(QFileInfo::exists(c.out + "/a." + c.format));
         }
     }
 }

@@ -167,6 +167,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             limit.reset();
             ASSERT_EQ(ended.size(), 2u);
             EXPECT_EQ(ended[0].outcome, FileOutcome::Error);
+            EXPECT_FALSE(ended[0].error.isEmpty()) << "a failed file says why";
             EXPECT_TRUE(ended[0].output.isEmpty() || !QFileInfo::exists(ended[0].output))
                 << ended[0].output.toStdString();
             if (fault == EncoderKilled) {
