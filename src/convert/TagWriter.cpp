@@ -27,6 +27,7 @@
 #include <mutex>
 #include <vector>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -279,6 +280,76 @@ bool copyInto(const QString& from, QFile& to, QString& why) {
     }
 }
 
+// The copy that gets the tags, beside the output. Where the file system allows, it has no name
+// until it replaces the output (O_TMPFILE), so a kill part-way leaves nothing behind.
+class TaggedCopy {
+public:
+    explicit TaggedCopy(const QString& folder)
+        : folder_(folder), named_(folder + QStringLiteral("/.kvtags-XXXXXX")) {}
+    ~TaggedCopy() {
+        if (fd_ >= 0)
+            unnamed_.close();
+    }
+
+    bool open(QString& why) {
+        fd_ = ::open(QFile::encodeName(folder_).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                     0600);
+        if (fd_ >= 0 && unnamed_.open(fd_, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle))
+            return true;
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        if (named_.open())
+            return true;
+        why = named_.errorString();
+        return false;
+    }
+    QFile& file() { return fd_ >= 0 ? unnamed_ : static_cast<QFile&>(named_); }
+    // A path that opens the copy, for the tag writer.
+    QByteArray path() const {
+        return fd_ >= 0 ? QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(fd_)
+                        : QFile::encodeName(named_.fileName());
+    }
+
+    // Gives the copy the output's permissions and puts it in the output's place.
+    bool replace(const QFileInfo& out) {
+        const QByteArray target = QFile::encodeName(out.absoluteFilePath());
+        if (fd_ < 0) {
+            named_.setPermissions(out.permissions());
+            if (std::rename(QFile::encodeName(named_.fileName()).constData(), target) != 0)
+                return false;
+            named_.setAutoRemove(false);
+            return true;
+        }
+        struct stat st {};
+        if (::stat(target.constData(), &st) == 0)
+            ::fchmod(fd_, st.st_mode & 07777);
+        // A name of its own for the moment it takes to rename it over the output.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = QFile::encodeName(folder_) + "/.kvtags-" +
+                                    QByteArray::number(::getpid()) + "-" +
+                                    QByteArray::number(attempt);
+            if (::linkat(AT_FDCWD, path().constData(), AT_FDCWD, name.constData(),
+                         AT_SYMLINK_FOLLOW) != 0) {
+                if (errno == EEXIST)
+                    continue;
+                return false;
+            }
+            if (std::rename(name.constData(), target.constData()) == 0)
+                return true;
+            ::unlink(name.constData());
+            return false;
+        }
+        return false;
+    }
+
+private:
+    QString folder_;
+    int fd_ = -1;
+    QFile unnamed_;
+    QTemporaryFile named_;
+};
+
 } // namespace
 
 void ApplyWmaBoxes(SourceTags& tags, const WmaOptions& wma) {
@@ -326,24 +397,19 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
     }
 
     const QFileInfo out(output);
-    QTemporaryFile copy(out.absoluteDir().filePath(QStringLiteral(".kvtags-XXXXXX")));
+    TaggedCopy copy(out.absolutePath());
     QString why;
-    if (!copy.open() || !copyInto(output, copy, why))
-        return {QStringLiteral("all tags: no copy of the output (%1)")
-                    .arg(why.isEmpty() ? copy.errorString() : why)};
-    copy.close();
-    const QByteArray copyPath = QFile::encodeName(copy.fileName());
+    if (!copy.open(why) || !copyInto(output, copy.file(), why))
+        return {QStringLiteral("all tags: no copy of the output (%1)").arg(why)};
     bool written = false;
     {
-        CheckedStream stream(copyPath);
+        CheckedStream stream(copy.path());
         written = !stream.failed() && write(stream, tags) && !stream.failed();
     }
     if (!written)
         return {QStringLiteral("all tags: the tag writer refused the output")};
-    copy.setPermissions(out.permissions());
-    if (std::rename(copyPath.constData(), QFile::encodeName(out.absoluteFilePath())) != 0)
+    if (!copy.replace(out))
         return {QStringLiteral("all tags: the tagged copy could not replace the output")};
-    copy.setAutoRemove(false);
     return {};
 }
 

@@ -1,5 +1,6 @@
 // Outputs the tag writer must leave exactly as they were: an RF64 file, whose form TagLib does
-// not know, and any output when the disk fills up while its tagged copy is written.
+// not know, and any output when the disk fills up while its tagged copy is written or the
+// program is killed while tagging.
 #include "convert/TagWriter.h"
 
 #include "MediaTools.h"
@@ -8,6 +9,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kv;
 using namespace kvtest;
@@ -49,4 +54,45 @@ TEST(TagWriter, AnOutputThatCannotTakeItsTagsIsLeftByteForByte) {
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
                   static_cast<qsizetype>(&c - cases) + 1);
     }
+}
+
+TEST(TagWriter, KilledWhileTaggingLeavesTheOutputWholeAndNoCopyBeside) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("long.mp3");
+    // Big enough that copying it takes most of each tagging, so most kills land in a copy.
+    ASSERT_TRUE(MakeWithFfmpeg({"-f", "lavfi", "-i", "anoisesrc=d=120:a=0.3", "-ac", "2",
+                                "-c:a", "libmp3lame", "-b:a", "320k"},
+                               out));
+    SourceTags tags;
+    tags.text(TagField::Title) = QStringLiteral("first");
+    for (int round = 0; round < 10; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Tags without end; says so after the first, so the kill comes during later ones.
+            for (int i = 0;; ++i) {
+                tags.text(TagField::Title) = QString::number(i);
+                if (!WriteOutputTags(out, kFormatMP3, tags).isEmpty())
+                    ::_exit(1);
+                if (i == 0 && ::write(ready[1], "x", 1) != 1)
+                    ::_exit(1);
+            }
+        }
+        ::close(ready[1]);
+        char c;
+        ASSERT_EQ(::read(ready[0], &c, 1), 1);
+        ::close(ready[0]);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("long.mp3")})
+            << "round " << round;
+    }
+    const auto probe = RunTool("ffprobe", {"-v", "error", "-show_entries", "format=duration",
+                                           "-of", "csv=p=0", out});
+    EXPECT_NEAR(probe.out.trimmed().toDouble(), 120.0, 0.5);
 }
