@@ -5,6 +5,7 @@
 // home folder, so the settings of whoever runs it are not touched.
 #include "app/frmMain.h"
 #include "filelist/FileAdder.h"
+#include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
 #include "settings/ProgramFolder.h"
 #include "ui/MyButton.h"
@@ -120,8 +121,14 @@ int main(int argc, char** argv) {
     w.move(0, 0);
     w.show();
     w.AddPaths(files);
-    while (w.fileAdder()->isBusy() || !w.isVisible())
+    // The paths are expanded first, then picked: both idle means all rows are in.
+    while (w.pathExpander()->isBusy() || w.fileAdder()->isBusy() || !w.isVisible())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (w.fileListModel()->rowCount() != files.size()) {
+        std::fprintf(stderr, "kv-screenshots: %d of %lld samples were added\n",
+                     w.fileListModel()->rowCount(), static_cast<long long>(files.size()));
+        return 1;
+    }
 
     // A batch half-way: two files done, one at 64 %, one cancelled, one failed, two ticked.
     kv::FileListModel* model = w.fileListModel();
