@@ -21,6 +21,8 @@
 #include <cstring>
 #include <mutex>
 
+#include <sys/stat.h>
+
 namespace kv {
 
 namespace {
@@ -214,6 +216,12 @@ private:
         disc_ = openDisc(source_);
         if (disc_.code != kAudioOk)
             return disc_.code;
+        if (disc_.image) {
+            if (const std::optional<QString> data = CueImageData(source_)) {
+                imageData_ = QFile::encodeName(*data);
+                imageBytes_ = dataBytes();
+            }
+        }
         {
             std::lock_guard lock(cdioMutex());
             drive_.reset(
@@ -237,7 +245,17 @@ private:
         return kAudioOk;
     }
 
+    // The image's data file as it is now; -1 when it is gone.
+    std::int64_t dataBytes() const {
+        struct stat st {};
+        return ::stat(imageData_.constData(), &st) == 0 ? st.st_size : -1;
+    }
+
     bool readSector() {
+        // libcdio reads past the end of a data file cut while it is read as silence: a file
+        // shorter than at the start fails the track instead.
+        if (!imageData_.isEmpty() && dataBytes() < imageBytes_)
+            return false;
         sectorSkipped = false;
         const int16_t* data =
             cdio_paranoia_read_limited(paranoia_.get(), onParanoiaEvent, kParanoiaRetries);
@@ -257,6 +275,8 @@ private:
     OpenedDisc disc_;
     std::unique_ptr<cdrom_drive_t, DriveCloser> drive_;
     std::unique_ptr<cdrom_paranoia_t, ParanoiaFreer> paranoia_;
+    QByteArray imageData_;        // an image's data file
+    std::int64_t imageBytes_ = 0; // its size when the reading started
     char sector_[kSectorBytes] = {};
     std::int64_t offset_ = kSectorBytes; // into sector_; all used up
     std::int64_t next_ = 0;              // sectors of the track read so far

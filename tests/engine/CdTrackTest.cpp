@@ -131,6 +131,27 @@ TEST_F(CdTracks, DataTracksAndDamagedDiscsEndInError) {
     }
 }
 
+TEST_F(CdTracks, ADataFileCutWhileATrackIsReadEndsTheTrackInError) {
+    QTemporaryDir copy;
+    const QString image = copy.filePath("album.cue");
+    ASSERT_TRUE(QFile::copy(cue, image) && QFile::copy(dir->filePath("album.bin"),
+                                                       copy.filePath("album.bin")));
+    std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(track(image, 3));
+    ASSERT_NE(stream, nullptr);
+    std::vector<char> block(64 * 1024);
+    ASSERT_EQ(stream->read(block.data(), static_cast<std::int64_t>(block.size())),
+              static_cast<std::int64_t>(block.size()));
+    ASSERT_EQ(AudioErrorGetCode(), kAudioOk);
+    // Cut a few sectors into the track, as a download or a copy stopped part-way would.
+    ASSERT_TRUE(QFile(copy.filePath("album.bin")).resize((150 + 150 + 40) * 2352));
+    while (stream->isActive() &&
+           stream->read(block.data(), static_cast<std::int64_t>(block.size())) > 0 &&
+           AudioErrorGetCode() == kAudioOk) {
+    }
+    EXPECT_EQ(AudioErrorGetCode(), kAudioErrorCdTrack);
+    EXPECT_LT(stream->position(), 100 * 2352);
+}
+
 TEST_F(CdTracks, OneReaderPerDiscTheNextWaitsForIt) {
     char block[4096];
     auto first = OpenStreamUnicode(track(cue, 2));
