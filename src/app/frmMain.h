@@ -173,7 +173,7 @@ private:
     void startStop(MyButton* own, MyButton* other, bool checkedOnly, const QString& idleCaption);
     void onBatchFileStarted(FileListRowId id, const QString& source);
     void onBatchProgress(FileListRowId id, double percent);
-    void onBatchFileFinished(FileListRowId id, FileOutcome outcome);
+    void onBatchFileFinished(FileListRowId id, FileOutcome outcome, const QString& reason);
     void onBatchFinished(bool anyStarted);
     void pushConversionOptions();
     void applyReadingOrder(bool rightToLeft);

@@ -30,9 +30,8 @@ void frmMain::setupBatch() {
             });
     connect(batch_, &BatchDriver::fileProgress, this, &frmMain::onBatchProgress);
     connect(batch_, &BatchDriver::fileFinished, this,
-            [this](FileListRowId id, FileOutcome outcome, const QString&) {
-                onBatchFileFinished(id, outcome);
-            });
+            [this](FileListRowId id, FileOutcome outcome, const QString&,
+                   const QString& reason) { onBatchFileFinished(id, outcome, reason); });
     connect(batch_, &BatchDriver::finished, this, &frmMain::onBatchFinished);
     connect(batch_, &BatchDriver::outputFolderMissing, this, [this] {
         ShowMessage(this, MsgIcon::Critical,
@@ -142,8 +141,11 @@ void frmMain::onBatchProgress(FileListRowId id, double percent) {
         WriteProgress(*model_, id, percent);
 }
 
-void frmMain::onBatchFileFinished(FileListRowId id, FileOutcome outcome) {
+void frmMain::onBatchFileFinished(FileListRowId id, FileOutcome outcome, const QString& reason) {
     WriteFinalStatus(*model_, id, outcome);
+    // The row says "Error"; its tool tip says why.
+    if (outcome == FileOutcome::Error)
+        model_->setStatusTip(fileList()->indexOf(id), reason);
 }
 
 void frmMain::onBatchFinished(bool anyStarted) {

@@ -54,6 +54,12 @@ void FileListModel::setTable(std::unique_ptr<FileListTable> table) {
         }
     }
     colors_ = std::move(kept);
+    QHash<FileListRowId, QString> keptTips;
+    for (int i = 0; i < table_->rowCount(); ++i) {
+        if (auto it = statusTips_.constFind(table_->idAt(i)); it != statusTips_.constEnd())
+            keptTips.insert(it.key(), *it);
+    }
+    statusTips_ = std::move(keptTips);
     endResetModel();
 }
 
@@ -86,6 +92,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             return r.FileSize;
         }
     }
+    if (role == Qt::ToolTipRole && column == FileListColumn::Status)
+        return statusTips_.value(table_->idAt(index.row()));
     if (role == SortRole) {
         switch (column) {
         case FileListColumn::ID:
@@ -166,9 +174,22 @@ bool FileListModel::appendRow(const FileListRow& row, QString* error) {
 bool FileListModel::setStatus(int row, const QString& status, QString* error) {
     if (!table_->setStatus(row, status, error))
         return false;
+    if (!statusTips_.isEmpty())
+        statusTips_.remove(table_->idAt(row));
     const QModelIndex i = index(row, static_cast<int>(FileListColumn::Status));
-    Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
+    Q_EMIT dataChanged(i, i, {Qt::DisplayRole, Qt::ToolTipRole});
     return true;
+}
+
+void FileListModel::setStatusTip(int row, const QString& tip) {
+    if (row < 0 || row >= table_->rowCount())
+        return;
+    if (tip.isEmpty())
+        statusTips_.remove(table_->idAt(row));
+    else
+        statusTips_.insert(table_->idAt(row), tip);
+    const QModelIndex i = index(row, static_cast<int>(FileListColumn::Status));
+    Q_EMIT dataChanged(i, i, {Qt::ToolTipRole});
 }
 
 void FileListModel::setCheckBox(int row, std::int32_t value) {

@@ -38,7 +38,11 @@ public:
                        int role = Qt::EditRole) override;
 
     bool appendRow(const FileListRow& row, QString* error = nullptr);
+    // A new status also clears the row's status tip.
     bool setStatus(int row, const QString& status, QString* error = nullptr);
+    // Why a row's status is what it is (a failed file's reason), shown as the status cell's
+    // tool tip.
+    void setStatusTip(int row, const QString& tip);
     void setCheckBox(int row, std::int32_t value);
 
     // Text colour of one cell; an invalid colour gives the grid default back.
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<FileListTable> table_;
     QString headers_[kFileListColumnCount];
     QHash<quint64, QColor> colors_;
+    QHash<FileListRowId, QString> statusTips_;
 };
 
 } // namespace kv

@@ -265,6 +265,23 @@ TEST_F(Batch, AnOutputFolderThatCannotBeMadeSkipsTheRowsAndGoesOn) {
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("made/f1.wav")));
 }
 
+TEST_F(Batch, AFailedRowSaysWhyInItsToolTip) {
+    addFiles(2);
+    // Gone after it was added: the row fails, the other converts.
+    ASSERT_TRUE(QFile::rename(paths[0], paths[0] + ".away"));
+    w.cmdConvert->click();
+    ASSERT_TRUE(runToEnd());
+    const QModelIndex cell =
+        w.fileListModel()->index(0, static_cast<int>(FileListColumn::Status));
+    const QModelIndex other =
+        w.fileListModel()->index(1, static_cast<int>(FileListColumn::Status));
+    EXPECT_EQ(status(0), QStringLiteral("Error"));
+    const QString tip = cell.data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.startsWith(paths[0] + ": ")) << tip.toStdString();
+    EXPECT_EQ(status(1), QStringLiteral("Complete"));
+    EXPECT_TRUE(other.data(Qt::ToolTipRole).toString().isEmpty());
+}
+
 TEST_F(Batch, TheWindowConvertsToMp3WithThePanelsChoices) {
     addFiles(1);
     w.optFileFormat[kFormatMP3]->setChecked(true);
