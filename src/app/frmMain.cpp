@@ -323,8 +323,10 @@ void frmMain::buildFormatPanels() {
     QWidget* wma = frFormat[1];
     label(wma, "Label11", QRect(10, 6, 150, 20));
     lblWMAQuality = label(wma, "lblWMAQuality", QRect(386, 31, 30, 20), QStringLiteral("50"));
-    label(wma, "Label23", QRect(10, 55, 190, 18));
-    label(wma, "Label24", QRect(210, 55, 172, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(wma, "Label23", QRect(10, 55, 190, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter);
+    label(wma, "Label24", QRect(210, 55, 172, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignRight | Qt::AlignVCenter);
     chkWMAFileTags = place(new QCheckBox(wma), "chkWMAFileTags", QRect(10, 76, 250, 20));
     // Box i beside the label of its tag: Title, Album Title, Rating and Genre on the left,
     // Artist, Description, Copyright and Year on the right.
@@ -354,14 +356,18 @@ void frmMain::buildFormatPanels() {
                                OutputSetting::cmbMP3ABitrate);
     lblMP3VBREncodSlider =
         label(mp3, "lblMP3VBREncodSlider", QRect(384, 72, 30, 20), QStringLiteral("5"));
-    label(mp3, "Label27", QRect(185, 94, 60, 18));
-    label(mp3, "Label32", QRect(320, 94, 60, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(mp3, "Label27", QRect(185, 94, 60, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter);
+    label(mp3, "Label32", QRect(320, 94, 60, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label28", QRect(10, 116, 118, 18));
     lblMP3EncodSlider =
         label(mp3, "lblMP3EncodSlider", QRect(342, 117, 40, 18), QStringLiteral("5"));
-    label(mp3, "Label29", QRect(130, 138, 100, 18));
-    label(mp3, "Label30", QRect(238, 138, 100, 18))
-        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The slider at 9 asks lame for -q 0, its best and slowest: "Low (Faster)" at the left.
+    label(mp3, "Label30", QRect(130, 138, 100, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter);
+    label(mp3, "Label29", QRect(238, 138, 100, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignRight | Qt::AlignVCenter);
     label(mp3, "Label26", QRect(10, 162, 96, 20));
     cmbMP3Freq = fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
                            OutputSetting::cmbMP3Freq);
@@ -382,8 +388,10 @@ void frmMain::buildFormatPanels() {
                                OutputSetting::cmbOGGVBitrate);
     label(ogg, "Label33", QRect(10, 60, 150, 18));
     lblSliderOGG = label(ogg, "lblSliderOGG", QRect(231, 86, 40, 18), QStringLiteral("3"));
-    label(ogg, "Label20", QRect(10, 110, 60, 18));
-    label(ogg, "Label21", QRect(167, 110, 60, 18))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label(ogg, "Label20", QRect(10, 110, 60, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter);
+    label(ogg, "Label21", QRect(167, 110, 60, 18))
+        ->setAlignment(Qt::AlignAbsolute | Qt::AlignRight | Qt::AlignVCenter);
     label(ogg, "Label34", QRect(10, 134, 300, 18));
 
     // Notice shown when WMA output is not available.
@@ -560,11 +568,10 @@ void frmMain::ComboLang_Click() {
 }
 
 void frmMain::applyReadingOrder(bool rightToLeft) {
-    const Qt::LayoutDirection dir = rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
-    const bool changed = layoutDirection() != dir;
-    setLayoutDirection(dir);
-    if (!changed)
+    setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    if (mirrored_ == rightToLeft)
         return;
+    mirrored_ = rightToLeft;
     // Controls are placed by hand, so mirror each one inside its parent.
     for (auto it = designRects_.cbegin(); it != designRects_.cend(); ++it) {
         QWidget* w = it.key();
@@ -573,6 +580,22 @@ void frmMain::applyReadingOrder(bool rightToLeft) {
         const QRect r = it.value();
         const int parentWidth = w->parentWidget()->width();
         w->move(rightToLeft ? parentWidth - r.x() - r.width() : r.x(), w->y());
+    }
+    // The sliders keep their minimum at the left, so each end's label stays at its own end,
+    // at the ends of the mirrored slider.
+    static const std::pair<const char*, const char*> kSliderEnds[] = {{"Label23", "Label24"},
+                                                                      {"Label27", "Label32"},
+                                                                      {"Label30", "Label29"},
+                                                                      {"Label20", "Label21"}};
+    for (const auto& [lowName, highName] : kSliderEnds) {
+        QLabel* low = findChild<QLabel*>(QLatin1String(lowName));
+        QLabel* high = findChild<QLabel*>(QLatin1String(highName));
+        if (!low || !high || !rightToLeft)
+            continue;
+        const QRect l = designRects_.value(low), h = designRects_.value(high);
+        const int width = low->parentWidget()->width();
+        low->move(width - h.x() - h.width(), low->y());
+        high->move(width - l.x() - high->width(), high->y());
     }
 }
 

@@ -190,6 +190,9 @@ private:
     std::vector<std::function<void()>> stateCaptions_;
     QSortFilterProxyModel* gridOrder_ = nullptr;
     QHash<QWidget*, QRect> designRects_;
+    // Whether the controls stand mirrored. Qt's own right-to-left translation may have turned
+    // the window's direction already, so that alone cannot tell.
+    bool mirrored_ = false;
     QStringList languageFiles_;
     bool closed_ = false;
     bool ownsEngine_ = false;

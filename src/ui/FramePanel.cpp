@@ -38,7 +38,8 @@ void FramePanel::paintEvent(QPaintEvent*) {
         f.setBold(true);
         p.setFont(f);
         const QRect textRect = header.adjusted(8, 0, -8, 0);
-        const int align = Qt::AlignVCenter |
+        // Absolute, or the painter would mirror the right-to-left choice back to the left.
+        const int align = Qt::AlignVCenter | Qt::AlignAbsolute |
                           (layoutDirection() == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft);
         // A light shadow keeps the title readable on the darker end of the header.
         p.setPen(QColor(255, 255, 255, 170));

@@ -255,20 +255,50 @@ TEST_F(WindowTest, EnglishIsChosenWhenNothingIsStored) {
 TEST_F(WindowTest, ArabicTurnsTheWindowRightToLeftAndMirrorsControls) {
     fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n10010=\xD8\xAA\xD8\xAD\xD9\x88\xD9\x8A\xD9\x84\n");
     fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    frmMain w;
-    ASSERT_TRUE(w.load());
-    const QRect ltr = w.cmdClose->geometry();
-    w.ComboLang->setCurrentIndex(0);
-    w.ComboLang_Click();
-    EXPECT_EQ(w.layoutDirection(), Qt::RightToLeft);
-    EXPECT_EQ(w.cmdConvert->text(), QString::fromUtf8("\xD8\xAA\xD8\xAD\xD9\x88\xD9\x8A\xD9\x84"));
-    // The close button moves from the top-right corner to the top-left one.
-    EXPECT_EQ(w.cmdClose->x(), 728 - ltr.x() - ltr.width());
-    EXPECT_EQ(w.cmdClose->y(), ltr.y());
-    w.ComboLang->setCurrentIndex(1);
-    w.ComboLang_Click();
-    EXPECT_EQ(w.layoutDirection(), Qt::LeftToRight);
-    EXPECT_EQ(w.cmdClose->geometry(), ltr);
+    // Chosen in the running window, and stored from the last run: Qt's own Arabic
+    // translation turns the program right-to-left before the window mirrors anything.
+    for (const bool stored : {false, true}) {
+        SCOPED_TRACE(stored ? "stored" : "chosen");
+        StoreLanguageSetting(stored ? QStringLiteral("Arabic.ini") : QStringLiteral("English.ini"));
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        const QRect ltr(700, 2, 22, 20); // cmdClose as designed
+        if (!stored) {
+            EXPECT_EQ(w.cmdClose->geometry(), ltr);
+            w.ComboLang->setCurrentIndex(0);
+            w.ComboLang_Click();
+        }
+        EXPECT_EQ(w.layoutDirection(), Qt::RightToLeft);
+        EXPECT_EQ(w.cmdConvert->text(),
+                  QString::fromUtf8("\xD8\xAA\xD8\xAD\xD9\x88\xD9\x8A\xD9\x84"));
+        // The close button moves from the top-right corner to the top-left one.
+        EXPECT_EQ(w.cmdClose->x(), 728 - ltr.x() - ltr.width());
+        EXPECT_EQ(w.cmdClose->y(), ltr.y());
+        // A slider's minimum stays at the left: "Low" at the mirrored slider's left end,
+        // "High" at its right end.
+        const QLabel* low = w.findChild<QLabel*>(QStringLiteral("Label20"));
+        const QLabel* high = w.findChild<QLabel*>(QStringLiteral("Label21"));
+        ASSERT_TRUE(low && high);
+        const int width = low->parentWidget()->width();
+        EXPECT_EQ(low->x(), width - 167 - 60);
+        EXPECT_EQ(high->geometry().right() + 1, width - 10);
+        // Every slider's labels, the minimum's first: the encoder quality slider's minimum
+        // asks lame for its fastest encoding.
+        const auto minimumEndsLeft = [&] {
+            for (const auto& [lo, hi] : {std::pair{"Label23", "Label24"}, {"Label27", "Label32"},
+                                         {"Label30", "Label29"}, {"Label20", "Label21"}})
+                EXPECT_LT(w.findChild<QLabel*>(lo)->x(), w.findChild<QLabel*>(hi)->x()) << lo;
+        };
+        minimumEndsLeft();
+        w.ComboLang->setCurrentIndex(1);
+        w.ComboLang_Click();
+        EXPECT_EQ(w.layoutDirection(), Qt::LeftToRight);
+        EXPECT_EQ(w.cmdClose->geometry(), ltr);
+        EXPECT_EQ(low->x(), 10);
+        EXPECT_EQ(high->x(), 167);
+        minimumEndsLeft();
+        EXPECT_EQ(w.findChild<QLabel*>("Label30")->text(), QStringLiteral("Low (Faster)"));
+    }
 }
 
 TEST_F(WindowTest, FlagsPairWithLanguagesByPosition) {
