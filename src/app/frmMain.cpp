@@ -220,6 +220,9 @@ void frmMain::buildMainPanel() {
     gridOrder_ = new QSortFilterProxyModel(this);
     gridOrder_->setSourceModel(model_);
     gridOrder_->setSortRole(FileListModel::SortRole);
+    // A sorted grid keeps its order while statuses change, so rows do not jump under the
+    // mouse during a batch; a header click sorts again.
+    gridOrder_->setDynamicSortFilter(false);
     Grid->setModel(gridOrder_);
     Grid->setItemDelegate(new ProgressDelegate(Grid));
     Grid->setAcceptDrops(true);
@@ -458,6 +461,8 @@ bool frmMain::LayoutFileGrid() {
     Grid->setWordWrap(false);
     // Insertion order until the user sorts by a header.
     Grid->setSortingEnabled(true);
+    // A third click on a header gives the list's own order back.
+    header->setSortIndicatorClearable(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
     gridOrder_->sort(-1);
     model_->setHeaderData(1, Qt::Horizontal, QStringLiteral(" "));

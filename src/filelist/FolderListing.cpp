@@ -2,6 +2,9 @@
 
 #include "settings/NativePath.h"
 
+#include <QCollator>
+#include <QLocale>
+
 #include <dirent.h>
 
 #include <algorithm>
@@ -27,8 +30,19 @@ QStringList ListFolderFiles(const QString& folder, bool noSubfolders, bool inclu
         }
         closedir(dir);
     }
-    // Name order as Qt's listing sorts it: by UTF-16 code units, letter case counting.
-    std::sort(names.begin(), names.end());
+    // The order a file manager shows: letter case aside, numbers by value ("Track 2" before
+    // "Track 10"); names equal that way by their code units, so the order is always the same.
+    // The C locale compares plain code units, numbers too: English rules stand in for it.
+    const QLocale locale = QLocale::system().language() == QLocale::C
+                               ? QLocale(QLocale::English)
+                               : QLocale::system();
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
+        const int c = collator.compare(a, b);
+        return c != 0 ? c < 0 : a < b;
+    });
 
     QStringList result;
     QStringList subfolders;

@@ -139,4 +139,34 @@ TEST_F(GridActions, HeaderClickSortsTheViewNotTheTable) {
     // The table keeps insertion order; rows are found by path.
     EXPECT_EQ(paths().first(), QStringLiteral("/music/0.wav"));
     EXPECT_EQ(w.TableRowOfGridRow(9), -1);
+
+    // Sorted by status, rows stay put while a batch writes statuses; a file added meanwhile
+    // goes last.
+    w.Grid->sortByColumn(3, Qt::AscendingOrder);
+    const auto order = [&] {
+        QList<int> rows;
+        for (int r = 0; r < w.Grid->model()->rowCount(); ++r)
+            rows << w.TableRowOfGridRow(r);
+        return rows;
+    };
+    const QList<int> sorted = order();
+    w.fileListModel()->setStatus(2, QStringLiteral("12.5"));
+    w.fileListModel()->setStatus(1, QStringLiteral("Complete"));
+    EXPECT_EQ(order(), sorted);
+    FileListRow added;
+    added.FilePath = QStringLiteral("/music/added.wav");
+    added.Status = QStringLiteral("Complete");
+    added.FileSize = QStringLiteral("1 KB");
+    ASSERT_TRUE(w.fileListModel()->appendRow(added));
+    EXPECT_EQ(order(), sorted + QList<int>{4});
+    // Clicked again, the sorted header turns descending, then gives the list's own order.
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QHeaderView* header = w.Grid->horizontalHeader();
+    const QPoint status(header->sectionViewportPosition(3) + header->sectionSize(3) / 2,
+                        header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, status);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, status);
+    EXPECT_EQ(order(), (QList<int>{0, 1, 2, 3, 4}));
 }

@@ -27,6 +27,15 @@ TEST(FolderListing, OneLevelGivesNamesOfFilesOnly) {
     touch(d.filePath("-dash 'quote\" é.wav"));
     const QStringList names = ListFolderFiles(d.path(), true, false, true);
     EXPECT_EQ(names, (QStringList{"-dash 'quote\" é.wav", ".hidden.ogg", "a.mp3", "b.wav"}));
+
+    // As a file manager orders them: case aside, numbers by value.
+    QTemporaryDir m;
+    for (const char* name : {"Track 10.wav", "track 2.wav", "song.mp3", "Track 1.wav", "SONG.MP3",
+                             "b.wav", "Écho.wav", "e.wav"})
+        touch(m.filePath(name));
+    EXPECT_EQ(ListFolderFiles(m.path(), true, false, true),
+              (QStringList{"b.wav", "e.wav", "Écho.wav", "SONG.MP3", "song.mp3", "Track 1.wav",
+                           "track 2.wav", "Track 10.wav"}));
 }
 
 TEST(FolderListing, RecursiveGivesFullPathsOfEveryLevelButNoFolderNames) {
