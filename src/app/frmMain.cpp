@@ -16,6 +16,7 @@
 #include "settings/OutputSettings.h"
 #include "settings/ProgramFolder.h"
 #include "ui/DesktopOpener.h"
+#include "ui/ElidingComboBox.h"
 #include "ui/FramePanel.h"
 #include "ui/MessageBox.h"
 #include "ui/MyButton.h"
@@ -371,12 +372,12 @@ void frmMain::buildFormatPanels() {
         ->setAlignment(Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter);
     label(mp3, "Label29", QRect(238, 138, 100, 18))
         ->setAlignment(Qt::AlignAbsolute | Qt::AlignRight | Qt::AlignVCenter);
-    label(mp3, "Label26", QRect(10, 162, 96, 20));
-    cmbMP3Freq = fixedList(place(new QComboBox(mp3), "cmbMP3Freq", QRect(106, 160, 104, 22)),
+    label(mp3, "Label26", QRect(10, 162, 91, 20));
+    cmbMP3Freq = fixedList(place(new ElidingComboBox(mp3), "cmbMP3Freq", QRect(101, 160, 108, 22)),
                            OutputSetting::cmbMP3Freq);
-    label(mp3, "Label25", QRect(216, 162, 86, 20));
+    label(mp3, "Label25", QRect(209, 162, 85, 20));
     cmbMP3StereoMode =
-        fixedList(place(new QComboBox(mp3), "cmbMP3StereoMode", QRect(302, 160, 110, 22)),
+        fixedList(place(new ElidingComboBox(mp3), "cmbMP3StereoMode", QRect(294, 160, 123, 22)),
                   OutputSetting::cmbMP3StereoMode);
 
     // Ogg Vorbis: modes, bitrates and quality.

@@ -4,6 +4,7 @@
 #include "filelist/FileAdder.h"
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
+#include "ui/ElidingComboBox.h"
 #include "ui/FramePanel.h"
 #include "ui/MyButton.h"
 
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 
 #include <gtest/gtest.h>
@@ -86,6 +89,33 @@ TEST(CaptionFit, EveryCaptionOfEveryLanguageFitsItsControl) {
         for (QWidget* n : c->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_FALSE(n != c && !n->isHidden() && n->geometry().intersects(c->geometry()))
                 << e.control << " overlaps " << n->objectName().toStdString();
+    }
+    // Every item of the fixed lists shows whole in its closed box; where a row has no room for
+    // the longest, the box ends it in an ellipsis, never mid-letter. Each list's first item
+    // (the default sampling rate among them) shows whole.
+    for (QComboBox* combo : w.findChildren<QComboBox*>()) {
+        if (combo == w.ComboLang || combo == w.cmbWMAEncodingBitrate)
+            continue;
+        QStyleOptionComboBox opt;
+        opt.initFrom(combo);
+        opt.frame = true;
+        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &opt,
+                                                           QStyle::SC_ComboBoxEditField, combo);
+        auto* eliding = qobject_cast<ElidingComboBox*>(combo);
+        const int current = combo->currentIndex();
+        for (int i = 0; i < combo->count(); ++i) {
+            const QString item = combo->itemText(i);
+            SCOPED_TRACE(combo->objectName().toStdString() + ": " + item.toStdString());
+            if (i == 0 || !eliding) {
+                EXPECT_LE(combo->fontMetrics().horizontalAdvance(item), field.width());
+                continue;
+            }
+            combo->setCurrentIndex(i);
+            const QString shown = eliding->shownText();
+            EXPECT_TRUE(shown == item ||
+                        (shown.endsWith(QChar(0x2026)) && item.startsWith(shown.chopped(1))));
+        }
+        combo->setCurrentIndex(current);
     }
     SetLanguageFile(QStringLiteral("English.ini"));
 }
