@@ -1,5 +1,6 @@
 // Renders the application icon's SVG into a square PNG of one size, for the icon theme's
-// fixed-size folders: render-icon SVG SIZE OUT.PNG
+// fixed-size folders, or a BMP on white (the download dialog's small image):
+// render-icon SVG SIZE OUT.PNG|OUT.BMP
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -20,11 +21,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "render-icon: cannot render %s at %s\n", argv[1], argv[2]);
         return 1;
     }
+    const QString out = QString::fromLocal8Bit(argv[3]);
+    // A BMP keeps no transparency: the icon goes on white.
+    const bool bmp = out.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    image.fill(bmp ? Qt::white : Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     svg.render(&painter);
     painter.end();
-    return image.save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0 : 1;
+    return image.save(out, bmp ? "BMP" : "PNG") ? 0 : 1;
 }

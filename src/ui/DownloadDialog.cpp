@@ -1,8 +1,11 @@
 #include "ui/DownloadDialog.h"
 
+#include "settings/ProgramFolder.h"
 #include "ui/MessageBox.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QIcon>
 #include <QProgressDialog>
 
 namespace kv {
@@ -23,6 +26,10 @@ DownloadOutcome DownloadFile(QWidget* parent, const QString& url, const QString&
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(0);
     dialog.setRange(0, 0); // busy until the size is known
+    // The program folder's small image marks the dialog as ours.
+    if (const QString image = ProgramFolder() + QStringLiteral("/icon.bmp");
+        QFileInfo(image).isFile())
+        dialog.setWindowIcon(QIcon(image));
 
     FileDownload download(QUrl(url), destination);
     QEventLoop loop;

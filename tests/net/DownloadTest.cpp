@@ -1,16 +1,20 @@
 // DownloadFile against a loopback HTTP server: a whole file, a redirect, a 404, a connection
 // dropped half-way, a cancelled dialog, no network, and an address that is not on the web.
 #include "ui/DownloadDialog.h"
+#include "settings/ProgramFolder.h"
 
 #include "LoopbackHttpServer.h"
 #include "MediaTools.h"
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QDir>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +35,13 @@ private:
 } // namespace
 
 TEST(Download, OneFileIntoPlaceOrNothing) {
+    // The program folder's small image, as the build renders it.
+    QTemporaryDir program;
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    ASSERT_TRUE(image.save(program.filePath("icon.bmp"), "BMP"));
+    SetProgramFolder(program.path());
+    const std::shared_ptr<void> restore(nullptr, [](void*) { SetProgramFolder(QString()); });
     LoopbackHttpServer server;
     QByteArray file(300000, Qt::Uninitialized);
     for (int i = 0; i < file.size(); ++i)
@@ -71,7 +82,8 @@ TEST(Download, OneFileIntoPlaceOrNothing) {
         const auto held = QObject::connect(&server, &LoopbackHttpServer::holding, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible()) {
-                    seen << d->windowTitle() << d->labelText() << ReadBytes(destination);
+                    seen << d->windowTitle() << d->labelText() << ReadBytes(destination)
+                         << (d->windowIcon().isNull() ? "no image" : "image");
                     d->findChild<QPushButton*>()->click();
                 }
             }
@@ -93,7 +105,8 @@ TEST(Download, OneFileIntoPlaceOrNothing) {
         }
         if (c.outcome == DownloadOutcome::Cancelled) {
             EXPECT_EQ(seen,
-                      QStringList({title, title + "\n" + title + ", Please wait....", "old"}));
+                      QStringList({title, title + "\n" + title + ", Please wait....", "old",
+                                   "image"}));
         }
     }
 }
