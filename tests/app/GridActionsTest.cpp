@@ -169,4 +169,10 @@ TEST_F(GridActions, HeaderClickSortsTheViewNotTheTable) {
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, status);
     EXPECT_EQ(order(), (QList<int>{0, 1, 2, 3, 4}));
+
+    // Removing rows rebuilds the list; a sorted grid stays sorted.
+    w.Grid->sortByColumn(5, Qt::AscendingOrder); // 1, 7, 8, 9, 10 KB
+    w.fileListModel()->setCheckBox(4, 1);
+    w.cmdRemove->click();
+    EXPECT_EQ(order(), (QList<int>{3, 2, 1, 0}));
 }
