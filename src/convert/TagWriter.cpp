@@ -24,10 +24,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -292,6 +295,7 @@ public:
     }
 
     bool open(QString& why) {
+        sweepLeftovers();
         fd_ = ::open(QFile::encodeName(folder_).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
                      0600);
         if (fd_ >= 0 && unnamed_.open(fd_, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle))
@@ -324,6 +328,13 @@ public:
         struct stat st {};
         if (::stat(target.constData(), &st) == 0)
             ::fchmod(fd_, st.st_mode & 07777);
+        // Held open, the old output's blocks are freed after the rename rather than during
+        // it, which keeps the moment the copy has a name short.
+        const int old = ::open(target.constData(), O_RDONLY | O_CLOEXEC);
+        const std::shared_ptr<void> closeOld(nullptr, [old](void*) {
+            if (old >= 0)
+                ::close(old);
+        });
         // A name of its own for the moment it takes to rename it over the output.
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QByteArray name = QFile::encodeName(folder_) + "/.kvtags-" +
@@ -344,6 +355,29 @@ public:
     }
 
 private:
+    // A kill in the moment between naming the copy and renaming it leaves ".kvtags-PID-N"
+    // behind; the next tagging in the folder removes those of processes that are gone.
+    void sweepLeftovers() const {
+        const QByteArray folder = QFile::encodeName(folder_);
+        DIR* dir = ::opendir(folder.constData());
+        if (dir == nullptr)
+            return;
+        while (const dirent* e = ::readdir(dir)) {
+            const QByteArray name(e->d_name);
+            if (!name.startsWith(".kvtags-"))
+                continue;
+            const QList<QByteArray> parts = name.mid(8).split('-');
+            bool pidOk = false, nOk = false;
+            const pid_t pid = parts.size() == 2 ? parts[0].toInt(&pidOk) : 0;
+            if (parts.size() == 2)
+                parts[1].toInt(&nOk);
+            if (pidOk && nOk && pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 &&
+                errno == ESRCH)
+                ::unlinkat(::dirfd(dir), name.constData(), 0);
+        }
+        ::closedir(dir);
+    }
+
     QString folder_;
     int fd_ = -1;
     QFile unnamed_;
