@@ -4,6 +4,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -23,6 +27,14 @@ Converter WatchingSource(Converter converter) {
                                               const ConversionOptions& options,
                                               ConversionControl& control) {
         const SourceState before = SourceStateOf(source);
+        // Held open, the claimed file keeps its inode number to itself: a file made again in
+        // its place after the folder went cannot get the same number and pass for it.
+        const int held = ::open(QFile::encodeName(output).constData(),
+                                O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const std::shared_ptr<void> release(nullptr, [held](void*) {
+            if (held >= 0)
+                ::close(held);
+        });
         const SourceState claimed = SourceStateOf(output);
         const FileOutcome outcome = converter(source, output, options, control);
         if (outcome != FileOutcome::Complete)
