@@ -1,15 +1,16 @@
 #pragma once
 
+#include "convert/BatchDriver.h"
+#include "engine/DecodeStream.h"
+
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace kv {
-
-class ConversionControl;
-class DecodeStream;
 
 enum class PumpEnd { Drained, Cancelled, DecodeFailed, SinkFailed };
 
@@ -23,5 +24,26 @@ PumpEnd PumpStream(DecodeStream& stream, std::size_t blockBytes, ConversionContr
 // The batch's reason for a source that would not open or decode: the source and the engine's
 // text of the thread's error code.
 QString SourceFailure(const QString& source);
+
+// Pumps `stream` into a file writer (write, finish, errorString) and finishes the file, a
+// stopped one too, so it plays as far as it got. A failure's reason goes to `fail`, whose
+// result is returned.
+template <typename Writer, typename Fail>
+FileOutcome PumpIntoWriter(std::unique_ptr<DecodeStream>& stream, std::size_t blockBytes,
+                           ConversionControl& control, const QString& source, Writer& writer,
+                           Fail&& fail) {
+    const PumpEnd end =
+        PumpStream(*stream, blockBytes, control, [&](const char* data, std::int64_t bytes) {
+            return writer.write(data, bytes);
+        });
+    if (end == PumpEnd::DecodeFailed)
+        return fail(SourceFailure(source));
+    if (end == PumpEnd::SinkFailed)
+        return fail(writer.errorString());
+    stream.reset();
+    if (!writer.finish())
+        return fail(writer.errorString());
+    return end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
+}
 
 } // namespace kv

@@ -35,18 +35,7 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
 
     // A source that fails part-way (an unreadable sector, a synthesizer that will not start)
     // leaves no file that looks complete.
-    const PumpEnd end = PumpStream(*stream, kWavBlockBytes, control,
-                                   [&](const char* data, std::int64_t bytes) {
-                                       return writer.write(data, bytes);
-                                   });
-    if (end == PumpEnd::DecodeFailed)
-        return fail(SourceFailure(source));
-    if (end == PumpEnd::SinkFailed)
-        return fail(writer.errorString());
-    stream.reset();
-    if (!writer.finish())
-        return fail(writer.errorString());
-    return end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
+    return PumpIntoWriter(stream, kWavBlockBytes, control, source, writer, fail);
 }
 
 } // namespace kv

@@ -84,19 +84,7 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
                      choice.bitrate, tags, &touched))
         return fail(writer.errorString());
 
-    const PumpEnd end = PumpStream(*stream, kWmaBlockBytes, control,
-                                   [&](const char* data, std::int64_t bytes) {
-                                       return writer.write(data, bytes);
-                                   });
-    if (end == PumpEnd::DecodeFailed)
-        return fail(SourceFailure(source));
-    if (end == PumpEnd::SinkFailed)
-        return fail(writer.errorString());
-    stream.reset();
-    // A cancelled file is finished too, so it plays as far as it got.
-    if (!writer.finish())
-        return fail(writer.errorString());
-    return end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
+    return PumpIntoWriter(stream, kWmaBlockBytes, control, source, writer, fail);
 }
 
 } // namespace kv
