@@ -12,8 +12,10 @@
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <thread>
 
 namespace kvtest {
@@ -128,6 +130,29 @@ void RunWithoutFileOverrides(const std::function<void()>& fn) {
         fn();
     });
     worker.join();
+}
+
+bool KilledMidLoop(int readyAfter, const std::function<bool(int)>& step) {
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        for (int i = 0;; ++i) {
+            if (!step(i) || (i == readyAfter && ::write(ready[1], "x", 1) != 1))
+                ::_exit(1);
+        }
+    }
+    ::close(ready[1]);
+    char c;
+    const bool said = ::read(ready[0], &c, 1) == 1;
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && said && WIFSIGNALED(status) &&
+           WTERMSIG(status) == SIGKILL;
 }
 
 void DropFileOverridesForExec() {

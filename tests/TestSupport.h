@@ -84,4 +84,9 @@ void RunWithoutFileOverrides(const std::function<void()>& fn);
 // permissions either, root included.
 void DropFileOverridesForExec();
 
+// Runs `step(i)` for i = 0, 1, 2... in a child process and kills it (SIGKILL) once step
+// `readyAfter` is done, so the kill lands inside a later step. True when the child died by
+// the kill; a step that returns false ends the child early, which counts as failure.
+bool KilledMidLoop(int readyAfter, const std::function<bool(int)>& step);
+
 } // namespace kvtest

@@ -4,13 +4,13 @@
 #include "convert/TagWriter.h"
 
 #include "MediaTools.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,29 +79,12 @@ TEST(TagWriter, KilledWhileTaggingLeavesTheOutputWholeAndNoCopyBeside) {
               (QStringList{ours, ".kvtags-notes", "long.mp3"}));
     QFile::remove(dir.filePath(ours));
     QFile::remove(dir.filePath(".kvtags-notes"));
+    // Tags without end, killed during a tagging after the first.
     for (int round = 0; round < 10; ++round) {
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // Tags without end; says so after the first, so the kill comes during later ones.
-            for (int i = 0;; ++i) {
-                tags.text(TagField::Title) = QString::number(i);
-                if (!WriteOutputTags(out, kFormatMP3, tags).isEmpty())
-                    ::_exit(1);
-                if (i == 0 && ::write(ready[1], "x", 1) != 1)
-                    ::_exit(1);
-            }
-        }
-        ::close(ready[1]);
-        char c;
-        ASSERT_EQ(::read(ready[0], &c, 1), 1);
-        ::close(ready[0]);
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        ASSERT_TRUE(KilledMidLoop(0, [&](int i) {
+            tags.text(TagField::Title) = QString::number(i);
+            return WriteOutputTags(out, kFormatMP3, tags).isEmpty();
+        })) << "round " << round;
     }
     // Nothing stays beside the output once the folder is tagged in again: a kill can only
     // land in the moment a copy has its name, and that name says whose it was.

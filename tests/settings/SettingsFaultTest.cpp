@@ -10,10 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
-
 using namespace kv;
 
 namespace {
@@ -67,29 +63,13 @@ TEST_F(SettingsFaults, KilledDuringASaveLeavesTheOldFileOrTheNewOneWhole) {
     // Big values make a save long enough that most kills land inside one.
     const QString big[2] = {QString(300000, QLatin1Char('a')), QString(200000, QLatin1Char('b'))};
     ASSERT_TRUE(reg.REGSaveSetting(RegRoot::LocalMachine, kSettingsSection, "txtOutPath", big[0]));
+    CRegister own; // the saving child's own store
     for (int round = 0; round < 20; ++round) {
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // Saves without end; says so after the first, so the kill comes during later ones.
-            CRegister own;
-            for (int i = 0;; ++i) {
-                own.REGSaveSetting(RegRoot::LocalMachine, kSettingsSection, "txtOutPath",
-                                   big[i % 2]);
-                if (i == round % 3 && ::write(ready[1], "x", 1) != 1)
-                    ::_exit(1);
-            }
-        }
-        ::close(ready[1]);
-        char c;
-        ASSERT_EQ(::read(ready[0], &c, 1), 1);
-        ::close(ready[0]);
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status));
+        // Saves without end, killed during a save after the first few.
+        ASSERT_TRUE(kvtest::KilledMidLoop(round % 3, [&](int i) {
+            own.REGSaveSetting(RegRoot::LocalMachine, kSettingsSection, "txtOutPath", big[i % 2]);
+            return true;
+        })) << "round " << round;
         const QString value =
             reg.REGGetSetting(RegRoot::LocalMachine, kSettingsSection, "txtOutPath", "lost");
         EXPECT_TRUE(value == big[0] || value == big[1])
