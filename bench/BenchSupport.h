@@ -2,6 +2,9 @@
 
 #include "ui/MessageBox.h"
 
+#include <QApplication>
+#include <QStandardPaths>
+
 // Without a sound server start-up reports the device; the benchmarks need no device, and a
 // box would wait for a person.
 class NoBoxes final : public kv::MessageBoxes {
@@ -9,6 +12,22 @@ public:
     NoBoxes() { kv::SetMessageBoxes(this); }
     ~NoBoxes() override { kv::SetMessageBoxes(nullptr); }
     kv::MsgResult show(QWidget*, const kv::MessageRequest&) override { return kv::MsgResult::Ok; }
+};
+
+// A benchmark of the real window: settings in test mode (never the user's), offscreen unless
+// a platform is asked for, and no box waiting for a person.
+class WindowBench {
+public:
+    WindowBench(int& argc, char** argv) : app_((prepare(), argc), argv) {}
+
+private:
+    static void prepare() {
+        QStandardPaths::setTestModeEnabled(true);
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app_;
+    NoBoxes boxes_;
 };
 
 #include <QElapsedTimer>

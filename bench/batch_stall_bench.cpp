@@ -23,11 +23,7 @@
 using namespace kv;
 
 int main(int argc, char** argv) {
-    QStandardPaths::setTestModeEnabled(true);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    NoBoxes boxes;
+    WindowBench bench(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 20;
 
     QTemporaryDir dir;

@@ -49,11 +49,7 @@ long rssKb(const char* field) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QStandardPaths::setTestModeEnabled(true);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    NoBoxes boxes;
+    WindowBench bench(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 10000;
     QTemporaryDir scratch;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : scratch.filePath("many");

@@ -67,11 +67,7 @@ double clickToFirstAudio(frmMain& w, int row) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QStandardPaths::setTestModeEnabled(true);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    NoBoxes boxes;
+    WindowBench bench(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
 
     QTemporaryDir dir;
