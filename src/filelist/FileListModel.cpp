@@ -44,21 +44,20 @@ FileListModel::FileListModel(QObject* parent)
 void FileListModel::setTable(std::unique_ptr<FileListTable> table) {
     beginResetModel();
     table_ = table ? std::move(table) : std::make_unique<FileListTable>();
-    // Colours follow rows by identity, so kept rows keep theirs.
+    // Colours and status tips follow rows by identity, so kept rows keep theirs.
     QHash<quint64, QColor> kept;
+    QHash<FileListRowId, QString> keptTips;
     for (int i = 0; i < table_->rowCount(); ++i) {
+        const FileListRowId id = table_->idAt(i);
         for (int c = 0; c < kFileListColumnCount; ++c) {
-            const quint64 key = colorKey(table_->idAt(i), static_cast<FileListColumn>(c));
+            const quint64 key = colorKey(id, static_cast<FileListColumn>(c));
             if (auto it = colors_.constFind(key); it != colors_.constEnd())
                 kept.insert(key, *it);
         }
+        if (auto it = statusTips_.constFind(id); it != statusTips_.constEnd())
+            keptTips.insert(id, *it);
     }
     colors_ = std::move(kept);
-    QHash<FileListRowId, QString> keptTips;
-    for (int i = 0; i < table_->rowCount(); ++i) {
-        if (auto it = statusTips_.constFind(table_->idAt(i)); it != statusTips_.constEnd())
-            keptTips.insert(it.key(), *it);
-    }
     statusTips_ = std::move(keptTips);
     endResetModel();
 }
