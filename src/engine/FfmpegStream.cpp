@@ -2,6 +2,7 @@
 
 #include "engine/AudioError.h"
 #include "engine/Mp3Gapless.h"
+#include "engine/WavDataSize.h"
 #include "settings/NativePath.h"
 
 #include <QFileInfo>
@@ -480,6 +481,15 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
         } else {
             exact_ = lossless || std::strcmp(demuxer, "ogg") == 0 ||
                      std::strstr(demuxer, "mov") != nullptr;
+        }
+    }
+    // A WAV file shorter than its header says gets a length from its size, an estimate; the
+    // header's own is exact, and reading such a file falls short of it.
+    if (std::strcmp(demuxer, "wav") == 0 && lossless && par->block_align > 0) {
+        if (const std::optional<std::uint64_t> bytes = ReadWavDataSize(path);
+            bytes && static_cast<std::int64_t>(*bytes / par->block_align) > frames) {
+            frames = static_cast<std::int64_t>(*bytes / par->block_align);
+            exact_ = true;
         }
     }
     length_ = frames > 0 ? frames * bytesPerFrame() : 0;
