@@ -137,3 +137,17 @@ put("cd", "mountinfo", "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/r
     "100 1 11:1 / /media/My\\040Disc ro - udf /dev/sr1 ro\n")
 put("cd", "track", "/dev/sr0/Track03.cda")
 put("cd", "track-image", "/home/u/album.cue/TRACK99.CDA")
+
+# --- WAVE data size ---
+def wav(form=b"RIFF", data_size=8, chunks=b"", ds64=None):
+    fmt = b"fmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16)
+    extra = b"" if ds64 is None else b"ds64" + struct.pack("<IQQQI", 28, 0, ds64, 0, 0)
+    return form + struct.pack("<I", 0) + b"WAVE" + extra + fmt + chunks + b"data" + \
+        struct.pack("<I", data_size) + b"\x00" * 8
+
+
+put("wavsize", "plain", wav())
+put("wavsize", "odd-chunk-first", wav(chunks=b"LIST" + struct.pack("<I", 5) + b"INFOx\x00"))
+put("wavsize", "streamed", wav(data_size=0xFFFFFFFF))
+put("wavsize", "sox-streamed", wav(data_size=0x7FFFF000))
+put("wavsize", "rf64", wav(b"RF64", 0xFFFFFFFF, ds64=1 << 33))

@@ -4,6 +4,7 @@
 #include "engine/AudioError.h"
 #include "engine/DecodeStream.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace kv {
@@ -23,7 +24,21 @@ PumpEnd PumpStream(DecodeStream& stream, std::size_t blockBytes, ConversionContr
         if (control.stopRequested())
             return PumpEnd::Cancelled;
     }
-    return PumpEnd::Drained;
+    return EndedShort(stream) ? PumpEnd::EndedShort : PumpEnd::Drained;
+}
+
+bool EndedShort(const DecodeStream& stream) {
+    if (!stream.lengthIsExact() || stream.length() <= 0)
+        return false;
+    const double missing = stream.bytesToSeconds(stream.length() - stream.position());
+    return missing > std::max(0.5, 0.01 * stream.bytesToSeconds(stream.length()));
+}
+
+QString EndedShortReason(const QString& source, const DecodeStream& stream) {
+    return QStringLiteral("%1: the file ends after %2 s of its %3 s; it may be cut short")
+        .arg(source)
+        .arg(stream.bytesToSeconds(stream.position()), 0, 'f', 1)
+        .arg(stream.bytesToSeconds(stream.length()), 0, 'f', 1);
 }
 
 QString SourceFailure(const QString& source) {

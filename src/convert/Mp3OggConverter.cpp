@@ -218,7 +218,13 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
     const int decodeError = AudioErrorGetCode();
     const FileOutcome outcome =
         end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
+    const QString cutShort =
+        end == PumpEnd::EndedShort ? EndedShortReason(source, *stream) : QString();
     stream.reset();
+    if (end == PumpEnd::EndedShort) {
+        encoder.finish();
+        return failed(kAudioErrorNotAvailable, cutShort);
+    }
     if (end == PumpEnd::DecodeFailed) {
         encoder.finish();
         return failed(decodeError != kAudioOk ? decodeError : kAudioErrorFormat,

@@ -2,6 +2,7 @@
 
 #include "engine/AudioError.h"
 #include "engine/Mp3Gapless.h"
+#include "engine/WavDataSize.h"
 #include "settings/NativePath.h"
 
 #include <QFileInfo>
@@ -18,7 +19,9 @@ extern "C" {
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -162,7 +165,8 @@ bool isEightBit(int format) {
 }
 
 // The layout a program that knows only the channel count assumes (the Vorbis and WAVE
-// orders agree on these); FFmpeg's default beyond eight.
+// orders agree on these); FFmpeg's default beyond eight, which has no speaker names for most
+// counts (9 to 15, 17 to 23, 25 and more).
 void layoutForCount(AVChannelLayout* layout, int count) {
     static constexpr std::uint64_t kMasks[] = {
         0,
@@ -179,6 +183,57 @@ void layoutForCount(AVChannelLayout* layout, int count) {
         av_channel_layout_from_mask(layout, kMasks[count]);
     else
         av_channel_layout_default(layout, count);
+}
+
+// The mix of `in` into `out` (a row per output, stride the input count) in which every source
+// channel is heard. Where FFmpeg knows both layouts it is FFmpeg's own downmix; a channel that
+// leaves out (the LFE, top, wide and bottom speakers) goes into every output at equal power.
+// Channels without speaker names are dealt out in turn, the first to the first output. The whole is
+// then scaled so that no output can clip, as FFmpeg scales its own. FFmpeg refuses to mix a source
+// without names by itself, so the resampler always gets this matrix.
+std::vector<double> mixMatrix(const AVChannelLayout& in, const AVChannelLayout& out) {
+    const int n = in.nb_channels, o = out.nb_channels;
+    std::vector<double> m(static_cast<size_t>(n) * static_cast<size_t>(o), 0.0);
+    const auto at = [&](int row, int col) -> double& {
+        return m[static_cast<size_t>(row) * static_cast<size_t>(n) + static_cast<size_t>(col)];
+    };
+    // FFmpeg fills a whole 64 x 64 matrix, whatever the counts; it is scaled once, below.
+    constexpr int kAll = 64;
+    constexpr double kUnscaled = std::numeric_limits<int>::max();
+    std::vector<double> all(static_cast<size_t>(kAll * kAll), 0.0);
+    const bool named = in.order == AV_CHANNEL_ORDER_NATIVE &&
+                       out.order == AV_CHANNEL_ORDER_NATIVE && n <= kAll && o <= kAll &&
+                       swr_build_matrix2(&in, &out, M_SQRT1_2, M_SQRT1_2, 0.0, kUnscaled, 1.0,
+                                         all.data(), kAll, AV_MATRIX_ENCODING_NONE, nullptr) >= 0;
+    for (int r = 0; named && r < o; ++r) {
+        for (int i = 0; i < n; ++i)
+            at(r, i) = all[static_cast<size_t>(r * kAll + i)];
+    }
+    for (int i = 0; i < n; ++i) {
+        bool heard = false;
+        for (int r = 0; r < o && !heard; ++r)
+            heard = at(r, i) != 0.0;
+        if (heard)
+            continue;
+        if (named) {
+            for (int r = 0; r < o; ++r)
+                at(r, i) = 1.0 / std::sqrt(static_cast<double>(o));
+        } else {
+            at(i % o, i) = 1.0;
+        }
+    }
+    double loudest = 0.0;
+    for (int r = 0; r < o; ++r) {
+        double sum = 0.0;
+        for (int i = 0; i < n; ++i)
+            sum += std::fabs(at(r, i));
+        loudest = std::max(loudest, sum);
+    }
+    if (loudest > 1.0) {
+        for (double& v : m)
+            v /= loudest;
+    }
+    return m;
 }
 
 // Each source speaker moved to the same speaker of `out` or, failing that, to its side or back
@@ -237,8 +292,11 @@ private:
     bool refill();
     // One receive, or one packet read and sent; false once decoding has ended.
     bool step();
-    bool convert(const AVFrame* frame);
+    enum class Converted { Some, Nothing, Failed };
+    Converted convert(const AVFrame* frame);
     bool configureResampler(const AVFrame* frame);
+    // Ends decoding with `code`: what was delivered so far is not the whole file.
+    bool fail(int code);
     void drainResampler();
 
     // Before the handles, so it outlives them: FFmpeg calls it until the format is closed.
@@ -376,6 +434,8 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     // The first decoded frame proves the file is what it claims and fixes the sample format.
     // A PCM file whose data is empty is a valid, silent stream of no length.
     if (!refill()) {
+        if (failure_ != kAudioOk)
+            return failure_;
         const bool pcm =
             par->codec_id >= AV_CODEC_ID_PCM_S16LE && par->codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
         if (!pcm || badPackets_ > 0)
@@ -391,7 +451,7 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     if (guessed) {
         while (framesDecoded_ < kProofFrames && packetErrors_ == 0 && step()) {
         }
-        if (packetErrors_ > 0)
+        if (failure_ != kAudioOk || packetErrors_ > 0)
             return kAudioErrorFormat;
     }
 
@@ -423,6 +483,15 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
                      std::strstr(demuxer, "mov") != nullptr;
         }
     }
+    // A WAV file shorter than its header says gets a length from its size, an estimate; the
+    // header's own is exact, and reading such a file falls short of it.
+    if (std::strcmp(demuxer, "wav") == 0 && lossless && par->block_align > 0) {
+        if (const std::optional<std::uint64_t> bytes = ReadWavDataSize(path);
+            bytes && static_cast<std::int64_t>(*bytes / par->block_align) > frames) {
+            frames = static_cast<std::int64_t>(*bytes / par->block_align);
+            exact_ = true;
+        }
+    }
     length_ = frames > 0 ? frames * bytesPerFrame() : 0;
     return kAudioOk;
 }
@@ -438,13 +507,18 @@ bool FfmpegStream::configureResampler(const AVFrame* frame) {
         av_channel_layout_default(&inLayout, frame->ch_layout.nb_channels);
     else
         av_channel_layout_copy(&inLayout, &frame->ch_layout);
+    // More channels than the resampler takes (64) fail here.
     const int rc = swr_alloc_set_opts2(&raw, &outLayout_, outFormat_, info_.sampleRate, &inLayout,
                                        static_cast<AVSampleFormat>(frame->format),
                                        frame->sample_rate, 0, nullptr);
     swr_.reset(raw);
-    std::vector<double> matrix;
-    if (rc >= 0 && swr_ && options_.countLayout && speakerPermutation(inLayout, outLayout_, matrix))
-        swr_set_matrix(swr_.get(), matrix.data(), inLayout.nb_channels);
+    if (rc >= 0 && swr_ && av_channel_layout_compare(&inLayout, &outLayout_) != 0) {
+        std::vector<double> matrix;
+        if (!(options_.countLayout && speakerPermutation(inLayout, outLayout_, matrix)))
+            matrix = mixMatrix(inLayout, outLayout_);
+        if (swr_set_matrix(swr_.get(), matrix.data(), inLayout.nb_channels) < 0)
+            swr_.reset();
+    }
     av_channel_layout_uninit(&inLayout);
     if (rc < 0 || !swr_ || swr_init(swr_.get()) < 0) {
         swr_.reset();
@@ -457,9 +531,11 @@ bool FfmpegStream::configureResampler(const AVFrame* frame) {
     return true;
 }
 
-bool FfmpegStream::convert(const AVFrame* frame) {
-    if (frame->nb_samples <= 0 || frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0)
-        return false;
+FfmpegStream::Converted FfmpegStream::convert(const AVFrame* frame) {
+    if (frame->nb_samples <= 0)
+        return Converted::Nothing;
+    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0)
+        return Converted::Failed;
     if (!formatFixed_) {
         formatFixed_ = true;
         // Only an 8-bit PCM source is delivered as 8-bit; everything else as 16-bit.
@@ -470,11 +546,13 @@ bool FfmpegStream::convert(const AVFrame* frame) {
         av_channel_layout_compare(&frame->ch_layout, &swrInLayout_) != 0) {
         drainResampler();
         if (!configureResampler(frame))
-            return false;
+            return Converted::Failed;
     }
     const int capacity = swr_get_out_samples(swr_.get(), frame->nb_samples);
-    if (capacity <= 0)
-        return false;
+    if (capacity < 0)
+        return Converted::Failed;
+    if (capacity == 0)
+        return Converted::Nothing;
     const size_t old = pending_.size();
     pending_.resize(old + static_cast<size_t>(capacity) * static_cast<size_t>(bytesPerFrame()));
     auto* dst = reinterpret_cast<uint8_t*>(pending_.data() + old);
@@ -483,7 +561,9 @@ bool FfmpegStream::convert(const AVFrame* frame) {
                     frame->nb_samples);
     pending_.resize(old +
                     static_cast<size_t>(got > 0 ? got : 0) * static_cast<size_t>(bytesPerFrame()));
-    return got > 0;
+    if (got < 0)
+        return Converted::Failed;
+    return got > 0 ? Converted::Some : Converted::Nothing;
 }
 
 void FfmpegStream::drainResampler() {
@@ -521,9 +601,12 @@ bool FfmpegStream::step() {
         return false;
     const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
     if (rc == 0) {
-        if (convert(frame_.get()))
-            ++framesDecoded_;
+        const Converted got = convert(frame_.get());
         av_frame_unref(frame_.get());
+        if (got == Converted::Failed)
+            return fail(kAudioErrorFormat);
+        if (got == Converted::Some)
+            ++framesDecoded_;
         return true;
     }
     if (rc == AVERROR_EOF) {
@@ -531,8 +614,21 @@ bool FfmpegStream::step() {
         drainResampler();
         return true;
     }
-    if (rc != AVERROR(EAGAIN) || flushing_) {
-        // The decoder gave up, or has given all it held: what was decoded is all there is.
+    if (rc == AVERROR_INVALIDDATA) {
+        // A damaged packet, found while decoding it: skipped as one refused when sent.
+        ++packetErrors_;
+        if (++badPackets_ > kMaxBadPackets && !flushing_) {
+            flushing_ = true;
+            avcodec_send_packet(codec_.get(), nullptr);
+        } else if (badPackets_ > kMaxBadPackets) {
+            drained_ = true;
+        }
+        return true;
+    }
+    if (rc != AVERROR(EAGAIN))
+        return fail(rc == AVERROR(ENOMEM) ? kAudioErrorMemory : kAudioErrorFormat);
+    if (flushing_) {
+        // The decoder has given all it held: what was decoded is all there is.
         drained_ = true;
         return true;
     }
@@ -560,6 +656,12 @@ bool FfmpegStream::step() {
         badPackets_ = 0;
     }
     return true;
+}
+
+bool FfmpegStream::fail(int code) {
+    failure_ = code;
+    drained_ = true;
+    return false;
 }
 
 std::int64_t FfmpegStream::decode(char* out, std::int64_t max) {

@@ -1,0 +1,50 @@
+#include "engine/WavDataSize.h"
+
+#include "settings/NativePath.h"
+
+#include <QFile>
+#include <QtEndian>
+
+namespace kv {
+
+namespace {
+constexpr std::uint64_t kUnknownFrom = 0x7FFFF000u;
+} // namespace
+
+std::optional<std::uint64_t> ReadWavDataSize(const QString& path) {
+    QFile file;
+    if (!OpenNativeForReading(file, path))
+        return std::nullopt;
+    const QByteArray head = file.read(12);
+    const bool rf64 = head.startsWith("RF64");
+    if (head.size() < 12 || !(head.startsWith("RIFF") || rf64) || head.mid(8, 4) != "WAVE")
+        return std::nullopt;
+    std::uint64_t rf64Data = 0;
+    // The chunks before the samples, each a name and a 32-bit size, padded to an even length.
+    for (int chunk = 0; chunk < 1024; ++chunk) {
+        const QByteArray h = file.read(8);
+        if (h.size() < 8)
+            return std::nullopt;
+        const std::uint32_t size = qFromLittleEndian<quint32>(h.constData() + 4);
+        if (h.startsWith("data")) {
+            const std::uint64_t stated = rf64 && size == 0xFFFFFFFFu ? rf64Data : size;
+            // Writers that cannot seek leave 0, 0xFFFFFFFF or, as sox does, 0x7FFFF000.
+            if (stated == 0 || (!rf64 && stated >= kUnknownFrom))
+                return std::nullopt;
+            return stated;
+        }
+        if (rf64 && h.startsWith("ds64") && size >= 16) {
+            const QByteArray ds64 = file.read(16);
+            if (ds64.size() < 16)
+                return std::nullopt;
+            rf64Data = qFromLittleEndian<quint64>(ds64.constData() + 8);
+            if (!file.seek(file.pos() - 16))
+                return std::nullopt;
+        }
+        if (!file.seek(file.pos() + size + (size & 1)))
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace kv
