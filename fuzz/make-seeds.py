@@ -137,6 +137,7 @@ put("cd", "cue-mixed", '\ufeffFILE "game.bin" BINARY\r\n  TRACK 01 MODE1/2048\r\
 put("cd", "cue-files", 'FILE "a (Track 1).bin" BINARY\n TRACK 01 MODE2/2352\n  INDEX 01 00:00:00\n'
     'FILE b.bin MOTOROLA\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n  INDEX 01 00:02:00\n'
     'FILE "disc.cue" BINARY\n TRACK 03 AUDIO\n  INDEX 01 00:00:00\n')
+put("cd", "cue-self", 'FILE "./disc.cue" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n')
 put("cd", "cue-outside", 'FILE "/etc/passwd" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n'
     'FILE "../disc.cue" BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n')
 put("cd", "cue-rip", 'FILE "01.wav" WAVE\nTRACK 01 AUDIO\nFILE "02.wav" WAVE\nTRACK 02 AUDIO\n')

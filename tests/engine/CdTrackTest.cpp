@@ -203,11 +203,8 @@ TEST_F(CdTracks, ASheetReadsOnlyRegularFilesInItsOwnFolder) {
                                         "\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"));
         return cue;
     };
-    struct Case {
-        QString cue;
-        bool refused;
-    };
-    const Case cases[] = {
+    const std::pair<QString, bool> cases[] = {
+        // a sheet, whether it is refused
         {sheet("absolute", root.filePath("secret.bin")), true},
         {sheet("up", "../secret.bin"), true},
         {sheet("link", "out.bin"), true},
