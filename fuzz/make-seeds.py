@@ -131,6 +131,15 @@ put("naming", "missing-folder", naming([("x", False)], "x/y.wav", "mp3", "new/de
 put("cd", "cue-quoted", 'FILE "Album Name.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n'
     '  TRACK 02 AUDIO\n    INDEX 00 03:10:40\n    INDEX 01 03:12:40\n')
 put("cd", "cue-bare", "REM GENRE Rock\r\nFILE image.bin BINARY\r\nTRACK 01 MODE1/2352\r\n")
+put("cd", "cue-mixed", '\ufeffFILE "game.bin" BINARY\r\n  TRACK 01 MODE1/2048\r\n    INDEX 01 00:00:00\r\n'
+    '  TRACK 02 AUDIO\r\n    PREGAP 00:02:00\r\n    INDEX 00 00:10:00\r\n    INDEX 01 00:12:00\r\n'
+    '  TRACK 03 CDG\r\n    INDEX 01 01:00:74\r\n    POSTGAP 00:02:00\r\n')
+put("cd", "cue-files", 'FILE "a (Track 1).bin" BINARY\n TRACK 01 MODE2/2352\n  INDEX 01 00:00:00\n'
+    'FILE b.bin MOTOROLA\n TRACK 02 AUDIO\n  INDEX 00 00:00:00\n  INDEX 01 00:02:00\n'
+    'FILE "disc.cue" BINARY\n TRACK 03 AUDIO\n  INDEX 01 00:00:00\n')
+put("cd", "cue-self", 'FILE "./disc.cue" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n')
+put("cd", "cue-outside", 'FILE "/etc/passwd" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n'
+    'FILE "../disc.cue" BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n')
 put("cd", "cue-rip", 'FILE "01.wav" WAVE\nTRACK 01 AUDIO\nFILE "02.wav" WAVE\nTRACK 02 AUDIO\n')
 put("cd", "mountinfo", "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw\n"
     "99 1 11:0 / /media/cdrom ro,nosuid shared:50 - iso9660 /dev/sr0 ro\n"

@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <utility>
 
 namespace kvtest {
 
@@ -22,23 +23,61 @@ QByteArray CdTone(int sectors, double hz) {
     return pcm;
 }
 
+namespace {
+
+QByteArray msf(int sector) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(sector / 4500, 2, 10, QLatin1Char('0'))
+        .arg(sector / 75 % 60, 2, 10, QLatin1Char('0'))
+        .arg(sector % 75, 2, 10, QLatin1Char('0'))
+        .toUtf8();
+}
+
+// Bytes of a sector of the mode as the sheet names it.
+int sectorBytes(const QByteArray& mode) {
+    if (mode == "CDG")
+        return 2448;
+    return mode.contains('/') ? mode.mid(mode.indexOf('/') + 1).toInt() : 2352;
+}
+
+} // namespace
+
 QString WriteCdImage(const QString& cue, const QString& bin,
-                     const std::vector<CdImageTrack>& tracks) {
+                     const std::vector<CdImageTrack>& tracks, const QByteArray& head) {
+    const QString folder = QFileInfo(cue).absolutePath() + '/';
+    QString file = bin;
     QByteArray data;
-    QByteArray sheet = "FILE \"" + QFileInfo(bin).fileName().toUtf8() + "\" BINARY\r\n";
+    QByteArray sheet = head + "FILE \"" + QFileInfo(bin).fileName().toUtf8() + "\" BINARY\r\n";
+    int sectors = 0; // of the current file so far
     int number = 1;
+    bool motorola = false; // the current file's samples are big-endian
     for (const CdImageTrack& t : tracks) {
-        const int at = static_cast<int>(data.size() / 2352);
-        sheet += QStringLiteral("  TRACK %1 %2\r\n    INDEX 01 %3:%4:%5\r\n")
-                     .arg(number++, 2, 10, QLatin1Char('0'))
-                     .arg(t.audio ? "AUDIO" : "MODE1/2352")
-                     .arg(at / 4500, 2, 10, QLatin1Char('0'))
-                     .arg(at / 75 % 60, 2, 10, QLatin1Char('0'))
-                     .arg(at % 75, 2, 10, QLatin1Char('0'))
-                     .toUtf8();
-        data += t.bytes;
+        if (!t.file.isEmpty()) {
+            if (!WriteBytes(file, data))
+                return QString();
+            file = folder + t.file;
+            data.clear();
+            sectors = 0;
+            motorola = t.motorola;
+            sheet +=
+                "FILE \"" + t.file.toUtf8() + (t.motorola ? "\" MOTOROLA\r\n" : "\" BINARY\r\n");
+        }
+        const QByteArray mode =
+            !t.mode.isEmpty() ? t.mode : QByteArray(t.audio ? "AUDIO" : "MODE1/2352");
+        const int size = sectorBytes(mode);
+        sheet += QStringLiteral("  TRACK %1 ").arg(number++, 2, 10, QLatin1Char('0')).toUtf8() +
+                 mode + "\r\n" + t.lines;
+        if (!t.gap.isEmpty())
+            sheet += "    INDEX 00 " + msf(sectors) + "\r\n";
+        sectors += static_cast<int>(t.gap.size() / size);
+        sheet += "    INDEX 01 " + msf(sectors) + "\r\n";
+        sectors += static_cast<int>((t.bytes.size() + size - 1) / size);
+        QByteArray bytes = t.gap + t.bytes;
+        for (qsizetype i = 0; motorola && i + 1 < bytes.size(); i += 2)
+            std::swap(bytes[i], bytes[i + 1]);
+        data += bytes;
     }
-    if (!WriteBytes(bin, data) || !WriteBytes(cue, sheet))
+    if (!WriteBytes(file, data) || !WriteBytes(cue, sheet))
         return QString();
     return cue;
 }

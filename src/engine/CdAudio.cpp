@@ -2,12 +2,12 @@
 
 #include "engine/AudioError.h"
 #include "engine/CdSource.h"
+#include "engine/CueImage.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QTemporaryDir>
 
 #define DO_NOT_WANT_PARANOIA_COMPATIBILITY
 #include <cdio/cdio.h>
@@ -21,8 +21,6 @@
 #include <cstring>
 #include <mutex>
 
-#include <sys/stat.h>
-
 namespace kv {
 
 namespace {
@@ -35,7 +33,12 @@ constexpr int kParanoiaRetries = 20;
 
 std::atomic<int> readerWaitMs{5000};
 
-// libcdio's CUE parser (strtok) and its table of drivers are shared by the whole process.
+// A partial frame at an image's very end is completed with silence.
+std::int64_t roundUpToFrame(std::int64_t bytes) {
+    return (bytes + 3) / 4 * 4;
+}
+
+// libcdio's table of drivers is shared by the whole process.
 std::mutex& cdioMutex() {
     static std::mutex m;
     return m;
@@ -51,51 +54,26 @@ struct ParanoiaFreer {
     void operator()(cdrom_paranoia_t* p) const { cdio_paranoia_free(p); }
 };
 
-// An opened drive or image. libcdio reads the BIN file named like the sheet ("x.cue" gives
-// "x.bin"); a sheet that names another file is opened from a private folder that holds a copy
-// of it and a link to its data, which lives as long as the handle.
+// An opened drive.
 struct OpenedDisc {
-    std::unique_ptr<QTemporaryDir> shim;
     std::unique_ptr<CdIo_t, CdioCloser> cdio;
-    bool image = false;
     int code = kAudioErrorCdInit;
 };
 
-QString libcdioBinName(const QString& cue) {
-    if (cue.endsWith(QLatin1String("cue")))
-        return cue.chopped(3) + QStringLiteral("bin");
-    if (cue.endsWith(QLatin1String("CUE")))
-        return cue.chopped(3) + QStringLiteral("BIN");
-    return QString();
+bool isImage(const QString& source) {
+    return source.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive);
 }
 
-OpenedDisc openDisc(const QString& source) {
+OpenedDisc openDrive(const QString& source) {
     OpenedDisc disc;
-    disc.image = source.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive);
-    QString name = source;
-    if (disc.image) {
-        const std::optional<QString> data = CueImageData(source);
-        if (!data)
-            return disc;
-        const QString expected = QFileInfo(libcdioBinName(source)).canonicalFilePath();
-        if (expected.isEmpty() || expected != QFileInfo(*data).canonicalFilePath()) {
-            disc.shim = std::make_unique<QTemporaryDir>();
-            name = disc.shim->filePath(QStringLiteral("image.cue"));
-            if (!disc.shim->isValid() || !QFile::copy(source, name) ||
-                !QFile::link(QFileInfo(*data).absoluteFilePath(),
-                             disc.shim->filePath(QStringLiteral("image.bin"))))
-                return disc;
-        }
-    } else if (!IsCdDrive(source)) {
+    if (!IsCdDrive(source))
         return disc;
-    } else if (!DriveHasDisc(source)) {
+    if (!DriveHasDisc(source)) {
         disc.code = kAudioErrorNoCd;
         return disc;
     }
     std::lock_guard lock(cdioMutex());
-    const QByteArray file = QFile::encodeName(name);
-    disc.cdio.reset(disc.image ? cdio_open_cue(file.constData())
-                               : cdio_open(file.constData(), DRIVER_DEVICE));
+    disc.cdio.reset(cdio_open(QFile::encodeName(source).constData(), DRIVER_DEVICE));
     if (disc.cdio)
         disc.code = kAudioOk;
     return disc;
@@ -161,11 +139,12 @@ class CdTrackStream final : public DecodeStream {
 public:
     CdTrackStream(const QString& source, const CdTrackToc& track)
         : DecodeStream(ChannelKind::Stream), source_(source), key_(readerKey(source)),
-          first_(track.firstSector), sectors_(track.sectors) {
+          image_(isImage(source)), number_(track.number), first_(track.firstSector),
+          sectors_((track.bytes + kSectorBytes - 1) / kSectorBytes) {
         info_.sampleRate = 44100;
         info_.channels = 2;
         info_.eightBit = false;
-        length_ = sectors_ * kSectorBytes;
+        length_ = track.bytes;
         exact_ = true;
     }
 
@@ -181,23 +160,24 @@ protected:
     std::int64_t decode(char* out, std::int64_t max) override {
         if (failure_ != kAudioOk)
             return 0;
-        if (!paranoia_) {
+        if (!started_) {
+            started_ = true;
             failure_ = startReading();
             if (failure_ != kAudioOk)
                 return 0;
         }
         std::int64_t done = 0;
         while (done < max) {
-            if (offset_ == kSectorBytes) {
+            if (offset_ == filled_) {
                 if (next_ == sectors_)
                     break;
-                if (!readSector()) {
+                if (!(image_ ? readImageSector() : readDriveSector())) {
                     failure_ = kAudioErrorCdTrack;
                     break;
                 }
             }
             // Sectors hold whole frames of four bytes; so does what is handed out.
-            std::int64_t n = std::min(max - done, kSectorBytes - offset_);
+            std::int64_t n = std::min(max - done, filled_ - offset_);
             n -= n % 4;
             if (n == 0)
                 break;
@@ -213,15 +193,31 @@ private:
         if (!readerLocks().acquire(key_, CdReaderWaitMs()))
             return kAudioErrorPlaying;
         holding_ = true;
-        disc_ = openDisc(source_);
+        return image_ ? startImage() : startDrive();
+    }
+
+    // The sheet is read again: the track must still be where the table put it.
+    int startImage() {
+        std::optional<OpenedCueImage> image = OpenCueImage(source_);
+        if (!image)
+            return kAudioErrorCdInit;
+        for (const CueTrackExtent& t : image->tracks) {
+            if (t.number != number_)
+                continue;
+            if (!t.audio || !t.readable || roundUpToFrame(t.present) != length_)
+                return kAudioErrorCdTrack;
+            extent_ = t;
+            bigEndian_ = image->sheet.files[static_cast<size_t>(t.file)].bigEndian;
+            data_ = std::move(image->files[static_cast<size_t>(t.file)]);
+            return kAudioOk;
+        }
+        return kAudioErrorCdTrack;
+    }
+
+    int startDrive() {
+        disc_ = openDrive(source_);
         if (disc_.code != kAudioOk)
             return disc_.code;
-        if (disc_.image) {
-            if (const std::optional<QString> data = CueImageData(source_)) {
-                imageData_ = QFile::encodeName(*data);
-                imageBytes_ = dataBytes();
-            }
-        }
         {
             std::lock_guard lock(cdioMutex());
             drive_.reset(
@@ -230,9 +226,6 @@ private:
         if (!drive_)
             return kAudioErrorCdInit;
         cdio_cddap_verbose_set(drive_.get(), CDDA_MESSAGE_FORGETIT, CDDA_MESSAGE_FORGETIT);
-        // An image holds little-endian samples; paranoia would guess from the audio itself.
-        if (disc_.image)
-            drive_->bigendianp = 0;
         if (cdio_cddap_open(drive_.get()) != 0)
             return kAudioErrorCdInit;
         paranoia_.reset(cdio_paranoia_init(drive_.get()));
@@ -245,23 +238,33 @@ private:
         return kAudioOk;
     }
 
-    // The image's data file as it is now; -1 when it is gone.
-    std::int64_t dataBytes() const {
-        struct stat st {};
-        return ::stat(imageData_.constData(), &st) == 0 ? st.st_size : -1;
-    }
-
-    bool readSector() {
-        // libcdio reads past the end of a data file cut while it is read as silence: a file
-        // shorter than at the start fails the track instead.
-        if (!imageData_.isEmpty() && dataBytes() < imageBytes_)
-            return false;
+    bool readDriveSector() {
         sectorSkipped = false;
         const int16_t* data =
             cdio_paranoia_read_limited(paranoia_.get(), onParanoiaEvent, kParanoiaRetries);
         if (data == nullptr || sectorSkipped)
             return false;
         std::memcpy(sector_, data, static_cast<size_t>(kSectorBytes));
+        filled_ = kSectorBytes;
+        offset_ = 0;
+        ++next_;
+        return true;
+    }
+
+    // The first 2352 bytes of the image's next sector (a CD+G sector's subcode follows them).
+    // A file cut while it is read ends short: the track fails rather than reading silence.
+    bool readImageSector() {
+        const std::int64_t at = next_ * kSectorBytes;
+        const std::int64_t want = std::min(kSectorBytes, extent_.present - at);
+        filled_ = std::min(kSectorBytes, length_ - at);
+        if (!ReadFully(data_.get(), sector_, want, extent_.offset + next_ * extent_.sectorBytes))
+            return false;
+        // The last sector's bytes up to a whole frame are silence.
+        std::memset(sector_ + want, 0, static_cast<size_t>(filled_ - want));
+        if (bigEndian_) {
+            for (std::int64_t i = 0; i + 1 < want; i += 2)
+                std::swap(sector_[i], sector_[i + 1]);
+        }
         offset_ = 0;
         ++next_;
         return true;
@@ -269,24 +272,52 @@ private:
 
     const QString source_;
     const QString key_;
+    const bool image_;
+    const int number_;
     const std::int64_t first_;
     const std::int64_t sectors_;
+    bool started_ = false;
     bool holding_ = false;
     OpenedDisc disc_;
     std::unique_ptr<cdrom_drive_t, DriveCloser> drive_;
     std::unique_ptr<cdrom_paranoia_t, ParanoiaFreer> paranoia_;
-    QByteArray imageData_;        // an image's data file
-    std::int64_t imageBytes_ = 0; // its size when the reading started
+    UniqueFd data_;          // an image's data file holding the track
+    CueTrackExtent extent_;  // where in it the track lies
+    bool bigEndian_ = false; // its samples
     char sector_[kSectorBytes] = {};
-    std::int64_t offset_ = kSectorBytes; // into sector_; all used up
-    std::int64_t next_ = 0;              // sectors of the track read so far
+    std::int64_t filled_ = 0; // bytes of sector_ in use
+    std::int64_t offset_ = 0; // into sector_; all used up at filled_
+    std::int64_t next_ = 0;   // sectors of the track read so far
 };
+
+CdToc imageToc(const QString& source) {
+    CdToc toc;
+    toc.code = kAudioErrorCdInit;
+    const std::optional<OpenedCueImage> image = OpenCueImage(source);
+    if (!image)
+        return toc;
+    for (const CueTrackExtent& t : image->tracks) {
+        CdTrackToc track;
+        track.number = t.number;
+        track.audio = t.audio;
+        track.firstSector = t.offset / t.sectorBytes;
+        track.sectors = t.sectors;
+        track.bytes = roundUpToFrame(t.present);
+        track.readable = t.readable;
+        toc.tracks.push_back(track);
+    }
+    toc.state = CdDiscState::Ready;
+    toc.code = kAudioOk;
+    return toc;
+}
 
 } // namespace
 
 CdToc ReadCdToc(const QString& source) {
+    if (isImage(source))
+        return imageToc(source);
     CdToc toc;
-    const OpenedDisc disc = openDisc(source);
+    const OpenedDisc disc = openDrive(source);
     toc.code = disc.code;
     if (disc.code == kAudioErrorNoCd)
         toc.state = CdDiscState::NoDisc;
@@ -320,6 +351,7 @@ CdToc ReadCdToc(const QString& source) {
         track.readable = start != CDIO_INVALID_LSN && next != CDIO_INVALID_LSN && start >= 0 &&
                          end > start && end <= leadout;
         track.sectors = track.readable ? end - start : 0;
+        track.bytes = track.sectors * kSectorBytes;
         toc.tracks.push_back(track);
     }
     toc.state = CdDiscState::Ready;

@@ -1,6 +1,7 @@
 #include "engine/CdSource.h"
 
 #include "engine/AudioError.h"
+#include "engine/CueImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,9 +21,6 @@
 namespace kv {
 
 namespace {
-
-// A sheet is a few kilobytes; anything much larger is not one.
-constexpr qint64 kMaxCueBytes = 1024 * 1024;
 
 // A descriptor closed on every path.
 class Fd {
@@ -81,39 +79,6 @@ QString MakeCdTrackPath(const QString& source, int track) {
     return source + QStringLiteral("/Track%1.cda").arg(track, 2, 10, QLatin1Char('0'));
 }
 
-std::optional<QString> CueImageData(const QString& cuePath) {
-    QFile file(cuePath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCueBytes)
-        return std::nullopt;
-    std::optional<QString> data;
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (!line.toUpper().startsWith("FILE ") && !line.toUpper().startsWith("FILE\t"))
-            continue;
-        if (data)
-            return std::nullopt; // one file per track is a rip
-        QByteArray rest = line.mid(4).trimmed();
-        QByteArray name;
-        if (rest.startsWith('"')) {
-            const qsizetype close = rest.indexOf('"', 1);
-            if (close < 0)
-                return std::nullopt;
-            name = rest.mid(1, close - 1);
-            rest = rest.mid(close + 1).trimmed();
-        } else {
-            const qsizetype blank = rest.indexOf(' ');
-            name = rest.left(blank);
-            rest = blank < 0 ? QByteArray() : rest.mid(blank + 1).trimmed();
-        }
-        if (name.isEmpty() || rest.toUpper() != "BINARY")
-            return std::nullopt;
-        const QString decoded = QFile::decodeName(name);
-        data = QFileInfo(decoded).isAbsolute() ? decoded
-                                               : QFileInfo(cuePath).absoluteDir().filePath(decoded);
-    }
-    return data;
-}
-
 bool IsCdDrive(const QString& path) {
     if (!isBlockDevice(path))
         return false;
@@ -149,7 +114,7 @@ QString CdSourceOf(const QString& path) {
     const QFileInfo fi(path);
     if (fi.isFile()) {
         if (fi.suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) == 0 &&
-            CueImageData(path))
+            IsCueImageSheet(path))
             return fi.absoluteFilePath();
         return QString();
     }

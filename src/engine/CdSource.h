@@ -18,10 +18,6 @@ struct CdTrackRef {
 std::optional<CdTrackRef> ParseCdTrackPath(const QString& path);
 QString MakeCdTrackPath(const QString& source, int track);
 
-// The BIN file of a CUE sheet that describes a disc image: one FILE line of type BINARY. Sheets
-// for WAVE, MP3 or several files describe a rip, not a disc, and give nothing.
-std::optional<QString> CueImageData(const QString& cuePath);
-
 // A block device that is a CD drive (one we may not open counts too, so the user learns why).
 bool IsCdDrive(const QString& path);
 // False only when the drive says for sure that it holds no disc (empty or open tray).
@@ -30,8 +26,9 @@ bool DriveHasDisc(const QString& device);
 // The device mounted on `folder` according to a /proc/self/mountinfo text; empty when none.
 QString MountedDevice(const QByteArray& mountinfo, const QString& folder);
 
-// The disc a path leads to: a CUE image, a CD drive, the folder a drive's disc is mounted on,
-// or the desktop's folder of an audio CD ("cdda:host=sr0"). Empty for anything else.
+// The disc a path leads to: a CUE image (a sheet whose files are all BINARY, CueImage.h), a
+// CD drive, the folder a drive's disc is mounted on, or the desktop's folder of an audio CD
+// ("cdda:host=sr0"). Empty for anything else.
 QString CdSourceOf(const QString& path);
 
 } // namespace kv

@@ -21,7 +21,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
+#include <optional>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kv;
 using namespace kvtest;
@@ -113,6 +119,128 @@ TEST_F(CdTracks, RipsEveryTrackSampleExactIntoTheChosenFolder) {
     EXPECT_TRUE(QFileInfo::exists(out.filePath("Track03_Converted.wav")));
 }
 
+// A track's whole audio as its stream gives it; nothing when the stream fails on the way.
+std::optional<QByteArray> ReadTrack(const QString& path) {
+    std::unique_ptr<DecodeStream> s = OpenStreamUnicode(path);
+    if (!s)
+        return std::nullopt;
+    QByteArray out;
+    std::vector<char> block(64 * 1024);
+    for (std::int64_t n; (n = s->read(block.data(), std::ssize(block))) > 0;)
+        out.append(block.data(), n);
+    if (AudioErrorGetCode() != kAudioOk || out.size() != s->length())
+        return std::nullopt;
+    return out;
+}
+
+// CD+G sectors: 2352 bytes of audio and 96 of subcode each.
+QByteArray WithSubcode(const QByteArray& pcm) {
+    QByteArray out;
+    for (qsizetype at = 0; at < pcm.size(); at += 2352)
+        out += pcm.mid(at, 2352) + QByteArray(96, '\x3f');
+    return out;
+}
+
+TEST_F(CdTracks, ReadsEveryTrackWhereItsSheetLaysItOut) {
+    const QByteArray a = CdTone(150, 440), b = CdTone(100, 554.37), gap = CdTone(30, 880);
+    // The last track ends 1000 bytes into a sector.
+    const QByteArray partial = CdTone(81, 659.25).left(80 * 2352 + 1000);
+    struct Sheet {
+        const char* name;
+        QByteArray head;
+        std::vector<CdImageTrack> tracks;
+        std::vector<std::pair<int, QByteArray>> audio; // by track number
+    };
+    const Sheet sheets[] = {
+        // Data of 2048-byte sectors first, a pregap not in the file, then audio whose gap
+        // (INDEX 00 to 01) ends the track before it, as a drive reads it.
+        {"mixed",
+         {},
+         {{false, QByteArray(150 * 2048, '\x5a'), "MODE1/2048"},
+          {true, a, {}, {}, {}, false, "    PREGAP 00:02:00\r\n"},
+          {true, b, {}, gap}},
+         {{2, a + gap}, {3, b}}},
+        {"mid-sector", {}, {{true, a}, {true, partial}}, {{1, a}, {2, partial}}},
+        // A byte-order mark; several files, of data, CD+G and big-endian samples.
+        {"bom-files",
+         "\xEF\xBB\xBF",
+         {{true, a},
+          {false, QByteArray(40 * 2336, '\x33'), "MODE2/2336", {}, "b.bin"},
+          {true, WithSubcode(b), "CDG", {}, "c.bin"},
+          {true, partial},
+          {true, gap, {}, {}, "d.bin", true}},
+         {{1, a}, {3, b}, {4, partial}, {5, gap}}},
+    };
+    for (const Sheet& sheet : sheets) {
+        SCOPED_TRACE(sheet.name);
+        const QString folder = dir->filePath(QStringLiteral("layout/") + sheet.name);
+        const QString image =
+            WriteCdImage(folder + "/disc.cue", folder + "/disc.bin", sheet.tracks, sheet.head);
+        ASSERT_FALSE(image.isEmpty());
+        QStringList listed;
+        for (const auto& [n, pcm] : sheet.audio) {
+            listed << track(image, n);
+            const std::optional<QByteArray> got = ReadTrack(track(image, n));
+            ASSERT_TRUE(got) << "track " << n << ": error " << AudioErrorGetCode();
+            EXPECT_TRUE(*got == pcm)
+                << "track " << n << ": " << got->size() << " of " << pcm.size() << " bytes";
+        }
+        EXPECT_EQ(ExpandPathForAdding(image).paths, listed);
+    }
+}
+
+TEST_F(CdTracks, ASheetReadsOnlyRegularFilesInItsOwnFolder) {
+    QTemporaryDir root;
+    const QByteArray secret = CdTone(20, 440);
+    ASSERT_TRUE(WriteBytes(root.filePath("secret.bin"), secret));
+    ASSERT_TRUE(WriteBytes(root.filePath("in/sub/ok.bin"), secret));
+    ASSERT_TRUE(QFile::link(root.filePath("secret.bin"), root.filePath("in/out.bin")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root.filePath("in/pipe.bin")).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root.filePath("in/pipe.cue")).constData(), 0600), 0);
+    auto sheet = [&](const QString& name, const QString& data) {
+        const QString cue = root.filePath("in/" + name + ".cue");
+        EXPECT_TRUE(WriteBytes(cue, "FILE \"" + data.toUtf8() +
+                                        "\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"));
+        return cue;
+    };
+    const std::pair<QString, bool> cases[] = {
+        // a sheet, whether it is refused
+        {sheet("absolute", root.filePath("secret.bin")), true},
+        {sheet("up", "../secret.bin"), true},
+        {sheet("link", "out.bin"), true},
+        {sheet("fifo", "pipe.bin"), true},
+        {root.filePath("in/pipe.cue"), true},
+        {sheet("below", "sub/../sub/ok.bin"), false},
+    };
+    for (const auto& [cue, refused] : cases) {
+        SCOPED_TRACE(cue.toStdString());
+        // Opened on a thread of its own. A reader stuck on a pipe is let go by opening the
+        // pipe's other end, so a hang fails this test without holding up the ones after it.
+        auto result = std::make_shared<std::promise<std::pair<int, QStringList>>>();
+        std::future<std::pair<int, QStringList>> done = result->get_future();
+        std::thread([result, cue, secret] {
+            const bool opened = ReadTrack(track(cue, 1)) == secret;
+            const int code = opened ? kAudioOk : AudioErrorGetCode();
+            result->set_value({code, ExpandDiscPaths({cue})});
+        }).detach();
+        const bool prompt = done.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+        for (int i = 0; !prompt && i < 100 &&
+                        done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready;
+             ++i) {
+            for (const char* pipe : {"in/pipe.bin", "in/pipe.cue"})
+                ::close(::open(QFile::encodeName(root.filePath(pipe)).constData(),
+                               O_WRONLY | O_NONBLOCK));
+        }
+        ASSERT_TRUE(prompt);
+        const auto [code, listed] = done.get();
+        EXPECT_EQ(code, refused ? kAudioErrorCdInit : kAudioOk);
+        // A refused sheet still stands for its disc, whose first track then fails.
+        if (!cue.endsWith("pipe.cue")) {
+            EXPECT_EQ(listed, QStringList{track(cue, 1)});
+        }
+    }
+}
+
 TEST_F(CdTracks, DataTracksAndDamagedDiscsEndInError) {
     const std::pair<QString, int> cases[] = {
         {track(cue, 1), kAudioErrorNotAudioTrack}, {track(cue, 5), kAudioErrorCdTrack},
@@ -134,8 +262,8 @@ TEST_F(CdTracks, DataTracksAndDamagedDiscsEndInError) {
 TEST_F(CdTracks, ADataFileCutWhileATrackIsReadEndsTheTrackInError) {
     QTemporaryDir copy;
     const QString image = copy.filePath("album.cue");
-    ASSERT_TRUE(QFile::copy(cue, image) && QFile::copy(dir->filePath("album.bin"),
-                                                       copy.filePath("album.bin")));
+    ASSERT_TRUE(QFile::copy(cue, image) &&
+                QFile::copy(dir->filePath("album.bin"), copy.filePath("album.bin")));
     std::unique_ptr<DecodeStream> stream = OpenStreamUnicode(track(image, 3));
     ASSERT_NE(stream, nullptr);
     std::vector<char> block(64 * 1024);
