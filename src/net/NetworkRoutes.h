@@ -12,9 +12,9 @@ namespace kv {
 // `ipv4Routes` as /proc/net/route, `ipv6Routes` as /proc/net/ipv6_route, and the interfaces'
 // flags under `interfaces` as /sys/class/net. Nothing is sent. Empty when neither table
 // can be read.
-std::optional<bool> HasUsableRoute(const QString& ipv4Routes = QStringLiteral("/proc/net/route"),
-                                   const QString& ipv6Routes =
-                                       QStringLiteral("/proc/net/ipv6_route"),
-                                   const QString& interfaces = QStringLiteral("/sys/class/net"));
+std::optional<bool>
+HasUsableRoute(const QString& ipv4Routes = QStringLiteral("/proc/net/route"),
+               const QString& ipv6Routes = QStringLiteral("/proc/net/ipv6_route"),
+               const QString& interfaces = QStringLiteral("/sys/class/net"));
 
 } // namespace kv
