@@ -15,8 +15,11 @@ const char* const kDescription =
     "Adds each file to a file list as Kelvanto's window does, measuring its play length,\n"
     "and prints the list: one line per row, tab-separated fields\n"
     "  FilePath  Status  Duration  FileSize\n"
-    "with the texts the list shows, in English unless --language is given. In a field, a\n"
-    "backslash, tab, line feed or carriage return is written as \\\\, \\t, \\n or \\r.\n"
+    "with the texts the list shows, in English unless --language is given.\n"
+    "In every field and message, a backslash, tab, line feed, carriage return or escape is\n"
+    "written as \\\\, \\t, \\n, \\r or \\e; any other control character, and each byte\n"
+    "of a name that is not UTF-8, as \\xHH (a control character U+0080 to U+009F as the\n"
+    "two bytes of its UTF-8 form, \\xC2\\xHH). Read back, a path gives its exact bytes.\n"
     "Paths are made absolute first, so one file named in several ways is one row.\n"
     "A folder adds the files directly inside it (not its subfolders), in name order.\n"
     "A CD drive (/dev/sr0), the folder its disc is mounted on or a BIN/CUE image (.cue)\n"
@@ -30,8 +33,9 @@ const char* const kDescription =
     "final statuses with a fifth field, the output file (empty when none was left).\n"
     "Options not given are taken from the settings the window saved. With --jobs N (or\n"
     "the saved spnSimultaneous), N files are converted at once, started in list order.\n"
-    "Ctrl+C or SIGTERM stops after the current block; the files being converted end\n"
-    "\"Cancelled\".\n";
+    "Ctrl+C, SIGTERM or SIGHUP (the terminal closed) stops after the current block; the\n"
+    "files being converted end \"Cancelled\" and the list is printed. A second signal\n"
+    "does the same. The encoders end with the tool, however it ends.\n";
 
 const char* const kExitStatus =
     "\n"
@@ -40,7 +44,9 @@ const char* const kExitStatus =
     "  1        a path was refused, or a row was not converted (\"Codec Not Supported\",\n"
     "           \"Error\", \"Cancelled\", or its output folder cannot be made)\n"
     "  2        bad usage\n"
-    "  130/143  stopped by Ctrl+C / SIGTERM\n";
+    "  129      stopped by SIGHUP (the terminal closed)\n"
+    "  130      stopped by Ctrl+C (SIGINT)\n"
+    "  143      stopped by SIGTERM\n";
 
 QString switchOn(bool& flag) {
     flag = true;

@@ -10,6 +10,7 @@
 #include "filelist/AddFile2Grid.h"
 #include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
+#include "settings/NativePath.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -26,16 +27,13 @@
 namespace kv {
 namespace {
 
+// Names may hold anything a file name can: nothing reaches the terminal unescaped.
 void printErr(const QString& text) {
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    std::fputs((PrintableText(text) + QLatin1Char('\n')).toUtf8().constData(), stderr);
 }
 
-QString field(QString text) {
-    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return text;
+QString field(const QString& text) {
+    return PrintableText(text);
 }
 
 class BatchHost final : public AddFileHost {
@@ -132,7 +130,8 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
         for (const auto& [id, percent] : converting)
             line.emplace_back(sources.value(id), percent);
         // "\e[K" clears what a longer line left behind.
-        std::fprintf(stderr, "\r%s\033[K", ProgressLineText(line).toLocal8Bit().constData());
+        std::fprintf(stderr, "\r%s\033[K",
+                     PrintableText(ProgressLineText(line)).toUtf8().constData());
     };
     QObject::connect(&driver, &BatchDriver::fileStarted, &driver,
                      [&](FileListRowId id, const QString& source, const QString&) {
@@ -153,7 +152,10 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
         &driver, &BatchDriver::fileFinished, &driver,
         [&](FileListRowId id, FileOutcome outcome, const QString& output, const QString& error) {
             WriteFinalStatus(model, id, outcome);
-            outputs.insert(id, output);
+            // Outputs are made through Qt's file names, which write a byte of the source's
+            // name that is not UTF-8 as U+FFFD: printed so, the path names the file made.
+            const QString made = DisplayPath(output);
+            outputs.insert(id, made);
             if (outcome == FileOutcome::Complete)
                 completed.insert(id);
             std::erase_if(converting, [id](const auto& entry) { return entry.first == id; });
@@ -165,7 +167,7 @@ void convertAll(FileListModel& model, const ConversionOptions& options,
             else
                 printErr(QStringLiteral("%1: %2 -> %3")
                              .arg(sources.value(id), status,
-                                  output.isEmpty() ? QStringLiteral("(no output)") : output));
+                                  made.isEmpty() ? QStringLiteral("(no output)") : made));
         });
     QObject::connect(&driver, &BatchDriver::fileSkipped, &driver,
                      [](FileListRowId, const QString& source, const QString& error) {
@@ -248,12 +250,17 @@ int RunBatch(const BatchRequest& request) {
         }
     }
 
-    // Ctrl+C and SIGTERM stop the batch as the window's Stop button does.
+    // Ctrl+C, SIGTERM and SIGHUP (the terminal closed) stop the batch as the window's Stop
+    // button does. A second one asks the same: the batch ends after the current block either
+    // way, with its encoders ended and every row's final status printed.
     BatchDriver* running = nullptr;
-    SignalWatch watch({SIGINT, SIGTERM}, [&running](int) {
-        if (running)
-            running->requestStop();
-    });
+    SignalWatch watch(
+        {SIGINT, SIGTERM, SIGHUP},
+        [&running](int) {
+            if (running)
+                running->requestStop();
+        },
+        SignalWatch::Repeat::Handled);
     RegisterDecoders();
 
     FileListModel model;
@@ -285,7 +292,7 @@ int RunBatch(const BatchRequest& request) {
                              .arg(row.FilePath, row.Status));
         }
         line += QLatin1Char('\n');
-        std::fputs(line.toLocal8Bit().constData(), stdout);
+        std::fputs(line.toUtf8().constData(), stdout);
     }
     std::fflush(stdout);
     if (const int signalNumber = SignalWatch::Received())

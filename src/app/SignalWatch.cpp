@@ -24,7 +24,7 @@ extern "C" void onSignalReceived(int signalNumber) {
 } // namespace
 
 SignalWatch::SignalWatch(std::initializer_list<int> signalNumbers,
-                         std::function<void(int)> onSignal)
+                         std::function<void(int)> onSignal, Repeat repeat)
     : onSignal_(std::move(onSignal)), signals_(signalNumbers) {
     if (::pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
@@ -42,7 +42,7 @@ SignalWatch::SignalWatch(std::initializer_list<int> signalNumbers,
         struct sigaction action {};
         action.sa_handler = onSignalReceived;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        action.sa_flags = SA_RESTART | (repeat == Repeat::EndsProgram ? SA_RESETHAND : 0);
         ::sigaction(signalNumber, &action, nullptr);
         sigaddset(&set, signalNumber);
     }

@@ -9,12 +9,16 @@ class QSocketNotifier;
 
 namespace kv {
 
-// Turns SIGINT/SIGTERM into a call on the event loop, so the program can stop the way its
-// own Stop does. One watch per process. The first signal is handled; the handler then goes
-// back to the default, so a second Ctrl+C ends the program at once.
+// Turns signals such as SIGINT/SIGTERM/SIGHUP into a call on the event loop, so the program
+// can stop the way its own Stop does. One watch per process.
 class SignalWatch {
 public:
-    SignalWatch(std::initializer_list<int> signalNumbers, std::function<void(int)> onSignal);
+    enum class Repeat {
+        EndsProgram, // the first signal is handled; a second one acts as if nobody watched
+        Handled,     // every signal is handled: nothing ends the program behind our back
+    };
+    SignalWatch(std::initializer_list<int> signalNumbers, std::function<void(int)> onSignal,
+                Repeat repeat = Repeat::EndsProgram);
     ~SignalWatch();
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;

@@ -3,6 +3,7 @@
 // the window's own batch driver.
 #include "app/BatchOptions.h"
 #include "app/BatchRun.h"
+#include "settings/NativePath.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
         if (arguments.isEmpty())
             std::fputs("Usage: kelvanto-batch [options] [--] PATH...\n", stderr);
         else
-            std::fprintf(stderr, "kelvanto-batch: %s\n", error.toLocal8Bit().constData());
+            std::fprintf(stderr, "kelvanto-batch: %s\n",
+                         kv::PrintableText(error).toUtf8().constData());
         std::fputs("Try 'kelvanto-batch --help' for more information.\n", stderr);
         return kv::kBatchExitUsage;
     }

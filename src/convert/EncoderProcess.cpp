@@ -7,6 +7,10 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,7 +19,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +71,146 @@ private:
     sigset_t pipe_{}, old_{};
     bool raised_ = false;
 };
+
+// What the spawning thread is asked to start, and its answer.
+struct SpawnRequest {
+    const char* path;
+    char* const* argv;
+    int input;  // becomes the child's standard input
+    int errors; // becomes the child's standard error
+    pid_t pid = -1;
+    int error = 0; // errno of a start that failed
+    bool done = false;
+};
+
+// Starts encoders from one thread that lives as long as the process. The kernel's "kill me
+// when my parent goes" follows the thread that forked the child, and the batch's workers end
+// while the program goes on; this thread ends only with the process, so an encoder never
+// outlives the program that feeds it, not even one killed by SIGKILL. Never destroyed: the
+// process may end while a worker still waits for it.
+class Spawner {
+public:
+    static Spawner& Instance() {
+        static Spawner* const spawner = new Spawner;
+        return *spawner;
+    }
+
+    void run(SpawnRequest& request) {
+        std::unique_lock lock(mutex_);
+        queue_.push_back(&request);
+        wake_.notify_all();
+        done_.wait(lock, [&] { return request.done; });
+    }
+
+private:
+    Spawner() {
+        // Signals go to the other threads; the child starts from this mask, so none can reach
+        // a handler of ours in it before exec.
+        sigset_t all, old;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &old);
+        std::thread([this] { loop(); }).detach();
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+
+    void loop() {
+        for (;;) {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return !queue_.empty(); });
+            SpawnRequest* request = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            spawn(*request);
+            lock.lock();
+            request->done = true;
+            done_.notify_all();
+        }
+    }
+
+    // fork, then in the child only calls that are safe after a fork.
+    static void spawn(SpawnRequest& r) {
+        // The child's ends above 2, so moving them to 0 and 2 never meets one of them there.
+        const int input = ::fcntl(r.input, F_DUPFD_CLOEXEC, 3);
+        const int errors = ::fcntl(r.errors, F_DUPFD_CLOEXEC, 3);
+        int report[2] = {-1, -1}; // the child's errno when exec fails; closed by a good exec
+        if (input < 0 || errors < 0 || ::pipe2(report, O_CLOEXEC) != 0) {
+            r.error = errno;
+            closeFd(report[0]);
+            closeFd(report[1]);
+            ::close(input);
+            ::close(errors);
+            return;
+        }
+        const pid_t parent = ::getpid();
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            child(r, input, errors, report[1], parent);
+        const int forkError = errno;
+        ::close(report[1]);
+        ::close(input);
+        ::close(errors);
+        if (pid < 0) {
+            r.error = forkError;
+            ::close(report[0]);
+            return;
+        }
+        int childError = 0;
+        ssize_t n = 0;
+        while ((n = ::read(report[0], &childError, sizeof childError)) < 0 && errno == EINTR) {
+        }
+        ::close(report[0]);
+        if (n == static_cast<ssize_t>(sizeof childError)) {
+            r.error = childError;
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return;
+        }
+        r.pid = pid;
+    }
+
+    [[noreturn]] static void child(const SpawnRequest& r, int input, int errors, int report,
+                                   pid_t parent) {
+        // Ends with this thread, hence with the process; a parent gone already is caught by
+        // the check after it.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+            ::_exit(127);
+        // A process group of its own: Ctrl+C in a terminal stops the batch through us, and the
+        // encoder then finishes the file rather than dying with it half-written.
+        ::setpgid(0, 0);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (::dup2(input, STDIN_FILENO) < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0 ||
+            ::dup2(errors, STDERR_FILENO) < 0)
+            fail(report);
+        if (null != STDOUT_FILENO)
+            ::close(null);
+        // Every signal at its default (SIGPIPE too), none blocked, whatever this program has.
+        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+            struct sigaction action {};
+            if (::sigaction(signalNumber, nullptr, &action) == 0 &&
+                (action.sa_handler != SIG_IGN || signalNumber == SIGPIPE) &&
+                action.sa_handler != SIG_DFL) {
+                action = {};
+                action.sa_handler = SIG_DFL;
+                ::sigaction(signalNumber, &action, nullptr);
+            }
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(r.path, r.argv, environ);
+        fail(report);
+    }
+
+    [[noreturn]] static void fail(int report) {
+        const int error = errno;
+        [[maybe_unused]] const ssize_t n = ::write(report, &error, sizeof error);
+        ::_exit(127);
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<SpawnRequest*> queue_;
+};
 } // namespace
 
 EncoderProcess::EncoderProcess(std::chrono::milliseconds watchdog) : watchdog_(watchdog) {}
@@ -99,26 +243,6 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments)
     ::fcntl(in[1], F_SETFL, O_NONBLOCK);
     ::fcntl(err[0], F_SETFL, O_NONBLOCK);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    // The encoder starts with no blocked signals and SIGPIPE at its default, whatever this
-    // thread has, in a process group of its own: Ctrl+C in a terminal stops the batch through
-    // us and the encoder then finishes the file, rather than dying with it half-written.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, pipe;
-    sigemptyset(&none);
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &pipe);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETPGROUP);
-
     std::vector<QByteArray> bytes;
     bytes.push_back(QFile::encodeName(program));
     for (const QString& a : arguments)
@@ -128,18 +252,17 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments)
         argv.push_back(b.data());
     argv.push_back(nullptr);
 
-    const int rc =
-        posix_spawn(&pid_, bytes.front().constData(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    SpawnRequest request{bytes.front().constData(), argv.data(), in[0], err[1]};
+    Spawner::Instance().run(request);
     closeFd(in[0]);
     closeFd(err[1]);
-    if (rc != 0) {
+    pid_ = request.pid;
+    if (request.error != 0) {
         pid_ = -1;
         closeFd(in[1]);
         closeFd(err[0]);
         errorText_ = QStringLiteral("%1 cannot be started: %2")
-                         .arg(program, QString::fromLocal8Bit(std::strerror(rc)));
+                         .arg(program, QString::fromLocal8Bit(std::strerror(request.error)));
         return false;
     }
     input_ = in[1];

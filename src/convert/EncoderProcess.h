@@ -16,7 +16,9 @@ inline constexpr std::chrono::milliseconds kEncoderWatchdog{60000};
 // A command-line encoder as a child process: started with an argument vector (no shell),
 // fed on its standard input through a pipe, its standard error kept for the last line. Never
 // waits forever: an encoder that neither reads nor ends within the watchdog is killed. A
-// closed pipe is reported, never raised as SIGPIPE.
+// closed pipe is reported, never raised as SIGPIPE. The kernel kills an encoder when the
+// program ends, however it ends (SIGKILL included), so none goes on writing a file nobody
+// will report.
 class EncoderProcess {
 public:
     enum class WriteResult {

@@ -1,5 +1,6 @@
 #include "convert/ErrorLog.h"
 
+#include "settings/NativePath.h"
 #include "settings/ProgramFolder.h"
 
 #include <QDir>
@@ -35,8 +36,8 @@ QString ErrorLogLine(const QDateTime& when, const QString& errorText, int code,
                      const QString& source) {
     return when.time().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') +
            QLocale::system().toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           errorText + QLatin1Char(' ') + QString::number(code) +
-           QStringLiteral(" occured when TRN5 tried to play/convert: ") + source +
+           PrintableText(errorText) + QLatin1Char(' ') + QString::number(code) +
+           QStringLiteral(" occured when TRN5 tried to play/convert: ") + PrintableText(source) +
            QStringLiteral("\r\n");
 }
 

@@ -12,7 +12,8 @@ QString ErrorLogPath();
 QString FallbackErrorLogPath();
 
 // "HH:MM:SS <short date> <error text> <code> occured when TRN5 tried to play/convert:
-// <source>" and CR LF; the date in the user's short date format.
+// <source>" and CR LF; the date in the user's short date format. The error text and the
+// source are escaped as PrintableText does, so a name never breaks or forges a line.
 QString ErrorLogLine(const QDateTime& when, const QString& errorText, int code,
                      const QString& source);
 

@@ -1,4 +1,5 @@
 #include "net/FileDownload.h"
+#include "net/NetworkRoutes.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkInformation>
@@ -13,16 +14,21 @@ namespace {
 // A transfer that stalls this long fails instead of waiting for ever.
 constexpr int kTransferTimeoutMs = 60000;
 
-class SystemNetworkStatus final : public NetworkStatus {
-public:
-    bool connected() override {
-        if (QNetworkInformation::instance() == nullptr)
-            QNetworkInformation::loadDefaultBackend();
-        const QNetworkInformation* info = QNetworkInformation::instance();
-        return info == nullptr ||
-               info->reachability() != QNetworkInformation::Reachability::Disconnected;
+SystemNetworkStatus::Manager askManager() {
+    if (QNetworkInformation::instance() == nullptr)
+        QNetworkInformation::loadDefaultBackend();
+    const QNetworkInformation* info = QNetworkInformation::instance();
+    if (info == nullptr)
+        return SystemNetworkStatus::Manager::Unknown;
+    switch (info->reachability()) {
+    case QNetworkInformation::Reachability::Disconnected:
+        return SystemNetworkStatus::Manager::Disconnected;
+    case QNetworkInformation::Reachability::Unknown:
+        return SystemNetworkStatus::Manager::Unknown;
+    default:
+        return SystemNetworkStatus::Manager::Connected;
     }
-};
+}
 
 NetworkStatus*& installed() {
     static NetworkStatus* status = nullptr;
@@ -30,6 +36,23 @@ NetworkStatus*& installed() {
 }
 
 } // namespace
+
+SystemNetworkStatus::SystemNetworkStatus(std::function<Manager()> manager, QString ipv4Routes,
+                                         QString ipv6Routes, QString interfaces)
+    : manager_(manager ? std::move(manager) : askManager), ipv4Routes_(std::move(ipv4Routes)),
+      ipv6Routes_(std::move(ipv6Routes)), interfaces_(std::move(interfaces)) {}
+
+bool SystemNetworkStatus::connected() {
+    switch (manager_()) {
+    case Manager::Disconnected:
+        return false;
+    case Manager::Connected:
+        return true;
+    case Manager::Unknown:
+        break;
+    }
+    return HasUsableRoute(ipv4Routes_, ipv6Routes_, interfaces_).value_or(true);
+}
 
 bool NetworkConnected() {
     static SystemNetworkStatus system;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class QNetworkAccessManager;
@@ -19,7 +20,25 @@ public:
     virtual bool connected() = 0;
 };
 
-// False only when the system reports no network; a state it cannot tell counts as connected.
+// The system's answer: the network manager's when it knows one (QNetworkInformation); with
+// no manager to ask, or one that cannot tell, whether the routing tables offer a way off this
+// machine (HasUsableRoute). Only when neither can tell does it count as connected.
+class SystemNetworkStatus : public NetworkStatus {
+public:
+    enum class Manager { Unknown, Disconnected, Connected };
+    // The manager's answer and the route check's files; the defaults ask the system.
+    explicit SystemNetworkStatus(std::function<Manager()> manager = {},
+                                 QString ipv4Routes = QStringLiteral("/proc/net/route"),
+                                 QString ipv6Routes = QStringLiteral("/proc/net/ipv6_route"),
+                                 QString interfaces = QStringLiteral("/sys/class/net"));
+    bool connected() override;
+
+private:
+    std::function<Manager()> manager_;
+    QString ipv4Routes_, ipv6Routes_, interfaces_;
+};
+
+// False when the system has no network (SystemNetworkStatus, unless a test replaced it).
 bool NetworkConnected();
 // Replaces the status (nullptr restores the system's). The caller keeps ownership.
 void SetNetworkStatus(NetworkStatus* status);

@@ -115,6 +115,39 @@ QString DisplayPath(const QString& path) {
     return out;
 }
 
+QString PrintableText(const QString& text) {
+    const auto byte = [](QString& out, unsigned value) {
+        out += QLatin1String("\\x") +
+               QString::number(value, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+    };
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (isRawByte(text, i)) {
+            byte(out, c - kRawBase);
+        } else if (c == u'\\') {
+            out += QLatin1String("\\\\");
+        } else if (c == u'\t') {
+            out += QLatin1String("\\t");
+        } else if (c == u'\n') {
+            out += QLatin1String("\\n");
+        } else if (c == u'\r') {
+            out += QLatin1String("\\r");
+        } else if (c == 0x1B) {
+            out += QLatin1String("\\e");
+        } else if (c < 0x20 || c == 0x7F) {
+            byte(out, c);
+        } else if (c >= 0x80 && c <= 0x9F) {
+            byte(out, 0xC2);
+            byte(out, c);
+        } else {
+            out += QChar(c);
+        }
+    }
+    return out;
+}
+
 std::optional<QString> ResolveLossyPath(const QString& path) {
     if (!path.contains(QChar(kReplacement)) || lexists(NativePath(path)))
         return path;

@@ -20,6 +20,12 @@ QByteArray NativePath(const QString& path);
 bool HasRawBytes(const QString& path);
 QString DisplayPath(const QString& path);
 
+// A text as it may be printed on a terminal or into a log: a backslash becomes \\, a tab \t,
+// a line feed \n, a carriage return \r, escape \e; any other control character (C0, DEL) and
+// each byte of a name that is not UTF-8 becomes \xHH, and a C1 control character the two
+// bytes of its UTF-8 form (\xC2\xHH). Read back byte for byte, it gives the name's exact bytes.
+QString PrintableText(const QString& text);
+
 // A path that Qt decoded with U+FFFD in place of bytes that were not UTF-8 (from a dialog,
 // a drop or the command line): the one existing file or folder it can stand for, found by
 // reading the folders on the way. The path itself when it exists as it is, holds no U+FFFD

@@ -4,19 +4,28 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <tuple>
 
 using namespace kvtest;
@@ -439,4 +448,165 @@ TEST_F(ToolConvert, WmaWithTagsGivenOnTheCommandLine) {
                                    {"--wma-tag", "Title=x", a},
                                    {"--convert", "--wma-tag"}})
         EXPECT_EQ(run(bad).exitCode, 2) << bad.join(' ').toStdString();
+}
+
+// SIGHUP, a second signal and SIGTERM stop the run as a Stop does; after SIGKILL the encoder
+// dies with the tool. The encoder is held stopped mid-file, so the run waits for it; one left
+// behind comes to us, so its group is not orphaned (which would end a stopped one).
+TEST_F(ToolConvert, HangupASecondSignalOrAKillNeverLeaveAnEncoderWritingOn) {
+    const QString longOne = flac("long.flac", 1800.0, 8000, 1);
+    const QString later = flac("later.flac", 0.5, 8000, 1);
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const std::shared_ptr<void> restore(nullptr, [](void*) { ::prctl(PR_SET_CHILD_SUBREAPER, 0); });
+    const struct {
+        std::vector<int> signalNumbers;
+        int exitCode; // -1: killed
+        QString format;
+        QByteArray encoder;
+    } cases[] = {{{SIGHUP}, 129, "mp3", "lame"},         {{SIGHUP}, 129, "ogg", "oggenc"},
+                 {{SIGINT, SIGINT}, 130, "mp3", "lame"}, {{SIGINT, SIGINT}, 130, "ogg", "oggenc"},
+                 {{SIGTERM}, 143, "mp3", "lame"},        {{SIGTERM, SIGHUP}, 143, "ogg", "oggenc"},
+                 {{SIGKILL}, -1, "mp3", "lame"},         {{SIGKILL}, -1, "ogg", "oggenc"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.format.toStdString() << " " << c.exitCode);
+        const QString out = dir.filePath(c.format + QString::number(c.exitCode));
+        const QString output = out + "/long." + c.format;
+        QProcess p;
+        start(p, {"--convert", "--format", c.format, "--out", out, longOne, later});
+        QList<qint64> encoder;
+        while ((encoder.isEmpty() || QFileInfo(output).size() == 0) && !p.waitForFinished(20) &&
+               p.state() == QProcess::Running)
+            encoder = childrenNamed(p.processId(), c.encoder);
+        ASSERT_EQ(encoder.size(), 1);
+        const pid_t pid = static_cast<pid_t>(encoder[0]);
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        ::kill(pid, SIGSTOP);
+        const auto pending = [&p](int s) { // not yet taken by a thread of the tool
+            const QByteArray status = ReadBytes(QString("/proc/%1/status").arg(p.processId()));
+            const qsizetype at = status.indexOf("ShdPnd:") + 7;
+            const QByteArray mask = status.mid(at, status.indexOf('\n', at) - at).trimmed();
+            return (mask.toULongLong(nullptr, 16) >> (s - 1)) & 1;
+        };
+        for (const int s : c.signalNumbers) {
+            ::kill(static_cast<pid_t>(p.processId()), s);
+            while (s != SIGKILL && p.state() == QProcess::Running && pending(s))
+                p.waitForFinished(2);
+        }
+        if (c.exitCode > 0)
+            ::kill(pid, SIGCONT);
+        ASSERT_TRUE(p.state() == QProcess::NotRunning || p.waitForFinished(60000));
+        pollfd ended{pidfd, POLLIN, 0};
+        EXPECT_EQ(::poll(&ended, 1, 10000), 1);
+        ::close(pidfd);
+        if (c.exitCode < 0) {
+            ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+            EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+            continue;
+        }
+        EXPECT_EQ(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, c.exitCode);
+        // Every row's final status; the file cut short is Cancelled (and shorter), or gone.
+        const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+        EXPECT_EQ(lines.value(1).section('\t', 1, 1), QStringLiteral("Waiting Conversion"));
+        const QString status = lines.value(0).section('\t', 1, 1);
+        const double seconds = FfprobeAudio(output).value_or(ProbeInfo{}).duration;
+        EXPECT_TRUE(status == "Cancelled" ? seconds > 0 && seconds < 1800
+                                          : status == "Error" && !QFileInfo::exists(output))
+            << status.toStdString();
+    }
+}
+
+namespace {
+// A printed text read back into the bytes it stands for: \\, \t, \n, \r, \e and \xHH.
+QByteArray unescaped(const QString& text) {
+    const QByteArray in = text.toUtf8();
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in[i] == '\\' && i + 1 < in.size() ? in[++i] : 0;
+        if (c == 'x')
+            out += static_cast<char>(in.mid(i + 1, 2).toUInt(nullptr, 16)), i += 2;
+        else
+            out += c == 0     ? in[i]
+                   : c == 't' ? '\t'
+                   : c == 'n' ? '\n'
+                   : c == 'r' ? '\r'
+                   : c == 'e' ? '\x1b'
+                              : c;
+    }
+    return out;
+}
+
+// A control character other than the line and field separators, C1 ones in UTF-8 included.
+bool hasControl(const QByteArray& bytes, char separator) {
+    return bytes.contains("\xc2\x9b") || std::any_of(bytes.begin(), bytes.end(), [&](char c) {
+               return (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != separator) ||
+                      c == 0x7F;
+           });
+}
+} // namespace
+
+TEST_F(ToolConvert, HostileNamesArePrintedEscapedAndReadBackToTheExactPath) {
+    // By their bytes: a terminal title, a forged line, backslashes, bytes that are not UTF-8,
+    // a C1 control in UTF-8 and a tab.
+    const QByteArray names[] = {"title\x1b]2;pwned\x07.flac", "f: Complete -> x\nz.flac",
+                                "back\\slash\\n.flac", "caf\xe9\x9b.flac",
+                                "c1\xc2\x9b"
+                                "31m\ttab.flac"};
+    const QString clip = flac("clip.flac", 0.5, 8000, 1);
+    const QByteArray folder = QFile::encodeName(dir.filePath("names"));
+    QSet<QByteArray> sources;
+    for (const QByteArray& name : names) {
+        sources << folder + "/" + name;
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("names")) && QFile::copy(clip, dir.filePath("n")));
+        ASSERT_EQ(::rename(QFile::encodeName(dir.filePath("n")).constData(),
+                           (folder + "/" + name).constData()),
+                  0);
+    }
+    const QString programLog = KV_PROGRAM_DIR " Errors.log";
+    const qint64 logBefore = QFileInfo(programLog).size();
+    // WAV: every row Complete. MP3 with no lame to be found: every row Error, logged.
+    for (const QString format : {"wav", "mp3"}) {
+        SCOPED_TRACE(format.toStdString());
+        QProcess p;
+        env.insert("PATH",
+                   format == "mp3" ? QString("/nonexistent") : qEnvironmentVariable("PATH"));
+        start(p, {"--convert", "--format", format, "--out", dir.filePath(format),
+                  dir.filePath("names")});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        EXPECT_FALSE(hasControl(out, '\t') || hasControl(err, '\n')) << err.toStdString();
+        QSet<QByteArray> printed;
+        for (const QString& line : QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split('\t');
+            printed << unescaped(fields[0]);
+            EXPECT_EQ(fields.size(), 5);
+            EXPECT_TRUE(format == "mp3"
+                            ? fields.value(1) == "Error"
+                            : ::access(unescaped(fields.value(4)).constData(), F_OK) == 0)
+                << line.toStdString();
+        }
+        EXPECT_EQ(printed, sources);
+        // On standard error, a line per file that splits into the source and what came of it.
+        const QString mark = format == "wav" ? ": Complete -> " : ": Error: ";
+        QSet<QByteArray> said;
+        for (const QString& line : QString::fromUtf8(err).split('\n'))
+            for (qsizetype at = line.indexOf(mark); at >= 0; at = line.indexOf(mark, at + 1))
+                said << unescaped(line.left(at));
+        EXPECT_EQ(said & sources, sources) << err.toStdString();
+        EXPECT_EQ(err.count('\n'), qsizetype(std::size(names)));
+    }
+    // The error log: a line per file, naming it exactly.
+    QFile log(programLog);
+    QByteArray logged = log.open(QIODevice::ReadOnly) && log.seek(logBefore) ? log.readAll() : "";
+    for (QDirIterator it(home.path(), {"Errors.log"}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();)
+        logged += ReadBytes(it.next());
+    QSet<QByteArray> inLog;
+    for (const QByteArray& line : logged.split('\n')) {
+        if (line.contains(QFile::encodeName(dir.path()))) {
+            EXPECT_TRUE(line.endsWith('\r') && !hasControl(line.chopped(1), '\n'));
+            const qsizetype at = line.indexOf("play/convert: ") + 14;
+            inLog << unescaped(QString::fromUtf8(line.mid(at).chopped(1)));
+        }
+    }
+    EXPECT_EQ(inLog, sources);
 }

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -109,4 +111,66 @@ TEST(Download, OneFileIntoPlaceOrNothing) {
                                    "image"}));
         }
     }
+}
+
+TEST(Download, WithoutAManagerThatKnowsTheRoutingTablesTell) {
+    QTemporaryDir dir;
+    // Interfaces as /sys/class/net shows them (eth0 up, wlan0 down), routes as /proc/net shows.
+    for (const auto& [name, flags] :
+         {std::pair{"eth0", "0x1003"}, {"wlan0", "0x1002"}, {"lo", "0x9"}})
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QString("net/") + name)) &&
+                    WriteBytes(dir.filePath(QString("net/") + name + "/flags"), flags));
+    const QByteArray v4 =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    const auto v4Route = [](const char* dev, const char* to, const char* flags) {
+        return QByteArray(dev) + "\t" + to + "\t0101A8C0\t" + flags +
+               "\t0\t0\t0\t00000000\t0\t0\t0\n";
+    };
+    const auto v6Route = [](const char* dev, const char* to, const char* flags) {
+        return QByteArray(to) + " 40 " + QByteArray(32, '0') + " 00 " + QByteArray(32, '0') +
+               " 00000100 00000001 00000000 " + flags + "     " + dev + "\n";
+    };
+    const QByteArray v6LoOnly = v6Route("lo", "00000000000000000000000000000001", "80200001") +
+                                v6Route("lo", "00000000000000000000000000000000", "00200200") +
+                                v6Route("eth0", "fe800000000000000000000000000000", "00000001") +
+                                v6Route("eth0", "ff000000000000000000000000000000", "00000001");
+    using M = SystemNetworkStatus::Manager;
+    const struct {
+        M manager;
+        std::optional<QByteArray> v4, v6; // nullopt: no such file
+        bool connected;
+    } cases[] = {
+        {M::Unknown, v4 + v4Route("lo", "0000007F", "0001") + v4Route("eth0", "00000000", "0003"),
+         v6LoOnly, true},
+        {M::Unknown, v4 + v4Route("eth0", "0001A8C0", "0001"), v6LoOnly, true},
+        {M::Unknown, v4, v6LoOnly + v6Route("eth0", QByteArray(32, '0'), "00000003"), true},
+        {M::Unknown, v4 + v4Route("lo", "0000007F", "0001"), v6LoOnly, false},
+        {M::Unknown, v4 + v4Route("wlan0", "00000000", "0003"), std::nullopt, false},
+        {M::Unknown, v4 + v4Route("eth0", "00000000", "0203"), v6LoOnly, false}, // rejecting
+        {M::Unknown, std::nullopt, std::nullopt, true}, // nothing can tell: let it try
+        {M::Disconnected, v4 + v4Route("eth0", "00000000", "0003"), v6LoOnly, false},
+        {M::Connected, v4, v6LoOnly, true},
+    };
+    const auto status = [&](M manager) {
+        return SystemNetworkStatus([manager] { return manager; }, dir.filePath("route"),
+                                   dir.filePath("ipv6_route"), dir.filePath("net"));
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.v4.value_or("-").toStdString() + c.v6.value_or("-").toStdString());
+        QFile::remove(dir.filePath("route")), QFile::remove(dir.filePath("ipv6_route"));
+        ASSERT_TRUE(!c.v4 || WriteBytes(dir.filePath("route"), *c.v4));
+        ASSERT_TRUE(!c.v6 || WriteBytes(dir.filePath("ipv6_route"), *c.v6));
+        EXPECT_EQ(status(c.manager).connected(), c.connected);
+    }
+    // With nothing leading out, the download's box, not a dialog that then fails.
+    SystemNetworkStatus none = status(M::Unknown);
+    SetNetworkStatus(&none);
+    const std::shared_ptr<void> restore(nullptr, [](void*) { SetNetworkStatus(nullptr); });
+    LoopbackHttpServer server;
+    RecordingMessageBoxes boxes;
+    EXPECT_EQ(DownloadFile(nullptr, server.url("/file").toString(), dir.filePath("got"), "x"),
+              DownloadOutcome::NotConnected);
+    EXPECT_EQ(server.requests, 0);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("You are not connected to internet"));
 }
