@@ -16,6 +16,10 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <memory>
 #include <thread>
 
 namespace kvtest {
@@ -153,6 +157,20 @@ bool KilledMidLoop(int readyAfter, const std::function<bool(int)>& step) {
     int status = 0;
     return ::waitpid(child, &status, 0) == child && said && WIFSIGNALED(status) &&
            WTERMSIG(status) == SIGKILL;
+}
+
+void WithinSeconds(int seconds, const std::function<void()>& fn) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    std::thread([&fn, done] {
+        fn();
+        done->set_value();
+    }).detach();
+    if (finished.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready)
+        return;
+    std::fprintf(stderr, "FAILED: still running after %d s\n", seconds);
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 void DropFileOverridesForExec() {

@@ -84,6 +84,10 @@ void RunWithoutFileOverrides(const std::function<void()>& fn);
 // permissions either, root included.
 void DropFileOverridesForExec();
 
+// Runs `fn` on a thread of its own and waits for it up to `seconds`; one still running then
+// ends the test program with a failure, for a hang would hold the whole suite.
+void WithinSeconds(int seconds, const std::function<void()>& fn);
+
 // Runs `step(i)` for i = 0, 1, 2... in a child process and kills it (SIGKILL) once step
 // `readyAfter` is done, so the kill lands inside a later step. True when the child died by
 // the kill; a step that returns false ends the child early, which counts as failure.

@@ -99,18 +99,15 @@ bool applyLanguage(const QString& file, QString& error) {
         SetLanguageFile(QString());
         return true;
     }
-    if (!file.contains(QLatin1Char('/')) && QFileInfo(LanguageFolder() + file).isFile()) {
-        SetLanguageFile(file);
-        return true;
-    }
-    const QString path = AbsoluteCleanPath(file);
-    QFile probe(path);
-    if (QFileInfo(path).isDir() || !probe.open(QIODevice::ReadOnly)) {
-        error = path + QStringLiteral(": ") +
-                (QFileInfo(path).isDir() ? qt_error_string(EISDIR) : probe.errorString());
+    const bool inFolder =
+        !file.contains(QLatin1Char('/')) && QFileInfo(LanguageFolder() + file).isFile();
+    const QString path = inFolder ? LanguageFolder() + file : AbsoluteCleanPath(file);
+    const QString problem = LanguageFileProblem(path);
+    if (!problem.isEmpty()) {
+        error = path + QStringLiteral(": ") + problem;
         return false;
     }
-    SetLanguageFile(path);
+    SetLanguageFile(inFolder ? file : path);
     return true;
 }
 

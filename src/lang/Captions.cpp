@@ -2,9 +2,14 @@
 
 #include "lang/IniReader.h"
 #include "settings/ProgramFolder.h"
+#include "settings/RegularFile.h"
+
+#include <mutex>
 
 namespace kv {
 namespace {
+// Captions are looked up from worker threads too.
+std::mutex languageMutex;
 QString& currentLanguageFile() {
     static QString name = QStringLiteral("English.ini");
     return name;
@@ -12,11 +17,19 @@ QString& currentLanguageFile() {
 } // namespace
 
 QString LanguageFile() {
+    const std::lock_guard lock(languageMutex);
     return currentLanguageFile();
 }
 
 void SetLanguageFile(const QString& fileName) {
+    const std::lock_guard lock(languageMutex);
     currentLanguageFile() = fileName;
+}
+
+QString LanguageFileProblem(const QString& path) {
+    // Read through the descriptor that was checked, so a file that cannot be read says so too.
+    const RegularFileRead r = ReadRegularFile(path, kMaxLanguageFileBytes);
+    return FileStateText(r.state, r.error);
 }
 
 QString LanguageFolder() {

@@ -1,8 +1,13 @@
 #include "lang/IniReader.h"
 
-#include <QFile>
+#include "settings/SettingsFile.h"
+#include "settings/StampedFileCache.h"
+
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringView>
+
+#include <optional>
 
 namespace kv {
 namespace {
@@ -46,16 +51,13 @@ QStringView unquoted(QStringView value) {
     return value;
 }
 
-} // namespace
+// A language file as the look-ups see it: per section, the first value of each key.
+using IniFile = QHash<QString, QHash<QString, QString>>;
 
-QString ReadIniValue(const QString& file, const QString& section, const QString& key,
-                     const QString& defaultText) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return defaultText;
-    const QString text = decode(f.readAll());
-
-    bool inSection = false;
+IniFile parse(const QByteArray& bytes) {
+    IniFile ini;
+    const QString text = decode(bytes);
+    std::optional<QString> section; // none before the first header
     const QStringView view(text);
     // CR LF, LF and a lone CR all end a line (the empty line inside CR LF is skipped).
     const auto isBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
@@ -68,16 +70,15 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
             continue;
         if (line.front() == u'[') {
             const qsizetype close = line.indexOf(u']');
-            const QStringView name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            section = FoldedName(line.mid(1, close < 0 ? -1 : close - 1).trimmed());
             continue;
         }
-        if (!inSection)
-            continue;
         const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
+        if (!section || eq < 0)
             continue;
-        if (line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) != 0)
+        QHash<QString, QString>& values = ini[*section];
+        const QString key = FoldedName(line.left(eq).trimmed());
+        if (values.contains(key))
             continue;
         QString value = unquoted(line.mid(eq + 1).trimmed()).toString();
         if (value.size() > kMaxIniValueLength) {
@@ -87,9 +88,29 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
                 --cut;
             value.truncate(cut);
         }
-        return value;
+        values.insert(key, value);
     }
-    return defaultText;
+    return ini;
+}
+
+// The few language files in use; a look-up costs one stat while a file stays the same.
+StampedFileCache<IniFile>& parsedFiles() {
+    static StampedFileCache<IniFile> cache(kMaxLanguageFileBytes, 4);
+    return cache;
+}
+
+} // namespace
+
+QString ReadIniValue(const QString& file, const QString& section, const QString& key,
+                     const QString& defaultText) {
+    const std::shared_ptr<const IniFile> ini = parsedFiles().get(file, parse);
+    if (!ini)
+        return defaultText;
+    const auto s = ini->constFind(FoldedName(section));
+    if (s == ini->constEnd())
+        return defaultText;
+    const auto v = s->constFind(FoldedName(key));
+    return v == s->constEnd() ? defaultText : *v;
 }
 
 } // namespace kv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/RegularFile.h"
+
 #include <QString>
 
 namespace kv {
@@ -7,8 +9,10 @@ namespace kv {
 // Longest value a lookup returns; longer values are cut.
 inline constexpr int kMaxIniValueLength = 499;
 
-// Reads one value of an INI file the way the language files need it: the file is read anew
-// on every call, section and key names match without regard to case, the value is trimmed
+// Reads one value of an INI file the way the language files need it: every call sees the file
+// as it is now (a parsed copy serves while the file's device, inode, size and modification time
+// stay the same), only a regular file of up to kMaxLanguageFileBytes is read (anything else
+// gives `defaultText`), section and key names match without regard to case, the value is trimmed
 // and cut to kMaxIniValueLength characters, an empty value stays empty, and a missing file,
 // section or key gives `defaultText`. A value wholly in double quotes loses them. A file with
 // a UTF-16 byte-order mark (either order) is UTF-16; otherwise it is UTF-8 (a leading mark is

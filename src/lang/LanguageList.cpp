@@ -9,9 +9,9 @@
 
 namespace kv {
 namespace {
-struct LanguageSettings : UserSettings {
-    LanguageSettings() : UserSettings(QStringLiteral("Kelvanto")) {}
-};
+UserSettings languageSettings() {
+    return UserSettings(QStringLiteral("Kelvanto"));
+}
 const QString kSettingKey = QStringLiteral("Language/Name");
 } // namespace
 
@@ -47,13 +47,11 @@ int SelectLanguageIndex(const QStringList& files, const QString& languageFile) {
 }
 
 QString ReadLanguageSetting() {
-    return LanguageSettings().value(kSettingKey).toString();
+    return languageSettings().value(kSettingKey).toString();
 }
 
-void StoreLanguageSetting(const QString& languageFile) {
-    LanguageSettings s;
-    s.setValue(kSettingKey, languageFile);
-    s.sync();
+bool StoreLanguageSetting(const QString& languageFile) {
+    return languageSettings().setValue(kSettingKey, languageFile);
 }
 
 void ResolveLanguageFile() {

@@ -19,9 +19,11 @@ LanguageListing ListLanguageFolder(const QString& folder);
 // first; -1 for an empty list.
 int SelectLanguageIndex(const QStringList& files, const QString& languageFile);
 
-// The per-user language choice ("Language"/"Name"), for example "English.ini".
+// The per-user language choice ("Language"/"Name"), for example "English.ini"; empty when
+// none is stored or its file is not one the program reads (settings/UserSettings.h). False
+// when it could not be stored.
 QString ReadLanguageSetting();
-void StoreLanguageSetting(const QString& languageFile);
+bool StoreLanguageSetting(const QString& languageFile);
 
 // Resolves LanguageFile from the stored choice; an empty choice becomes "English.ini",
 // which is stored back.

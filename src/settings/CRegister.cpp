@@ -1,10 +1,12 @@
 #include "settings/CRegister.h"
 
-#include "settings/SettingsFile.h"
+#include "settings/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+
+#include <optional>
 
 namespace kv {
 namespace {
@@ -33,9 +35,14 @@ QString nameOf(const QString& key) {
 // (an unwritable folder, a hung holder) does not stop the change.
 class FileChange {
 public:
-    FileChange() : path_(storePath()), lock_(path_ + QStringLiteral(".lock")) {
+    FileChange() : path_(storePath()) {
+        // Neither a store nor a lock that the program does not read is touched (the locker
+        // reads the lock, which could be a FIFO).
+        if (!SettingsFileReplaceable(path_))
+            return;
         QDir().mkpath(QFileInfo(path_).absolutePath());
-        lock_.tryLock(2000);
+        lock_.emplace(path_ + QStringLiteral(".lock"));
+        lock_->tryLock(2000);
         file_ = SettingsFile::read(path_, &readable_);
     }
     // A file that is there but cannot be read is never written over.
@@ -45,7 +52,7 @@ public:
 
 private:
     QString path_;
-    QLockFile lock_;
+    std::optional<QLockFile> lock_;
     SettingsFile file_;
     bool readable_ = false;
 };
@@ -63,11 +70,11 @@ QString CRegister::NormalizeKeyPath(const QString& path) {
 
 QString CRegister::REGGetSetting(RegRoot root, const QString& section, const QString& key,
                                  const QString& defaultValue) {
-    const QString value = SettingsFile::read(storePath())
-                              .value(sectionOf(root, NormalizeKeyPath(section)), nameOf(key))
-                              .value_or(QString());
+    const std::shared_ptr<const SettingsFile> file = read_.get(storePath(), &SettingsFile::parse);
+    const std::optional<QString> value =
+        file ? file->value(sectionOf(root, NormalizeKeyPath(section)), nameOf(key)) : std::nullopt;
     // An empty value reads as missing.
-    return value.isEmpty() ? defaultValue : value;
+    return value.value_or(QString()).isEmpty() ? defaultValue : *value;
 }
 
 bool CRegister::REGSaveSetting(RegRoot root, const QString& section, const QString& key,

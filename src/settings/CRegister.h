@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/SettingsFile.h"
+#include "settings/StampedFileCache.h"
+
 #include <QList>
 #include <QString>
 
@@ -18,7 +21,8 @@ inline const QString kSettingsSection = QStringLiteral("Software\\Quorvane Kelva
 // without regard to case; "*" names the section's unnamed value. Kept per user, in
 // UserSettingsPath("Settings") (settings/SettingsFile.h), which every change replaces as a
 // whole. No method fails loudly: reads fall back to their default, writes and deletes report
-// false.
+// false. A store that is not a regular file of at most kMaxSettingsFileBytes reads as empty
+// and is never written over.
 class CRegister {
 public:
     bool REGDeleteSetting(RegRoot root, const QString& section, const QString& key);
@@ -32,6 +36,8 @@ public:
 
 private:
     static QString NormalizeKeyPath(const QString& path);
+    // The store as last read: the values of one load cost one stat each, not a read.
+    StampedFileCache<SettingsFile> read_{kMaxSettingsFileBytes, 1};
 };
 
 } // namespace kv

@@ -1,9 +1,9 @@
 #include "settings/DeploymentSettings.h"
 
 #include "settings/ProgramFolder.h"
+#include "settings/RegularFile.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace kv {
 namespace {
@@ -20,13 +20,16 @@ DeploymentSettings shipped() {
 
 DeploymentSettings ReadDeploymentSettings() {
     DeploymentSettings s = shipped();
-    QFile file(QDir(ProgramFolder()).filePath(kDeploymentFile));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // Only a regular file of a settings file's size: a FIFO or a device in its place would
+    // hold the window.
+    const RegularFileRead file =
+        ReadRegularFile(QDir(ProgramFolder()).filePath(kDeploymentFile), kMaxSettingsFileBytes);
+    if (file.state != FileState::Regular)
         return s;
     // A reader of our own: QSettings would split an address with a comma into a list.
     bool inSection = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& bytes : file.bytes.split('\n')) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
             line.startsWith(QLatin1Char('#')))
             continue;

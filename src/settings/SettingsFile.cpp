@@ -1,7 +1,8 @@
 #include "settings/SettingsFile.h"
 
+#include "settings/RegularFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -10,9 +11,6 @@
 
 namespace kv {
 namespace {
-
-// Far beyond any file of ours; a bigger one is read only this far rather than all at once.
-constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
 
 QString escaped(const QString& text, bool name) {
     QString out;
@@ -88,11 +86,28 @@ qsizetype nameEnd(QStringView line) {
     return -1;
 }
 
-bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
+
+QString FoldedName(QStringView name) {
+    // Code point by code point, each simply case-folded, as Qt's comparison folds them.
+    QString out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t c = name[i].unicode();
+        if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name[i], name[i + 1]);
+            ++i;
+        }
+        c = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
+        }
+    }
+    return out;
+}
 
 QString UserSettingsPath(const QString& name) {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -100,16 +115,15 @@ QString UserSettingsPath(const QString& name) {
 }
 
 SettingsFile SettingsFile::read(const QString& path, bool* readable) {
-    SettingsFile file;
-    QFile f(path);
-    const bool exists = QFileInfo::exists(path);
-    const bool opened = exists && QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly);
+    const RegularFileRead r = ReadRegularFile(path, kMaxSettingsFileBytes);
     if (readable)
-        *readable = !exists || opened;
-    if (!opened)
-        return file;
-    // Sized to the file: a read of the whole limit would reserve all of it every time.
-    const QString text = QString::fromUtf8(f.read(std::min(f.size(), kMaxBytes)));
+        *readable = r.state == FileState::Regular || r.state == FileState::Missing;
+    return r.state == FileState::Regular ? parse(r.bytes) : SettingsFile();
+}
+
+SettingsFile SettingsFile::parse(const QByteArray& bytes) {
+    SettingsFile file;
+    const QString text = QString::fromUtf8(bytes);
     QString section;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -119,8 +133,7 @@ SettingsFile SettingsFile::read(const QString& path, bool* readable) {
             continue;
         if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']'))) {
             section = t.mid(1, t.size() - 2).trimmed().toString();
-            if (!file.find(section))
-                file.sections_.push_back({section, {}});
+            file.ensure(section);
             continue;
         }
         const qsizetype eq = nameEnd(line);
@@ -151,13 +164,17 @@ QByteArray SettingsFile::toBytes() const {
 }
 
 bool SettingsFile::write(const QString& path) const {
+    // A file over the limit would read as empty from then on, and one the program does not
+    // read (over the limit, a FIFO, a device) is the user's to keep.
+    const QByteArray bytes = toBytes();
+    if (bytes.size() > kMaxSettingsFileBytes || !SettingsFileReplaceable(path))
+        return false;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     // Unbuffered, so a short write (a full disk) shows here and the old file stays.
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray bytes = toBytes();
     if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();
         return false;
@@ -165,38 +182,52 @@ bool SettingsFile::write(const QString& path) const {
     return f.commit();
 }
 
+void SettingsFile::Section::reindex() {
+    index.clear();
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        index.emplace(FoldedName(entries[i].name), i);
+}
+
+void SettingsFile::reindex() {
+    index_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        index_.emplace(FoldedName(sections_[i].name), i);
+}
+
 SettingsFile::Section* SettingsFile::find(const QString& section) {
-    for (Section& s : sections_) {
-        if (sameName(s.name, section))
-            return &s;
-    }
-    return nullptr;
+    const auto it = index_.constFind(FoldedName(section));
+    return it == index_.constEnd() ? nullptr : &sections_[*it];
+}
+
+const SettingsFile::Section* SettingsFile::find(const QString& section) const {
+    const auto it = index_.constFind(FoldedName(section));
+    return it == index_.constEnd() ? nullptr : &sections_[*it];
+}
+
+SettingsFile::Section& SettingsFile::ensure(const QString& section) {
+    if (Section* s = find(section))
+        return *s;
+    index_.emplace(FoldedName(section), sections_.size());
+    sections_.push_back({section, {}, {}});
+    return sections_.back();
 }
 
 std::optional<QString> SettingsFile::value(const QString& section, const QString& name) const {
-    for (const Section& s : sections_) {
-        if (!sameName(s.name, section))
-            continue;
-        for (const Entry& e : s.entries) {
-            if (sameName(e.name, name))
-                return e.value;
-        }
-    }
-    return std::nullopt;
+    const Section* s = find(section);
+    if (!s)
+        return std::nullopt;
+    const auto it = s->index.constFind(FoldedName(name));
+    return it == s->index.constEnd() ? std::nullopt : std::optional(s->entries[*it].value);
 }
 
 void SettingsFile::setValue(const QString& section, const QString& name, const QString& value) {
-    Section* s = find(section);
-    if (!s) {
-        sections_.push_back({section, {}});
-        s = &sections_.back();
+    Section* s = &ensure(section);
+    const QString key = FoldedName(name);
+    if (const auto it = s->index.constFind(key); it != s->index.constEnd()) {
+        s->entries[*it].value = value;
+        return;
     }
-    for (Entry& e : s->entries) {
-        if (sameName(e.name, name)) {
-            e.value = value;
-            return;
-        }
-    }
+    s->index.emplace(key, s->entries.size());
     s->entries.push_back({name, value});
 }
 
@@ -204,21 +235,23 @@ bool SettingsFile::remove(const QString& section, const QString& name) {
     Section* s = find(section);
     if (!s)
         return false;
-    const auto it = std::find_if(s->entries.begin(), s->entries.end(),
-                                 [&](const Entry& e) { return sameName(e.name, name); });
-    if (it == s->entries.end())
+    const auto it = s->index.constFind(FoldedName(name));
+    if (it == s->index.constEnd())
         return false;
-    s->entries.erase(it);
+    s->entries.erase(s->entries.begin() + static_cast<std::ptrdiff_t>(*it));
+    s->reindex();
     return true;
 }
 
 bool SettingsFile::removeSection(const QString& section) {
     const QString below = section + QLatin1Char('\\');
     const auto gone = std::remove_if(sections_.begin(), sections_.end(), [&](const Section& s) {
-        return sameName(s.name, section) || s.name.startsWith(below, Qt::CaseInsensitive);
+        return s.name.compare(section, Qt::CaseInsensitive) == 0 ||
+               s.name.startsWith(below, Qt::CaseInsensitive);
     });
     const bool any = gone != sections_.end();
     sections_.erase(gone, sections_.end());
+    reindex();
     return any;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -9,6 +10,10 @@ namespace kv {
 
 // A settings file in the user's configuration folder: "<config>/Kelvanto/<name>.ini".
 QString UserSettingsPath(const QString& name);
+
+// A name as names are matched without regard to case (Qt::CaseInsensitive): two names are
+// the same when their folded forms are equal.
+QString FoldedName(QStringView name);
 
 // The text of a settings file: sections of named text values, kept in their order. Sections
 // and names are matched without regard to case.
@@ -21,10 +26,14 @@ QString UserSettingsPath(const QString& name);
 // skipped, so a damaged file still gives what it can.
 class SettingsFile {
 public:
-    // The file as it is on disk; empty when it is missing or unreadable (`readable` false).
+    // The file as it is on disk; empty when it is missing, and when it cannot be read or is
+    // not a regular file of at most kMaxSettingsFileBytes (`readable` false).
     static SettingsFile read(const QString& path, bool* readable = nullptr);
+    static SettingsFile parse(const QByteArray& bytes);
     // Replaces the file as a whole: a new file is written beside it and renamed over it, so
-    // a failure at any point leaves the previous file untouched. False on any failure.
+    // a failure at any point leaves the previous file untouched. False on any failure, and
+    // without touching anything when the file there is not one the program may replace
+    // (SettingsFileReplaceable) or the new one would be over the limit.
     bool write(const QString& path) const;
 
     std::optional<QString> value(const QString& section, const QString& name) const;
@@ -43,9 +52,15 @@ private:
     struct Section {
         QString name;
         std::vector<Entry> entries;
+        QHash<QString, std::size_t> index; // entries by folded name
+        void reindex();
     };
     Section* find(const QString& section);
+    const Section* find(const QString& section) const;
+    Section& ensure(const QString& section);
+    void reindex();
     std::vector<Section> sections_;
+    QHash<QString, std::size_t> index_; // sections by folded name
 };
 
 } // namespace kv

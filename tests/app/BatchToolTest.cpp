@@ -90,6 +90,8 @@ TEST_F(BatchTool, CommandLine) {
          2,
          "",
          "kelvanto-batch: " + dir.filePath("nowhere.ini") + ": No such file or directory\n"},
+        // Refused at once, not read without end.
+        {{"--language", "/dev/zero", a}, 2, "", "kelvanto-batch: /dev/zero: Not a regular file\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());

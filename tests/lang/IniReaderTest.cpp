@@ -3,9 +3,15 @@
 
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringEncoder>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
 
 using namespace kv;
 
@@ -93,4 +99,57 @@ TEST(IniReader, EncodingsQuotesAndLineEnds) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(iniValue(fx, c.file, QStringLiteral("1")), c.expected) << c.file.toStdString();
+}
+
+TEST(GetCaption, OnlyRegularFilesUpToOneMebibyteAreReadAndNeverHold) {
+    kvtest::ProgramFolderFixture fx;
+    const QString lang = fx.langFolder() + QLatin1Char('/');
+    // The value comes last, so a file read only in part shows.
+    const auto sized = [](qint64 size) {
+        const QByteArray tail = "\n[Kelvanto]\n10017=Abspielen\n";
+        return QByteArray(size - tail.size(), ';') + tail;
+    };
+    fx.writeFile(QStringLiteral("Lang/AtLimit.ini"), sized(1024 * 1024));
+    fx.writeFile(QStringLiteral("Lang/OverLimit.ini"), sized(1024 * 1024 + 1));
+    ASSERT_TRUE(QDir().mkpath(lang + QStringLiteral("Folder.ini")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(lang + QStringLiteral("Fifo.ini")).constData(), 0600), 0);
+    const struct {
+        QString file;
+        QString expected;
+    } cases[] = {
+        {QStringLiteral("AtLimit.ini"), QStringLiteral("Abspielen")},
+        {QStringLiteral("OverLimit.ini"), QStringLiteral("Play")},
+        {QStringLiteral("Folder.ini"), QStringLiteral("Play")},
+        {QStringLiteral("Fifo.ini"), QStringLiteral("Play")},
+        {QStringLiteral("/dev/zero"), QStringLiteral("Play")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        SetLanguageFile(c.file);
+        QString caption;
+        kvtest::WithinSeconds(10, [&] { caption = GetCaption(10017, QStringLiteral("Play")); });
+        EXPECT_EQ(caption, c.expected);
+        // The tool refuses such a file with the reason.
+        EXPECT_EQ(LanguageFileProblem(c.file.startsWith('/') ? c.file : lang + c.file).isEmpty(),
+                  c.expected != QStringLiteral("Play"));
+    }
+    SetLanguageFile(QStringLiteral("English.ini"));
+}
+
+TEST(GetCaption, AFileEditedBetweenTwoLookupsGivesItsNewText) {
+    kvtest::ProgramFolderFixture fx;
+    SetLanguageFile(QStringLiteral("Test.ini"));
+    const QString path = fx.langFolder() + QStringLiteral("/Test.ini");
+    // Rewritten in place at once, with the same size: the same file, the same length and, on
+    // most file systems, the same time stamp.
+    for (const char* text : {"Jouer", "Spela", "Spiel"}) {
+        fx.writeFile(QStringLiteral("Lang/Test.ini"), QByteArray("[Kelvanto]\n10017=") + text);
+        EXPECT_EQ(GetCaption(10017, QStringLiteral("Play")), QString::fromLatin1(text));
+    }
+    // Replaced by another file.
+    fx.writeFile(QStringLiteral("Lang/New.ini"), "[Kelvanto]\n10017=Toista\n");
+    ASSERT_TRUE(::rename(QFile::encodeName(fx.langFolder() + "/New.ini").constData(),
+                         QFile::encodeName(path).constData()) == 0);
+    EXPECT_EQ(GetCaption(10017, QStringLiteral("Play")), QStringLiteral("Toista"));
+    SetLanguageFile(QStringLiteral("English.ini"));
 }
