@@ -7,6 +7,7 @@
 #include "convert/Converters.h"
 #include "convert/WmaConverter.h"
 #include "engine/Decoders.h"
+#include "engine/UserFile.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
@@ -106,10 +107,13 @@ bool applyLanguage(const QString& file, QString& error) {
         return true;
     }
     const QString path = AbsoluteCleanPath(file);
-    QFile probe(path);
-    if (QFileInfo(path).isDir() || !probe.open(QIODevice::ReadOnly)) {
+    // Opened as any file the user names: a FIFO or a device is refused, never waited on.
+    int why = 0;
+    if (QFileInfo(path).isDir() || !UserFile::open(path, &why)) {
         error = path + QStringLiteral(": ") +
-                (QFileInfo(path).isDir() ? qt_error_string(EISDIR) : probe.errorString());
+                (QFileInfo(path).isDir() ? qt_error_string(EISDIR)
+                 : why == ENODEV         ? QStringLiteral("not a regular file")
+                                         : qt_error_string(why));
         return false;
     }
     SetLanguageFile(path);

@@ -1,5 +1,7 @@
 #include "lang/IniReader.h"
 
+#include "settings/NativePath.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringView>
@@ -50,8 +52,8 @@ QStringView unquoted(QStringView value) {
 
 QString ReadIniValue(const QString& file, const QString& section, const QString& key,
                      const QString& defaultText) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!OpenNativeForReading(f, file))
         return defaultText;
     const QString text = decode(f.readAll());
 
