@@ -1,8 +1,6 @@
 #include "convert/SourceTags.h"
 
-#include "settings/NativePath.h"
-
-#include <QFileInfo>
+#include "engine/UserFile.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -22,13 +20,12 @@ constexpr std::int64_t kReadBudget = 64LL * 1024 * 1024;
 
 struct ReadGuard {
     Clock::time_point deadline;
-    const AVFormatContext* format = nullptr;
+    const UserInput* input = nullptr;
     static int check(void* opaque) {
         const auto* g = static_cast<const ReadGuard*>(opaque);
         if (Clock::now() >= g->deadline)
             return 1;
-        return g->format != nullptr && g->format->pb != nullptr &&
-               g->format->pb->bytes_read > kReadBudget;
+        return g->input != nullptr && g->input->bytesRead() > kReadBudget;
     }
 };
 
@@ -143,23 +140,16 @@ bool SourceTags::empty() const {
 
 SourceTags ReadSourceTags(const QString& path) {
     SourceTags tags;
-    const NativeFileInfo fi = StatNative(path);
-    if (!fi.isFile || !fi.readable)
+    const std::shared_ptr<UserFile> file = UserFile::open(path);
+    if (!file)
         return tags;
-    AVFormatContext* fmt = avformat_alloc_context();
-    if (fmt == nullptr)
+    // The guard outlives the input, which may ask it until it is closed.
+    ReadGuard guard{Clock::now() + kReadTime};
+    UserInput input;
+    guard.input = &input;
+    if (input.open(file, nullptr, &ReadGuard::check, &guard) < 0)
         return tags;
-    ReadGuard guard{Clock::now() + kReadTime, fmt};
-    fmt->interrupt_callback = {&ReadGuard::check, &guard};
-    AVDictionary* opts = nullptr;
-    av_dict_set(&opts, "protocol_whitelist", "file", 0);
-    const QByteArray url =
-        QByteArrayLiteral("file:") + NativePath(QFileInfo(path).absoluteFilePath());
-    const int opened = avformat_open_input(&fmt, url.constData(), nullptr, &opts);
-    av_dict_free(&opts);
-    if (opened < 0)
-        return tags; // FFmpeg has freed the context
-
+    AVFormatContext* fmt = input.format();
     readTexts(fmt->metadata, tags);
     const int audio = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audio >= 0)
@@ -171,7 +161,6 @@ SourceTags ReadSourceTags(const QString& path) {
         }
     }
     readCover(fmt, tags);
-    avformat_close_input(&fmt);
     return tags;
 }
 

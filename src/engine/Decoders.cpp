@@ -104,7 +104,7 @@ void RegisterDecoders() {
     // Modules and MIDI render in stereo, within any channel limit.
     backends.push_back({QStringLiteral("libopenmpt"), ChannelKind::Music,
                         [](const QString& path, const StreamOpenOptions& options) {
-                            return OpenModuleStream(path, options.cancel);
+                            return OpenModuleStream(path, options);
                         }});
 #endif
 #ifdef KV_HAVE_FLUIDSYNTH
@@ -114,8 +114,8 @@ void RegisterDecoders() {
             QuietFluidSynthLog();
             const QString file = fi.absoluteFilePath();
             backends.push_back({QStringLiteral("FluidSynth"), ChannelKind::Stream,
-                                [file](const QString& path, const StreamOpenOptions&) {
-                                    return OpenMidiStream(path, file);
+                                [file](const QString& path, const StreamOpenOptions& options) {
+                                    return OpenMidiStream(path, file, options);
                                 }});
             break;
         }

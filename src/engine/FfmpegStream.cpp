@@ -2,10 +2,11 @@
 
 #include "engine/AudioError.h"
 #include "engine/Mp3Gapless.h"
+#include "engine/UserFile.h"
 #include "engine/WavDataSize.h"
 #include "settings/NativePath.h"
 
-#include <QFileInfo>
+#include <QList>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -15,9 +16,6 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,9 +31,6 @@ namespace {
 
 using namespace std::string_view_literals;
 
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
 struct CodecFreer {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
@@ -49,7 +44,6 @@ struct FrameFreer {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
 
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
@@ -77,7 +71,7 @@ using SteadyClock = std::chrono::steady_clock;
 struct OpenGuard {
     const std::atomic<bool>* cancel = nullptr;
     SteadyClock::time_point deadline = SteadyClock::time_point::max();
-    const AVFormatContext* format = nullptr;
+    const UserInput* input = nullptr;
     std::int64_t readLimit = std::numeric_limits<std::int64_t>::max();
 
     static int check(void* opaque) {
@@ -86,17 +80,14 @@ struct OpenGuard {
             return 1;
         if (g->deadline != SteadyClock::time_point::max() && SteadyClock::now() >= g->deadline)
             return 1;
-        return g->format != nullptr && g->format->pb != nullptr &&
-               g->format->pb->bytes_read > g->readLimit;
+        return g->input != nullptr && g->input->bytesRead() > g->readLimit;
     }
-    std::int64_t bytesRead() const {
-        return format != nullptr && format->pb != nullptr ? format->pb->bytes_read : 0;
-    }
+    std::int64_t bytesRead() const { return input != nullptr ? input->bytesRead() : 0; }
     // Once open, reading runs to the end of the file.
     void release() {
         cancel = nullptr;
         deadline = SteadyClock::time_point::max();
-        format = nullptr;
+        input = nullptr;
         readLimit = std::numeric_limits<std::int64_t>::max();
     }
 };
@@ -147,17 +138,6 @@ const AVInputFormat* formatFromExtension(const QString& path, const QByteArray& 
             return av_find_input_format(f.demuxer);
     }
     return nullptr;
-}
-
-QByteArray firstBytes(const QString& path, int count) {
-    const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
-    QByteArray head(count, '\0');
-    const ssize_t got = ::read(fd, head.data(), static_cast<size_t>(count));
-    ::close(fd);
-    head.resize(got > 0 ? got : 0);
-    return head;
 }
 
 bool isEightBit(int format) {
@@ -281,7 +261,7 @@ public:
 
 private:
     // The demuxer on the file, with the guard in place; `forced` skips detection.
-    int openInput(const QByteArray& url, const AVInputFormat* forced);
+    int openInput(const AVInputFormat* forced);
     int openStream(const QString& path, const StreamOpenOptions& options);
 
 protected:
@@ -301,7 +281,9 @@ private:
 
     // Before the handles, so it outlives them: FFmpeg calls it until the format is closed.
     OpenGuard guard_;
-    FormatPtr format_;
+    std::shared_ptr<UserFile> file_;
+    UserInput input_;
+    AVFormatContext* format_ = nullptr; // input_'s
     CodecPtr codec_;
     SwrPtr swr_;
     PacketPtr packet_;
@@ -336,56 +318,41 @@ int FfmpegStream::open(const QString& path, const StreamOpenOptions& options) {
     return rc;
 }
 
-int FfmpegStream::openInput(const QByteArray& url, const AVInputFormat* forced) {
-    format_.reset();
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr)
-        return AVERROR(ENOMEM);
-    raw->interrupt_callback = {&OpenGuard::check, &guard_};
-    guard_.format = raw;
+int FfmpegStream::openInput(const AVInputFormat* forced) {
+    format_ = nullptr;
+    guard_.input = &input_;
     guard_.readLimit = kHeaderReadBudget;
     AVDictionary* rawOpts = nullptr;
-    av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
     // FFmpeg looks for a compressed stream inside 16-bit PCM data by running every demuxer's
     // detection over up to 32 packets, which costs a short WAV file several milliseconds. The
     // first packet tells as well: an MP3 or AC-3 stream under a PCM header is still found.
     if (forced != nullptr && std::strcmp(forced->name, "wav") == 0)
         av_dict_set(&rawOpts, "max_probe_packets", "1", 0);
-    // On failure FFmpeg frees the context itself.
-    const int opened = avformat_open_input(&raw, url.constData(), forced, &rawOpts);
+    const int opened = input_.open(file_, forced, &OpenGuard::check, &guard_, &rawOpts);
     av_dict_free(&rawOpts);
-    if (opened < 0) {
-        guard_.format = nullptr;
+    if (opened < 0)
         return opened;
-    }
-    format_.reset(raw);
+    format_ = input_.format();
     return 0;
 }
 
 int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& options) {
-    const NativeFileInfo fi = StatNative(path);
-    if (!fi.isFile || !fi.readable)
+    // Every read of the open goes through this one descriptor of a regular file.
+    file_ = UserFile::open(path);
+    if (!file_)
         return kAudioErrorFileOpen;
-    // The "file:" prefix keeps a name with a colon from being read as a protocol; nested
-    // opens (playlists, references) may only reach local files.
-    const QByteArray url =
-        QByteArrayLiteral("file:") + NativePath(QFileInfo(path).absoluteFilePath());
-    const AVInputFormat* known = formatFromExtension(path, firstBytes(path, 16));
-    int opened = known != nullptr ? openInput(url, known) : -1;
+    const AVInputFormat* known = formatFromExtension(path, file_->readAt(0, 16));
+    int opened = known != nullptr ? openInput(known) : -1;
     const bool sure = opened >= 0; // its first bytes named the format
     if (opened < 0 && !(options.cancel != nullptr && options.cancel->load()))
-        opened = openInput(url, nullptr);
+        opened = openInput(nullptr);
     if (opened < 0)
-        return (opened == AVERROR(ENOENT) || opened == AVERROR(EACCES)) ? kAudioErrorFileOpen
-                                                                        : kAudioErrorFormat;
-    // Tracker modules belong to the module opener, not to FFmpeg's copy of the same library.
-    if (std::strcmp(format_->iformat->name, "libopenmpt") == 0)
         return kAudioErrorFormat;
     // Guessed: FFmpeg's own words for it are "misdetection possible".
     const bool guessed = !sure && format_->probe_score <= AVPROBE_SCORE_RETRY;
     guard_.readLimit =
         guard_.bytesRead() + (guessed ? kGuessedStreamReadBudget : kStreamReadBudget);
-    if (avformat_find_stream_info(format_.get(), nullptr) < 0)
+    if (avformat_find_stream_info(format_, nullptr) < 0)
         return kAudioErrorFormat;
 
     for (unsigned i = 0; i < format_->nb_streams; ++i) {
@@ -473,7 +440,7 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     exact_ = false;
     if (frames >= 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
         if (par->codec_id == AV_CODEC_ID_MP3) {
-            if (const std::optional<Mp3Gapless> g = ReadMp3Gapless(path);
+            if (const std::optional<Mp3Gapless> g = ReadMp3Gapless(*file_);
                 g && std::strcmp(demuxer, "mp3") == 0) {
                 frames = g->samples();
                 exact_ = true;
@@ -632,7 +599,7 @@ bool FfmpegStream::step() {
         drained_ = true;
         return true;
     }
-    const int readRc = av_read_frame(format_.get(), packet_.get());
+    const int readRc = av_read_frame(format_, packet_.get());
     if (readRc < 0) {
         // End of file or a read error: flush what the decoder still holds.
         flushing_ = true;

@@ -2,7 +2,7 @@
 
 #include "engine/AudioError.h"
 #include "engine/MidiFileLength.h"
-#include "settings/NativePath.h"
+#include "engine/UserFile.h"
 
 #include <QFile>
 
@@ -35,16 +35,17 @@ class MidiStream final : public DecodeStream {
 public:
     MidiStream() : DecodeStream(ChannelKind::Stream) {}
 
-    int open(const QString& path, const QString& soundFont) {
-        QFile file;
-        if (!OpenNativeForReading(file, path))
+    int open(const QString& path, const QString& soundFont, const StreamOpenOptions& options) {
+        const std::shared_ptr<UserFile> file = UserFile::open(path);
+        if (!file)
             return kAudioErrorFileOpen;
-        if (file.size() > kMaxMidiBytes)
-            return kAudioErrorFormat;
         // Only a file that starts like a MIDI file is read whole.
-        if (file.peek(4) != QByteArrayLiteral("MThd"))
+        if (file->readAt(0, 4) != QByteArrayLiteral("MThd"))
             return kAudioErrorFormat;
-        data_ = file.readAll();
+        std::optional<QByteArray> data = file->readAll(kMaxMidiBytes, OpenLimit::from(options));
+        if (!data)
+            return kAudioErrorFormat;
+        data_ = std::move(*data);
         const std::optional<double> seconds = MidiFileSeconds(data_);
         if (!seconds || !(*seconds > 0.0))
             return kAudioErrorFormat;
@@ -113,9 +114,10 @@ void QuietFluidSynthLog() {
         fluid_set_log_function(level, nullptr, nullptr);
 }
 
-std::unique_ptr<DecodeStream> OpenMidiStream(const QString& path, const QString& soundFont) {
+std::unique_ptr<DecodeStream> OpenMidiStream(const QString& path, const QString& soundFont,
+                                             const StreamOpenOptions& options) {
     auto stream = std::make_unique<MidiStream>();
-    const int rc = stream->open(path, soundFont);
+    const int rc = stream->open(path, soundFont, options);
     SetAudioError(rc);
     if (rc != kAudioOk)
         return nullptr;

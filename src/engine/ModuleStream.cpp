@@ -1,9 +1,7 @@
 #include "engine/ModuleStream.h"
 
 #include "engine/AudioError.h"
-#include "settings/NativePath.h"
-
-#include <QFile>
+#include "engine/UserFile.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -18,44 +16,35 @@ namespace {
 constexpr int kModuleRate = 44100;
 // Larger files are not modules anyone makes; refusing them bounds the memory a probe takes.
 constexpr qint64 kMaxModuleBytes = 256LL * 1024 * 1024;
-// Reading a large module checks for a cancel between pieces of this size.
-constexpr qint64 kReadPiece = 4LL * 1024 * 1024;
 
 class ModuleStream final : public DecodeStream {
 public:
     ModuleStream() : DecodeStream(ChannelKind::Music) {}
 
-    int open(const QString& path, const std::atomic<bool>* cancel) {
-        QFile file;
-        if (!OpenNativeForReading(file, path))
+    int open(const QString& path, const StreamOpenOptions& options) {
+        const OpenLimit limit = OpenLimit::from(options);
+        const std::shared_ptr<UserFile> file = UserFile::open(path);
+        if (!file)
             return kAudioErrorFileOpen;
-        if (file.size() > kMaxModuleBytes)
+        const std::int64_t size = file->size();
+        if (size > kMaxModuleBytes)
             return kAudioErrorFormat;
         // The header decides; only a module is read whole.
-        const QByteArray head =
-            file.read(static_cast<qint64>(openmpt::probe_file_header_get_recommended_size()));
+        const QByteArray head = file->readAt(
+            0, static_cast<qint64>(openmpt::probe_file_header_get_recommended_size()));
         if (head.isEmpty() ||
             openmpt::probe_file_header(openmpt::probe_file_header_flags_default2,
                                        reinterpret_cast<const std::uint8_t*>(head.constData()),
                                        static_cast<std::size_t>(head.size()),
-                                       static_cast<std::uint64_t>(file.size())) !=
+                                       static_cast<std::uint64_t>(size)) !=
                 openmpt::probe_file_header_result_success)
             return kAudioErrorFormat;
-        // One buffer of the file's size, read in pieces so a cancel is heard.
-        QByteArray data = head;
-        data.reserve(file.size());
-        while (!file.atEnd()) {
-            if (cancel != nullptr && cancel->load(std::memory_order_relaxed))
-                return kAudioErrorFormat;
-            const QByteArray piece = file.read(kReadPiece);
-            if (piece.isEmpty())
-                break;
-            data += piece;
-        }
-        file.close();
+        const std::optional<QByteArray> data = file->readAll(kMaxModuleBytes, limit);
+        if (!data)
+            return kAudioErrorFormat;
         try {
             module_ = std::make_unique<openmpt::module>(
-                data.constData(), static_cast<std::size_t>(data.size()), log_);
+                data->constData(), static_cast<std::size_t>(data->size()), log_);
             module_->set_repeat_count(0);
             const double seconds = module_->get_duration_seconds();
             if (!(seconds > 0.0) || !std::isfinite(seconds))
@@ -106,9 +95,9 @@ private:
 } // namespace
 
 std::unique_ptr<DecodeStream> OpenModuleStream(const QString& path,
-                                               const std::atomic<bool>* cancel) {
+                                               const StreamOpenOptions& options) {
     auto stream = std::make_unique<ModuleStream>();
-    const int rc = stream->open(path, cancel);
+    const int rc = stream->open(path, options);
     SetAudioError(rc);
     if (rc != kAudioOk)
         return nullptr;

@@ -1,8 +1,6 @@
 #include "engine/Mp3Gapless.h"
 
-#include "settings/NativePath.h"
-
-#include <QFile>
+#include "engine/UserFile.h"
 
 #include <cstring>
 
@@ -15,21 +13,23 @@ quint32 be32(const unsigned char* p) {
 } // namespace
 
 std::optional<Mp3Gapless> ReadMp3Gapless(const QString& path) {
-    QFile file;
-    if (!OpenNativeForReading(file, path))
+    const std::shared_ptr<UserFile> file = UserFile::open(path);
+    if (!file)
         return std::nullopt;
+    return ReadMp3Gapless(*file);
+}
+
+std::optional<Mp3Gapless> ReadMp3Gapless(const UserFile& file) {
     qint64 start = 0;
-    QByteArray head = file.read(10);
+    const QByteArray head = file.readAt(0, 10);
     if (head.size() == 10 && head.startsWith("ID3")) {
         const auto* h = reinterpret_cast<const unsigned char*>(head.constData());
         const qint64 size = (qint64(h[6] & 0x7F) << 21) | ((h[7] & 0x7F) << 14) |
                             ((h[8] & 0x7F) << 7) | (h[9] & 0x7F);
         start = 10 + size + ((h[5] & 0x10) ? 10 : 0);
     }
-    if (!file.seek(start))
-        return std::nullopt;
     // The first frame: header, side information, then the tag.
-    const QByteArray frame = file.read(512);
+    const QByteArray frame = file.readAt(start, 512);
     if (frame.size() < 200)
         return std::nullopt;
     const auto* f = reinterpret_cast<const unsigned char*>(frame.constData());

@@ -18,5 +18,7 @@ struct Mp3Gapless {
 
 // Nothing when the file has no Xing/Info frame with a frame count and a LAME-style tag.
 std::optional<Mp3Gapless> ReadMp3Gapless(const QString& path);
+class UserFile;
+std::optional<Mp3Gapless> ReadMp3Gapless(const UserFile& file);
 
 } // namespace kv

@@ -8,6 +8,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 
@@ -21,9 +23,13 @@ constexpr qint64 kAppendSliceMs = 25;
 constexpr int kMaxWorkers = 4;
 // Paths one worker takes on before another one is worth starting.
 constexpr qsizetype kPathsPerWorker = 8;
+// How long a cancel waits for the workers to end before it leaves them behind.
+constexpr auto kWorkerGrace = std::chrono::milliseconds(500);
 } // namespace
 
 // What the workers share: the paths, the next one to take, and the measures by path index.
+// A worker holds it to its end, so a worker left behind by a cancel (stuck in a read that no
+// flag can cut short) touches nothing that has gone.
 struct FileAdder::Shared {
     std::vector<QString> paths;
     std::atomic<size_t> next{0};
@@ -31,6 +37,9 @@ struct FileAdder::Shared {
     std::vector<std::optional<FileMeasure>> results;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> posted{false};
+    // Workers still running; `ended` wakes a cancel waiting for them.
+    int running = 0;
+    std::condition_variable ended;
 };
 
 FileAdder::FileAdder(FileListModel* model, std::unique_ptr<AddFileHost> host, QObject* parent)
@@ -105,34 +114,51 @@ void FileAdder::startWorkers() {
     shared_->paths = toMeasure_;
     shared_->results.resize(toMeasure_.size());
     const int count = workersFor(static_cast<qsizetype>(toMeasure_.size()));
+    shared_->running = count;
     for (int w = 0; w < count; ++w) {
-        // The adder joins these threads before it goes, so the pointer outlives every use.
+        // The adder is reached only under the shared lock and before a cancel, which every
+        // stop of the workers sets first: a worker left behind never calls into a gone adder.
         workers_.emplace_back([shared = shared_, measure = measure_, self = this] {
-            for (;;) {
-                if (shared->cancelled)
-                    return;
-                const size_t i = shared->next.fetch_add(1);
-                if (i >= shared->paths.size())
-                    return;
-                FileMeasure m = measure(shared->paths[i], &shared->cancelled);
-                // A measure cut short by the cancel says nothing about the file.
-                if (shared->cancelled)
-                    return;
-                {
+            const auto work = [&] {
+                for (;;) {
+                    if (shared->cancelled)
+                        return;
+                    const size_t i = shared->next.fetch_add(1);
+                    if (i >= shared->paths.size())
+                        return;
+                    FileMeasure m = measure(shared->paths[i], &shared->cancelled);
                     std::lock_guard<std::mutex> lock(shared->mutex);
+                    // A measure cut short by the cancel says nothing about the file.
+                    if (shared->cancelled)
+                        return;
                     shared->results[i] = std::move(m);
+                    // One queued call at a time: set means a drain is coming or running.
+                    if (!shared->posted.exchange(true))
+                        QMetaObject::invokeMethod(self, "drain", Qt::QueuedConnection);
                 }
-                // One queued call at a time: set means a drain is coming or running.
-                if (!shared->posted.exchange(true))
-                    QMetaObject::invokeMethod(self, "drain", Qt::QueuedConnection);
-            }
+            };
+            work();
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            --shared->running;
+            shared->ended.notify_all();
         });
     }
 }
 
 void FileAdder::stopWorkers() {
-    if (shared_)
+    if (shared_) {
+        std::unique_lock<std::mutex> lock(shared_->mutex);
         shared_->cancelled = true;
+        // A worker stuck in the kernel (a hung network file system) is left behind rather
+        // than holding up the window: it owns what it still uses.
+        if (!shared_->ended.wait_for(lock, kWorkerGrace, [&] { return shared_->running == 0; })) {
+            lock.unlock();
+            for (std::thread& t : workers_)
+                t.detach();
+            workers_.clear();
+            return;
+        }
+    }
     for (std::thread& t : workers_) {
         if (t.joinable())
             t.join();

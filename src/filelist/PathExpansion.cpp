@@ -7,9 +7,16 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 namespace kv {
 
 namespace {
+
+// How long a cancel waits for the running job before it leaves its thread behind.
+constexpr auto kJobGrace = std::chrono::milliseconds(500);
 
 // The tracks of a disc; `noDisc` when the drive is empty.
 QStringList discTracks(const QString& source, bool& noDisc) {
@@ -72,6 +79,15 @@ bool AnyDiscPath(const QStringList& paths) {
     return false;
 }
 
+// What a job's thread shares with the expander; the thread holds it to its end, so one left
+// behind touches nothing that has gone. `owner` is cleared when the expander lets go.
+struct PathExpander::Run {
+    std::mutex mutex;
+    std::condition_variable ended;
+    PathExpander* owner = nullptr;
+    bool finished = false;
+};
+
 PathExpander::~PathExpander() {
     cancel();
 }
@@ -100,19 +116,42 @@ void PathExpander::run(bool slow, Job job, Done done) {
 void PathExpander::startNext() {
     if (pending_.empty())
         return;
-    // The expander joins this thread before it goes, and a result for a dropped job is
-    // recognised by its generation.
-    worker_ = std::thread([this, job = pending_.front().job, generation = generation_] {
+    // A result for a dropped job is recognised by its generation; the expander is reached
+    // only while it still holds on to the run.
+    run_ = std::make_shared<Run>();
+    run_->owner = this;
+    worker_ = std::thread([run = run_, job = pending_.front().job, generation = generation_] {
         const PathsToAdd result = job();
-        QMetaObject::invokeMethod(
-            this, [this, generation, result] { finish(generation, result); }, Qt::QueuedConnection);
+        std::lock_guard<std::mutex> lock(run->mutex);
+        if (PathExpander* owner = run->owner) {
+            QMetaObject::invokeMethod(
+                owner, [owner, generation, result] { owner->finish(generation, result); },
+                Qt::QueuedConnection);
+        }
+        run->finished = true;
+        run->ended.notify_all();
     });
+}
+
+void PathExpander::letGo() {
+    if (!run_)
+        return;
+    std::unique_lock<std::mutex> lock(run_->mutex);
+    run_->owner = nullptr;
+    const bool ended = run_->ended.wait_for(lock, kJobGrace, [this] { return run_->finished; });
+    lock.unlock();
+    if (ended)
+        worker_.join();
+    else
+        worker_.detach();
+    run_.reset();
 }
 
 void PathExpander::finish(quint64 generation, const PathsToAdd& result) {
     if (generation != generation_ || pending_.empty())
         return;
     worker_.join();
+    run_.reset();
     const Done done = std::move(pending_.front().done);
     pending_.pop_front();
     // The next job starts first: `done` may show a box and let further calls in.
@@ -123,8 +162,7 @@ void PathExpander::finish(quint64 generation, const PathsToAdd& result) {
 void PathExpander::cancel() {
     ++generation_;
     pending_.clear();
-    if (worker_.joinable())
-        worker_.join();
+    letGo();
 }
 
 } // namespace kv

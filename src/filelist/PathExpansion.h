@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace kv {
@@ -45,7 +46,8 @@ public:
     void expandFolder(const QString& folder, Done done);
     void run(bool slow, Job job, Done done);
     bool isBusy() const { return !pending_.empty(); }
-    // Drops the jobs not yet handed over; returns once the thread has ended.
+    // Drops the jobs not yet handed over; returns once the thread has ended, or after half a
+    // second, leaving behind a thread stuck in a read (a drive or file system that hangs).
     void cancel();
 
 private:
@@ -53,11 +55,14 @@ private:
         Job job;
         Done done;
     };
+    struct Run;
     void startNext();
     void finish(quint64 generation, const PathsToAdd& result);
+    void letGo();
 
     std::deque<Pending> pending_;
     std::thread worker_;
+    std::shared_ptr<Run> run_;
     quint64 generation_ = 0;
 };
 

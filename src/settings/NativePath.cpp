@@ -203,10 +203,15 @@ NativeFileInfo StatNative(const QString& path) {
 }
 
 bool OpenNativeForReading(QFile& file, const QString& path) {
-    // Never blocks on a pipe that has no writer.
+    // Never blocks on a pipe that has no writer; only a regular file is read.
     const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;

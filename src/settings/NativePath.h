@@ -44,7 +44,8 @@ struct NativeFileInfo {
 };
 NativeFileInfo StatNative(const QString& path);
 
-// Opens `file` read-only on `path`, whatever bytes its name holds.
+// Opens `file` read-only on `path`, whatever bytes its name holds; false for anything but a
+// regular file (a FIFO is never waited on).
 bool OpenNativeForReading(QFile& file, const QString& path);
 
 } // namespace kv
