@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -86,8 +87,16 @@ QString EncoderProcess::Find(const QString& name) {
     return QStandardPaths::findExecutable(name);
 }
 
-bool EncoderProcess::start(const QString& program, const QStringList& arguments) {
+bool EncoderProcess::start(const QString& program, const QStringList& arguments, int outputFd) {
     int in[2] = {-1, -1}, err[2] = {-1, -1};
+    // Above the descriptors the child's set-up writes, so none of those steps closes it.
+    int output = outputFd >= 0 ? ::fcntl(outputFd, F_DUPFD_CLOEXEC, 10) : -1;
+    const std::shared_ptr<void> closeOutput(nullptr, [&output](void*) { closeFd(output); });
+    if (outputFd >= 0 && output < 0) {
+        errorText_ = QStringLiteral("no descriptor for %1's output: %2")
+                         .arg(program, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         errorText_ = QStringLiteral("no pipe for %1: %2")
                          .arg(program, QString::fromLocal8Bit(std::strerror(errno)));
@@ -104,6 +113,8 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments)
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, 3);
     // The encoder starts with no blocked signals and SIGPIPE at its default, whatever this
     // thread has, in a process group of its own: Ctrl+C in a terminal stops the batch through
     // us and the encoder then finishes the file, rather than dying with it half-written.
