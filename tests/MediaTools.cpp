@@ -133,6 +133,48 @@ quint16 Le16(const QByteArray& bytes, int at) {
     return bytes.size() >= at + 2 ? qFromLittleEndian<quint16>(bytes.constData() + at) : 0;
 }
 
+QStringList AsfTagPlaces(const QString& path) {
+    const QByteArray f = ReadBytes(path);
+    // Object GUIDs as the file holds them (the first three fields little-endian).
+    const QByteArray content = QByteArray::fromHex("3326b2758e66cf11a6d900aa0062ce6c");
+    const QByteArray extended = QByteArray::fromHex("40a4d0d207e3d21197f000a0c95ea850");
+    const auto text = [&](int at, int bytes) {
+        QString t = QString::fromUtf16(reinterpret_cast<const char16_t*>(f.constData() + at),
+                                       bytes / 2);
+        return t.endsWith(QChar(0)) ? t.chopped(1) : t;
+    };
+    QStringList places;
+    const int count = static_cast<int>(Le32(f, 24));
+    for (int i = 0, at = 30; i < count && at + 24 <= f.size(); ++i) {
+        const int size = static_cast<int>(qFromLittleEndian<quint64>(f.constData() + at + 16));
+        if (size < 24 || at + size > f.size())
+            return {};
+        const QByteArray guid = f.mid(at, 16);
+        if (guid == content) {
+            static const char* names[] = {"Title", "Author", "Copyright", "Description", "Rating"};
+            int q = at + 34;
+            for (int n = 0; n < 5; ++n) {
+                const int len = Le16(f, at + 24 + 2 * n);
+                if (len > 0)
+                    places << QStringLiteral("content:%1=%2").arg(names[n], text(q, len));
+                q += len;
+            }
+        } else if (guid == extended) {
+            int q = at + 26;
+            for (int n = Le16(f, at + 24); n > 0; --n) {
+                const int nameLen = Le16(f, q), type = Le16(f, q + 2 + nameLen);
+                const int valueLen = Le16(f, q + 4 + nameLen);
+                const QString value = type == 0 ? text(q + 6 + nameLen, valueLen)
+                                                : QStringLiteral("<type %1>").arg(type);
+                places << QStringLiteral("extended:%1=%2").arg(text(q + 2, nameLen), value);
+                q += 6 + nameLen + valueLen;
+            }
+        }
+        at += size;
+    }
+    return places;
+}
+
 FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
     struct rlimit current {};
     if (getrlimit(RLIMIT_FSIZE, &current) != 0)

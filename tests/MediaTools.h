@@ -61,6 +61,12 @@ QByteArray ReadBytes(const QString& path);
 quint32 Le32(const QByteArray& bytes, int at);
 quint16 Le16(const QByteArray& bytes, int at);
 
+// The tags of an ASF file's header as they sit, in file order: "content:Title=..." for the
+// Content Description object (Title, Author, Copyright, Description, Rating; empty ones left
+// out), "extended:NAME=..." for the Extended Content Description (a value that is not text as
+// "<type N>"). Read byte by byte here, so it does not rely on any library's reading.
+QStringList AsfTagPlaces(const QString& path);
+
 // While it lives, writes past `bytes` in any file fail as a full disk would.
 class FileSizeLimit {
 public:

@@ -212,11 +212,18 @@ void BatchDriver::work(Walk& walk) {
             control.error = name.error;
         else if (converter == converters_.constEnd())
             control.error = QStringLiteral("%1 output is not available").arg(extension);
-        else
+        else {
+            const ClaimInHand inHand(name);
             outcome = (*converter)(job.row.path, name.path, job.options, control);
+        }
         if (outcome == FileOutcome::Error)
             ReleaseOutputClaim(name);
-        const bool kept = named && QFileInfo(name.path).isFile();
+        // A finished file may have been replaced by its tagged copy; any other is kept only
+        // while the name still leads to the file claimed, not to one another run made there.
+        const bool kept =
+            named && (outcome == FileOutcome::Complete
+                          ? QFileInfo(name.path).isFile()
+                          : name.held != nullptr && LeadsTo(name.path, name.held->fd()));
         Q_EMIT fileFinished(job.row.id, outcome, kept ? name.path : QString(), control.error);
 
         if (!job.disc.isEmpty()) {

@@ -87,8 +87,9 @@ public:
 };
 
 // Converts `source` into `output`, which the batch has claimed for it: an empty file that
-// belongs to this conversion alone (open it with OpenClaimedOutput, or let an encoder write
-// over it). On Error the batch removes the claimed file if it is still empty.
+// belongs to this conversion alone, held open by the batch (take it with OpenClaimedOutput;
+// remove it on failure with RemoveOwnOutput, never by name alone). On Error the batch removes
+// the claimed file if it is still empty and still at its name.
 using Converter =
     std::function<FileOutcome(const QString& source, const QString& output,
                               const ConversionOptions& options, ConversionControl& control)>;

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -78,6 +79,7 @@ struct SpawnRequest {
     char* const* argv;
     int input;  // becomes the child's standard input
     int errors; // becomes the child's standard error
+    int output; // the claimed output, the child's descriptor 3; -1 for none
     pid_t pid = -1;
     int error = 0; // errno of a start that failed
     bool done = false;
@@ -181,6 +183,9 @@ private:
         if (::dup2(input, STDIN_FILENO) < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0 ||
             ::dup2(errors, STDERR_FILENO) < 0)
             fail(report);
+        // Above 9 (see start), so the moves before never met it.
+        if (r.output >= 0 && ::dup2(r.output, 3) < 0)
+            fail(report);
         if (null != STDOUT_FILENO)
             ::close(null);
         // Every signal at its default (SIGPIPE too), none blocked, whatever this program has.
@@ -230,8 +235,16 @@ QString EncoderProcess::Find(const QString& name) {
     return QStandardPaths::findExecutable(name);
 }
 
-bool EncoderProcess::start(const QString& program, const QStringList& arguments) {
+bool EncoderProcess::start(const QString& program, const QStringList& arguments, int outputFd) {
     int in[2] = {-1, -1}, err[2] = {-1, -1};
+    // Above the descriptors the child's set-up writes, so none of those steps closes it.
+    int output = outputFd >= 0 ? ::fcntl(outputFd, F_DUPFD_CLOEXEC, 10) : -1;
+    const std::shared_ptr<void> closeOutput(nullptr, [&output](void*) { closeFd(output); });
+    if (outputFd >= 0 && output < 0) {
+        errorText_ = QStringLiteral("no descriptor for %1's output: %2")
+                         .arg(program, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         errorText_ = QStringLiteral("no pipe for %1: %2")
                          .arg(program, QString::fromLocal8Bit(std::strerror(errno)));
@@ -252,7 +265,7 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments)
         argv.push_back(b.data());
     argv.push_back(nullptr);
 
-    SpawnRequest request{bytes.front().constData(), argv.data(), in[0], err[1]};
+    SpawnRequest request{bytes.front().constData(), argv.data(), in[0], err[1], output};
     Spawner::Instance().run(request);
     closeFd(in[0]);
     closeFd(err[1]);

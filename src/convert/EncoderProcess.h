@@ -10,6 +10,10 @@
 
 namespace kv {
 
+// The path by which an encoder opens the file handed to it (see EncoderProcess::start): the
+// very file held, even after its name was removed or now leads to another file.
+inline constexpr char kEncoderOutputPath[] = "/proc/self/fd/3";
+
 // How long an encoder may neither read nor end before it is killed.
 inline constexpr std::chrono::milliseconds kEncoderWatchdog{60000};
 
@@ -43,8 +47,10 @@ public:
     // none.
     static QString Find(const QString& name);
 
-    // False, with errorText() saying why, when the program cannot be started.
-    bool start(const QString& program, const QStringList& arguments);
+    // False, with errorText() saying why, when the program cannot be started. With
+    // `outputFd`, the encoder gets that file as its descriptor 3, which kEncoderOutputPath
+    // opens.
+    bool start(const QString& program, const QStringList& arguments, int outputFd = -1);
     WriteResult write(const char* data, std::size_t bytes);
     // Tells the encoder its input has ended and waits for it to end (within the watchdog).
     Exit finish();

@@ -3,6 +3,7 @@
 #include "convert/DecodePump.h"
 #include "convert/ErrorLog.h"
 #include "convert/LittleEndian.h"
+#include "convert/OutputNaming.h"
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
 #include "settings/OutputSettings.h"
@@ -91,12 +92,10 @@ QString encoderFailure(const QString& name, EncoderProcess::WriteResult written,
     return QString();
 }
 
-// True when the Ogg file at `path` ends with a whole page that closes its stream. oggenc exits
-// 0 even when its writes fail (a full disk, a size limit), leaving a file cut at a buffer's end.
-bool OggEndsWhole(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+// True when the Ogg file open in `file` ends with a whole page that closes its stream. oggenc
+// exits 0, or 1 with its summary as the last line, when its writes fail (a full disk, a size
+// limit), leaving a file cut at a buffer's end.
+bool OggEndsWhole(QFile& file) {
     const qint64 size = file.size();
     // A page is at most 27 + 255 + 255 * 255 bytes.
     constexpr qint64 kMaxPage = 27 + 255 + 255 * 255;
@@ -164,28 +163,32 @@ EncoderCommand EncoderCommandFor(const ConversionOptions& options, const QString
 FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
                              const ConversionOptions& options, ConversionControl& control,
                              std::chrono::milliseconds watchdog) {
-    // The output is one argument of its own; made absolute, it never reads as an option.
+    // The output named in reasons; the encoder itself writes into the file we hold.
     const QString target = output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath();
-    const EncoderCommand command = EncoderCommandFor(options, target);
-    auto failed = [&](int code, const QString& why, bool removeOutput = true) {
+    const EncoderCommand command =
+        EncoderCommandFor(options, QString::fromLatin1(kEncoderOutputPath));
+    QFile out;
+    auto failed = [&](int code, const QString& why) {
         QString text = GetAudioErrorText(code);
         if (!why.isEmpty())
             text += QStringLiteral(" (%1)").arg(why);
         AppendErrorLog(text, code, source);
         // The batch's reason names the source when nothing else names a file.
         control.reportError(why.isEmpty() ? source + QStringLiteral(": ") + text : text);
-        if (removeOutput && !target.isEmpty())
-            QFile::remove(target);
+        if (out.isOpen())
+            RemoveOwnOutput(out.handle(), output);
         return FileOutcome::Error;
     };
     if (command.program.isEmpty())
-        return failed(kAudioErrorIllegalParam, QStringLiteral("not an MP3 or Ogg output"), false);
+        return failed(kAudioErrorIllegalParam, QStringLiteral("not an MP3 or Ogg output"));
     if (target.isEmpty())
-        return failed(kAudioErrorCreate, QStringLiteral("no output name"), false);
+        return failed(kAudioErrorCreate, QStringLiteral("no output name"));
     // Only the empty file that claims the name is written over, never a file with content.
-    if (const QFileInfo existing(target);
-        existing.exists() && (!existing.isFile() || existing.size() > 0))
-        return failed(kAudioErrorCreate, QStringLiteral("%1 already exists").arg(target), false);
+    // Held from here on, it is the file the encoder writes and the only one a failure removes.
+    if (QString why; !OpenClaimedOutput(out, output, &why))
+        return failed(kAudioErrorCreate, QFileInfo::exists(output)
+                                             ? QStringLiteral("%1 already exists").arg(target)
+                                             : why);
 
     StreamOpenOptions streamOptions;
     streamOptions.maxChannels = options.outputFormat == kFormatMP3 ? 2 : 8;
@@ -201,7 +204,7 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
         return failed(kAudioErrorFileOpen, QStringLiteral("%1 was found neither in %2 nor on PATH")
                                                .arg(command.program, ProgramFolder()));
     EncoderProcess encoder(watchdog);
-    if (!encoder.start(program, command.arguments))
+    if (!encoder.start(program, command.arguments, out.handle()))
         return failed(kAudioErrorFileOpen, encoder.errorText());
 
     using W = EncoderProcess::WriteResult;
@@ -232,18 +235,24 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
     }
     // The end of input lets the encoder finish the file, also a cancelled one.
     const EncoderProcess::Exit exit = encoder.finish();
+    const qint64 size = out.size();
+    // A cut file says more than oggenc's last line, which is its summary.
+    if (options.outputFormat == kFormatOGG && exit.exited && !exit.timedOut &&
+        written != W::Stalled && size > 0 && !OggEndsWhole(out))
+        return failed(kAudioErrorCreate,
+                      QStringLiteral("%1 could not write all of %2; is the disk full?")
+                          .arg(command.program, target));
     if (QString why = encoderFailure(command.program, written, exit, watchdog); !why.isEmpty()) {
         if (const QString line = encoder.lastErrorLine(); !line.isEmpty())
             why += QStringLiteral(": ") + line;
         return failed(kAudioErrorCreate, why);
     }
-    const QFileInfo result(target);
-    if (!result.isFile() || result.size() == 0)
+    if (size <= 0)
         return failed(kAudioErrorCreate,
                       QStringLiteral("%1 left no output at %2").arg(command.program, target));
-    if (options.outputFormat == kFormatOGG && !OggEndsWhole(target))
+    if (!LeadsTo(output, out.handle()))
         return failed(kAudioErrorCreate,
-                      QStringLiteral("%1 could not write all of %2; is the disk full?")
+                      QStringLiteral("%1 wrote %2, but its folder was removed meanwhile")
                           .arg(command.program, target));
     return outcome;
 }

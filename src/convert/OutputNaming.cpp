@@ -46,16 +46,16 @@ OutputName failed(OutputName::Outcome outcome, const QString& error) {
 enum class Claim { Made, Taken, Folder, Failed };
 
 // The name is ours only if we are the ones who create the file: checking first and creating
-// later lets another run take it in between.
-Claim claim(const QString& path, FileIdentity& identity, int& error) {
+// later lets another run take it in between. The file made stays open in `held`.
+Claim claim(const QString& path, FileIdentity& identity, HeldFile& held, int& error) {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = openRetrying(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = openRetrying(native, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
         struct stat st {};
         if (::fstat(fd, &st) == 0)
             identity = {static_cast<std::uint64_t>(st.st_dev),
                         static_cast<std::uint64_t>(st.st_ino)};
-        ::close(fd);
+        held = HeldFile(fd);
         return Claim::Made;
     }
     error = errno;
@@ -70,7 +70,32 @@ Claim claim(const QString& path, FileIdentity& identity, int& error) {
         return Claim::Folder;
     return Claim::Taken;
 }
+
+// The claim the calling thread converts into (see ClaimInHand).
+thread_local const OutputName* claimInHand = nullptr;
+
+// A descriptor of its own on the claim in hand for `path`; -1 when none is in hand for it.
+int duplicateClaimInHand(const QString& path) {
+    if (claimInHand == nullptr || !claimInHand->held || !claimInHand->held->isValid() ||
+        claimInHand->path != path)
+        return -1;
+    return ::fcntl(claimInHand->held->fd(), F_DUPFD_CLOEXEC, 0);
+}
 } // namespace
+
+HeldFile::~HeldFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
 
 QString SystemErrorText(const QString& path, int errorNumber) {
     return path + QStringLiteral(": ") + qt_error_string(errorNumber);
@@ -132,10 +157,12 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
     // Each candidate in turn; a taken one leads to the next.
     auto attempt = [&](const QString& candidate, OutputName& result) {
         FileIdentity identity;
+        HeldFile held;
         int error = 0;
-        switch (claim(candidate, identity, error)) {
+        switch (claim(candidate, identity, held, error)) {
         case Claim::Made:
-            result = {OutputName::Outcome::Ok, candidate, {}, identity};
+            result = {OutputName::Outcome::Ok, candidate, {}, identity,
+                      std::make_shared<const HeldFile>(std::move(held))};
             return true;
         case Claim::Folder:
             result = {OutputName::Outcome::Ok, candidate, {}, {}};
@@ -167,15 +194,38 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
 }
 
 void ReleaseOutputClaim(const OutputName& name) {
-    if (name.outcome != OutputName::Outcome::Ok || !name.claim.isValid())
+    if (name.outcome != OutputName::Outcome::Ok || !name.held || !name.held->isValid())
         return;
-    const QByteArray native = QFile::encodeName(name.path);
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0)
-        return;
-    if (static_cast<std::uint64_t>(st.st_dev) == name.claim.device &&
-        static_cast<std::uint64_t>(st.st_ino) == name.claim.inode)
-        ::unlink(native.constData());
+    if (::fstat(name.held->fd(), &st) == 0 && st.st_size == 0)
+        RemoveOwnOutput(name.held->fd(), name.path);
+}
+
+bool LeadsTo(const QString& path, int fd) {
+    struct stat held {}, named {};
+    if (fd < 0 || path.isEmpty() || ::fstat(fd, &held) != 0 ||
+        ::lstat(QFile::encodeName(path).constData(), &named) != 0)
+        return false;
+    return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+bool RemoveOwnOutput(int fd, const QString& path) {
+    return LeadsTo(path, fd) && ::unlink(QFile::encodeName(path).constData()) == 0;
+}
+
+ClaimInHand::ClaimInHand(const OutputName& name) : previous_(claimInHand) {
+    claimInHand = &name;
+}
+
+ClaimInHand::~ClaimInHand() {
+    claimInHand = previous_;
+}
+
+HeldFile HoldOutput(const QString& path) {
+    if (const int fd = duplicateClaimInHand(path); fd >= 0)
+        return HeldFile(fd);
+    // Non-blocking, so a pipe at the name cannot hold us.
+    return HeldFile(openRetrying(QFile::encodeName(path), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
 bool OpenClaimedOutput(QFile& file, const QString& path, QString* error) {
@@ -190,7 +240,9 @@ bool OpenClaimedOutput(QFile& file, const QString& path, QString* error) {
         return false;
     }
     const QByteArray native = QFile::encodeName(path);
-    int fd = openRetrying(native, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = duplicateClaimInHand(path);
+    if (fd < 0)
+        fd = openRetrying(native, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno != EEXIST)
             return fail(errno);

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 class QFile;
 
@@ -22,6 +24,23 @@ struct FileIdentity {
     bool isValid() const { return device != 0 || inode != 0; }
 };
 
+// A descriptor on a file, closed with the object. What a conversion holds of its output: "its"
+// file is the one open here, not whatever the name leads to later.
+class HeldFile {
+public:
+    explicit HeldFile(int fd = -1) : fd_(fd) {}
+    ~HeldFile();
+    HeldFile(HeldFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    HeldFile& operator=(HeldFile&& other) noexcept;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    int fd() const { return fd_; }
+    bool isValid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
 struct OutputName {
     enum class Outcome {
         Ok,               // path is ours (see GetOutputFileName)
@@ -34,6 +53,8 @@ struct OutputName {
     QString path;       // Ok: the output; NotCreated: the name that failed
     QString error;      // FolderNotCreated, NotCreated: the folder or file and the system's reason
     FileIdentity claim; // the empty file made for Ok; invalid when a folder holds the name
+    // The claimed file, held open from the claim on (null when `claim` is invalid).
+    std::shared_ptr<const HeldFile> held;
 };
 
 // Joins paths with "/", collapsing doubled separators except a leading pair.
@@ -53,11 +74,38 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
 // empty: a conversion that failed leaves no empty file behind.
 void ReleaseOutputClaim(const OutputName& name);
 
+// True when `path` itself (not a link) leads to the very file open on `fd`: same device and
+// inode.
+bool LeadsTo(const QString& path, int fd);
+
+// How every failed conversion removes its output: `path` goes only while it still leads to the
+// file open on `fd`, the one the conversion claimed or made. A file someone else made under that
+// name meanwhile (its folder removed and made again) is never touched. True when removed.
+bool RemoveOwnOutput(int fd, const QString& path);
+
+// While it lives, the calling thread converts into `name`: OpenClaimedOutput and HoldOutput of
+// that path take the very file claimed, wherever the name leads by then.
+class ClaimInHand {
+public:
+    explicit ClaimInHand(const OutputName& name);
+    ~ClaimInHand();
+    ClaimInHand(const ClaimInHand&) = delete;
+    ClaimInHand& operator=(const ClaimInHand&) = delete;
+
+private:
+    const OutputName* previous_;
+};
+
+// The output at `path` held for the length of a conversion: the claim in hand for that path,
+// else the file the name leads to now (invalid when there is none).
+HeldFile HoldOutput(const QString& path);
+
 // How a converter opens its output for writing: the empty file that GetOutputFileName claimed
 // is taken over in place; a missing file is created exclusively. Anything else (a file with
 // data, a link, a folder) is refused, so nothing is overwritten. The file is open for reading
-// and writing, unbuffered. `error` gets the file and the system's reason. Encoders that write to a path themselves may truncate the claimed file: it
-// is theirs alone.
+// and writing, unbuffered. With the claim for `path` in hand (ClaimInHand), the file claimed is
+// taken even when the name no longer leads to it. `error` gets the file and the system's
+// reason.
 bool OpenClaimedOutput(QFile& file, const QString& path, QString* error = nullptr);
 
 // "<path>: <the system's text for errno>".

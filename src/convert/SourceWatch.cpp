@@ -3,12 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <memory>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
 
 namespace kv {
@@ -27,33 +21,26 @@ Converter WatchingSource(Converter converter) {
                                               const ConversionOptions& options,
                                               ConversionControl& control) {
         const SourceState before = SourceStateOf(source);
-        // Held open, the claimed file keeps its inode number to itself: a file made again in
-        // its place after the folder went cannot get the same number and pass for it.
-        const int held = ::open(QFile::encodeName(output).constData(),
-                                O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        const std::shared_ptr<void> release(nullptr, [held](void*) {
-            if (held >= 0)
-                ::close(held);
-        });
-        const SourceState claimed = SourceStateOf(output);
+        // The claimed file, held open: "the output" is this file, not whatever the name leads
+        // to later, and a file made again in its place cannot get its inode number and pass
+        // for it.
+        HeldFile held = HoldOutput(output);
         const FileOutcome outcome = converter(source, output, options, control);
         if (outcome != FileOutcome::Complete)
             return outcome;
         // Written through an open file, the output outlives a folder removed meanwhile, out of
-        // the user's reach; an encoder that opens it later may even make the folder again.
-        // Either way the file is not the one the batch claimed.
-        const SourceState made = SourceStateOf(output);
-        if (!made.valid ||
-            (claimed.valid && (made.device != claimed.device || made.inode != claimed.inode))) {
-            if (made.valid)
-                QFile::remove(output);
+        // the user's reach, and the name may lead to another run's file by now: that one stays.
+        if (held.isValid() ? !LeadsTo(output, held.fd()) : !QFileInfo(output).isFile()) {
             control.reportError(
                 output + QStringLiteral(": the output folder was removed while it was written"));
             return FileOutcome::Error;
         }
         if (!before.valid || SourceStateOf(source) == before)
             return outcome;
-        QFile::remove(output);
+        // Nothing was there at the start: the file is the one the converter just made.
+        if (!held.isValid())
+            held = HoldOutput(output);
+        RemoveOwnOutput(held.fd(), output);
         control.reportError(source + QStringLiteral(": the file changed while it was converted"));
         return FileOutcome::Error;
     };

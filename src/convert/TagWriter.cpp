@@ -56,20 +56,23 @@ class CheckedStream final : public TagLib::IOStream {
 public:
     explicit CheckedStream(const QByteArray& path)
         : path_(path), fd_(::open(path.constData(), O_RDWR | O_CLOEXEC)) {
-        failed_ = fd_ < 0;
+        if (fd_ < 0)
+            fail();
     }
     ~CheckedStream() override {
         if (fd_ >= 0)
             ::close(fd_);
     }
     bool failed() const { return failed_; }
+    // The system's error number of the first failure; 0 when there was none or it had none.
+    int error() const { return error_; }
 
     TagLib::FileName name() const override { return path_.constData(); }
     ByteVector readBlock(unsigned long length) override {
         ByteVector v(static_cast<unsigned>(length), '\0');
         const ssize_t n = failed_ ? -1 : ::pread(fd_, v.data(), length, pos_);
         if (n < 0) {
-            failed_ = true;
+            fail();
             return ByteVector();
         }
         v.resize(static_cast<unsigned>(n));
@@ -107,24 +110,30 @@ public:
     long length() override {
         struct stat st {};
         if (failed_ || ::fstat(fd_, &st) != 0) {
-            failed_ = true;
+            fail();
             return 0;
         }
         return static_cast<long>(st.st_size);
     }
     void truncate(long length) override {
         if (failed_ || ::ftruncate(fd_, length) != 0)
-            failed_ = true;
+            fail();
     }
 
 private:
     static constexpr long kBlock = 1 << 20;
 
+    void fail() {
+        if (!failed_)
+            error_ = errno;
+        failed_ = true;
+    }
+
     void writeAt(long at, const char* data, size_t size) {
         while (size > 0 && !failed_) {
             const ssize_t n = ::pwrite(fd_, data, size, at);
             if (n <= 0) {
-                failed_ = true;
+                fail();
                 return;
             }
             data += n;
@@ -135,7 +144,7 @@ private:
     void move(long from, long to, long n) {
         std::vector<char> block(static_cast<size_t>(n));
         if (failed_ || ::pread(fd_, block.data(), block.size(), from) != n)
-            failed_ = true;
+            fail();
         writeAt(to, block.data(), block.size());
     }
     // [from, end) moves down to `to`, front first, and the file ends after it.
@@ -149,6 +158,7 @@ private:
     int fd_ = -1;
     long pos_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // The names of the fields in TagLib's common property map (ID3v2, Vorbis comments, ASF).
@@ -276,9 +286,14 @@ bool copyInto(const QString& from, QFile& to, QString& why) {
             why = to.errorString();
             return false;
         }
-        if (to.write(block.constData(), n) != n) {
-            why = to.errorString();
-            return false;
+        // A short write is tried on: the write that fails says why (a short one says nothing).
+        for (qint64 done = 0; done < n;) {
+            const qint64 w = to.write(block.constData() + done, n - done);
+            if (w <= 0) {
+                why = to.errorString();
+                return false;
+            }
+            done += w;
         }
     }
 }
@@ -436,14 +451,21 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
     if (!copy.open(why) || !copyInto(output, copy.file(), why))
         return {QStringLiteral("all tags: no copy of the output (%1)").arg(why)};
     bool written = false;
+    int error = 0;
     {
         CheckedStream stream(copy.path());
         written = !stream.failed() && write(stream, tags) && !stream.failed();
+        error = stream.error();
     }
+    if (!written && error != 0)
+        return {QStringLiteral("all tags: the tagged copy could not be written (%1)")
+                    .arg(qt_error_string(error))};
     if (!written)
         return {QStringLiteral("all tags: the tag writer refused the output")};
+    errno = 0;
     if (!copy.replace(out))
-        return {QStringLiteral("all tags: the tagged copy could not replace the output")};
+        return {QStringLiteral("all tags: the tagged copy could not replace the output (%1)")
+                    .arg(qt_error_string(errno))};
     return {};
 }
 

@@ -5,8 +5,6 @@
 #include "engine/AudioError.h"
 #include "engine/Decoders.h"
 
-#include <QFile>
-
 
 namespace kv {
 FileOutcome ConvertToWAV(const QString& source, const QString& output, ConversionControl& control) {
@@ -28,8 +26,7 @@ FileOutcome ConvertToWAV(const QString& source, const QString& output, Conversio
 
     auto fail = [&](const QString& reason) {
         control.reportError(reason);
-        writer.abandon();
-        QFile::remove(output);
+        writer.discard();
         return FileOutcome::Error;
     };
 

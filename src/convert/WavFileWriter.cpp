@@ -16,7 +16,7 @@ QByteArray formatChunk(const WavFormat& f) {
     put16(b, 1); // PCM
     put16(b, static_cast<std::uint16_t>(f.channels));
     put32(b, static_cast<std::uint32_t>(f.sampleRate));
-    put32(b, static_cast<std::uint32_t>(f.sampleRate * f.blockAlign()));
+    put32(b, static_cast<std::uint32_t>(f.byteRate()));
     put16(b, static_cast<std::uint16_t>(f.blockAlign()));
     put16(b, static_cast<std::uint16_t>(f.bitsPerSample));
     return b;
@@ -39,21 +39,35 @@ bool WavFileWriter::create(const QString& path, const WavFormat& format) {
     format_ = format;
     dataBytes_ = 0;
     path_ = path;
-    openError_.clear();
+    error_.clear();
+    if (!format.fitsHeader()) {
+        error_ = QStringLiteral("%1: a WAV header cannot hold %2 Hz, %3 channels of %4 bits")
+                         .arg(path)
+                         .arg(format.sampleRate)
+                         .arg(format.channels)
+                         .arg(format.bitsPerSample);
+        return false;
+    }
     // Read access too: the RF64 rewrite moves the samples within the file.
-    if (!OpenClaimedOutput(file_, path, &openError_))
+    if (!OpenClaimedOutput(file_, path, &error_))
         return false;
     const QByteArray header = PlainHeader(format, 0);
     if (file_.write(header) != header.size()) {
-        file_.close();
+        keepError();
+        discard();
         return false;
     }
     return true;
 }
 
+void WavFileWriter::keepError() {
+    if (error_.isEmpty())
+        error_ = path_ + QStringLiteral(": ") + file_.errorString();
+}
+
 QString WavFileWriter::errorString() const {
-    if (!openError_.isEmpty())
-        return openError_;
+    if (!error_.isEmpty())
+        return error_;
     return path_ + QStringLiteral(": ") + file_.errorString();
 }
 
@@ -83,14 +97,23 @@ bool WavFileWriter::finish() {
         put32(data, static_cast<std::uint32_t>(dataBytes_));
         ok = file_.seek(4) && file_.write(riff) == 4 && file_.seek(40) && file_.write(data) == 4;
     }
-    ok = file_.flush() && ok;
+    ok = file_.flush() && ok && file_.error() == QFileDevice::NoError;
+    // Closing forgets the reason.
+    if (!ok)
+        keepError();
     file_.close();
-    return ok && file_.error() == QFileDevice::NoError;
+    return ok;
 }
 
 void WavFileWriter::abandon() {
     if (file_.isOpen())
         file_.close();
+}
+
+void WavFileWriter::discard() {
+    if (file_.isOpen())
+        RemoveOwnOutput(file_.handle(), path_);
+    abandon();
 }
 
 bool WavFileWriter::rewriteAsRf64() {

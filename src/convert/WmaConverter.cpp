@@ -2,6 +2,7 @@
 
 #include "convert/DecodePump.h"
 
+#include "convert/OutputNaming.h"
 #include "convert/WmaFileWriter.h"
 #include "engine/Decoders.h"
 
@@ -40,16 +41,25 @@ QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment) {
 
 FileOutcome ConvertToWMA(const QString& source, const QString& output, const WmaOptions& options,
                          ConversionControl& control, WmaBitrateChoice* chosen) {
-    // A failed file leaves nothing under its name: what we wrote goes, and so does the empty
-    // file that claimed the name. Someone else's file is never touched.
-    bool touched = false;
+    // The output is taken first: a missing name or the empty file that claimed it, never
+    // anyone else's file. A failed file then leaves nothing under its name, and removes only
+    // the file it held.
+    QFile out;
+    QString why;
+    if (!OpenClaimedOutput(out, output, &why)) {
+        control.reportError(!output.isEmpty() && QFileInfo::exists(output)
+                                ? output + QStringLiteral(" already exists")
+                                : why);
+        return FileOutcome::Error;
+    }
     auto fail = [&](const QString& reason) {
         control.reportError(reason);
-        const QFileInfo fi(output);
-        if (!output.isEmpty() && fi.isFile() && (touched || fi.size() == 0))
-            QFile::remove(output);
+        RemoveOwnOutput(out.handle(), output);
         return FileOutcome::Error;
     };
+    if (!WmaEncoderPresent())
+        return fail(QStringLiteral("the WMA encoder (%1) is not in this system's FFmpeg")
+                        .arg(QString::fromLatin1(WmaEncoderName())));
 
     StreamOpenOptions streamOptions;
     streamOptions.maxChannels = kWmaMaxChannels;
@@ -61,12 +71,6 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
         GetWMABitRateFromQuality(WmaEncodingRate(info.sampleRate), info.channels, options.quality);
     if (chosen)
         *chosen = choice;
-    if (output.isEmpty() || (QFileInfo(output).isFile() && QFileInfo(output).size() > 0) ||
-        QFileInfo(output).isDir()) {
-        control.reportError(output.isEmpty() ? QStringLiteral("no output name")
-                                             : output + QStringLiteral(" already exists"));
-        return FileOutcome::Error;
-    }
 
     WmaTags tags;
     if (options.tags) {
@@ -75,13 +79,13 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
                 tags.emplace_back(WmaTagNameList()[i], options.tagTexts[i]);
         }
     }
-    WmaFileWriter writer;
     if (choice.bitrate <= 0)
         return fail(QStringLiteral("no WMA bitrate suits %1 channels at %2 Hz")
                         .arg(info.channels)
                         .arg(info.sampleRate));
-    if (!writer.open(output, PcmFormat{info.sampleRate, info.channels, info.eightBit},
-                     choice.bitrate, tags, &touched))
+    WmaFileWriter writer;
+    if (!writer.open(out.handle(), output, PcmFormat{info.sampleRate, info.channels, info.eightBit},
+                     choice.bitrate, tags))
         return fail(writer.errorString());
 
     return PumpIntoWriter(stream, kWmaBlockBytes, control, source, writer, fail);

@@ -22,8 +22,9 @@ QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment);
 // taken over; any other file there is left alone and the file fails). The bitrate is the one
 // the quality picks among those on offer for what is encoded: the source's rate up to 48 kHz,
 // at most two channels (more are mixed down). With tags ticked, every non-empty box is
-// written under its name. Complete; Cancelled (a whole, playable shorter file); or Error,
-// with nothing left at `output`. `chosen` gets the bitrate list and the entry picked.
+// written once under its name, in its place (see WmaFileWriter::open). Complete; Cancelled (a
+// whole, playable shorter file); or Error, with the file it took removed (a file another run
+// made at that name meanwhile stays). `chosen` gets the bitrate list and the entry picked.
 FileOutcome ConvertToWMA(const QString& source, const QString& output, const WmaOptions& options,
                          ConversionControl& control, WmaBitrateChoice* chosen = nullptr);
 

@@ -1,6 +1,10 @@
 #include "convert/WmaFileWriter.h"
 
+#include "convert/LittleEndian.h"
+#include "convert/OutputNaming.h"
+
 #include <QFile>
+#include <QtEndian>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,9 +16,13 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include <unistd.h>
 
 namespace kv {
 
@@ -63,21 +71,6 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
 
-// The ASF names of the content description's fields under the names FFmpeg's muxer puts
-// there; the others (WM/AlbumTitle...) it writes as they are.
-QString muxerTagName(const QString& asfName) {
-    static const std::pair<const char*, const char*> generic[] = {{"Title", "title"},
-                                                                  {"Author", "artist"},
-                                                                  {"Description", "comment"},
-                                                                  {"Copyright", "copyright"},
-                                                                  {"Rating", "rating"}};
-    for (const auto& [asf, ffmpeg] : generic) {
-        if (asfName.compare(QLatin1String(asf), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(ffmpeg);
-    }
-    return asfName;
-}
-
 const AVOutputFormat* asfFormat() {
     return av_guess_format("asf", nullptr, nullptr);
 }
@@ -118,6 +111,148 @@ FramePtr encoderFrame(const AVCodecContext* c) {
     return f;
 }
 
+// Where the tags go. The muxer would write each tag twice (its own lower-case names in the
+// extended block beside the main description) and loses the Description from the main block,
+// so it writes a reserve of the right size instead, which finish() replaces in place with the
+// tags in their places and a padding object: nothing behind the header moves.
+namespace asf {
+using Guid = std::array<unsigned char, 16>;
+constexpr Guid kContentDescription = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+constexpr Guid kExtendedContent = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                                   0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+constexpr Guid kPadding = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
+                           0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
+constexpr qint64 kObjectHead = 24;   // GUID and 64-bit size
+constexpr qint64 kHeaderObject = 30; // the header object's own fields before its children
+// The main description's fields, in its order.
+const char* const kDescriptionNames[] = {"Title", "Author", "Copyright", "Description", "Rating"};
+// A string field's bytes hold UTF-16 with its terminator in a 16-bit length.
+constexpr qsizetype kMaxTextUnits = 0xFFFF / 2 - 1;
+
+QByteArray utf16z(const QString& text) {
+    QByteArray b(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    b.append(2, '\0');
+    return b;
+}
+
+QByteArray object(const Guid& guid, const QByteArray& body) {
+    QByteArray b(reinterpret_cast<const char*>(guid.data()), 16);
+    put64(b, static_cast<std::uint64_t>(body.size() + kObjectHead));
+    return b + body;
+}
+
+int descriptionField(const QString& name) {
+    for (int i = 0; i < 5; ++i)
+        if (name.compare(QLatin1String(kDescriptionNames[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// The main description and the extended block the tags make, each only when it has a tag.
+struct TagObjects {
+    QByteArray bytes;
+    int objects = 0;
+};
+TagObjects tagObjects(const WmaTags& tags) {
+    std::array<QString, 5> fields;
+    QByteArray extended;
+    int count = 0;
+    for (const auto& [name, text] : tags) {
+        if (const int f = descriptionField(name); f >= 0) {
+            fields[static_cast<size_t>(f)] = text;
+            continue;
+        }
+        const QByteArray key = utf16z(name), value = utf16z(text);
+        put16(extended, static_cast<std::uint16_t>(key.size()));
+        extended += key;
+        put16(extended, 0); // a Unicode string
+        put16(extended, static_cast<std::uint16_t>(value.size()));
+        extended += value;
+        ++count;
+    }
+    TagObjects out;
+    if (std::any_of(fields.begin(), fields.end(), [](const QString& t) { return !t.isEmpty(); })) {
+        QByteArray lengths, texts;
+        for (const QString& t : fields) {
+            const QByteArray b = t.isEmpty() ? QByteArray() : utf16z(t);
+            put16(lengths, static_cast<std::uint16_t>(b.size()));
+            texts += b;
+        }
+        out.bytes += object(kContentDescription, lengths + texts);
+        ++out.objects;
+    }
+    if (count > 0) {
+        QByteArray body;
+        put16(body, static_cast<std::uint16_t>(count));
+        out.bytes += object(kExtendedContent, body + extended);
+        ++out.objects;
+    }
+    return out;
+}
+
+// Entries for the muxer whose extended block is at least `bytes` long.
+std::vector<std::pair<QByteArray, QByteArray>> reserve(qint64 bytes) {
+    std::vector<std::pair<QByteArray, QByteArray>> entries;
+    qint64 have = kObjectHead + 2;
+    while (have < bytes) {
+        QByteArray name = "KvReserve" + QByteArray::number(entries.size());
+        const qint64 fixed = 2 + (name.size() + 1) * 2 + 4 + 2;
+        const qint64 units = std::clamp<qint64>((bytes - have - fixed) / 2 + 1, 0, 30000);
+        have += fixed + units * 2;
+        entries.emplace_back(std::move(name), QByteArray(units, ' '));
+    }
+    return entries;
+}
+
+// Replaces the reserve in the header of the file open on `fd` by `tags` and a padding
+// object of the same total size.
+bool placeTags(int fd, const TagObjects& tags) {
+    QByteArray head(kHeaderObject, '\0');
+    if (::pread(fd, head.data(), head.size(), 0) != head.size())
+        return false;
+    const qint64 size = static_cast<qint64>(qFromLittleEndian<quint64>(head.constData() + 16));
+    const quint32 count = qFromLittleEndian<quint32>(head.constData() + 24);
+    if (size < kHeaderObject || size > (1 << 24))
+        return false;
+    QByteArray header(size, '\0');
+    if (::pread(fd, header.data(), header.size(), 0) != header.size())
+        return false;
+    QByteArray kept;
+    quint32 objects = 0;
+    qint64 freed = 0;
+    for (qint64 at = kHeaderObject, i = 0; i < count; ++i) {
+        if (at + kObjectHead > size)
+            return false;
+        const qint64 length =
+            static_cast<qint64>(qFromLittleEndian<quint64>(header.constData() + at + 16));
+        if (length < kObjectHead || at + length > size)
+            return false;
+        const QByteArray guid = header.mid(at, 16);
+        const auto is = [&](const Guid& g) {
+            return guid == QByteArray::fromRawData(reinterpret_cast<const char*>(g.data()), 16);
+        };
+        if (is(kExtendedContent) || is(kContentDescription) || is(kPadding)) {
+            freed += length;
+        } else {
+            kept += header.mid(at, length);
+            ++objects;
+        }
+        at += length;
+    }
+    const qint64 padding = freed - tags.bytes.size() - kObjectHead;
+    if (padding < 0)
+        return false;
+    const QByteArray children = kept + tags.bytes + object(kPadding, QByteArray(padding, '\0'));
+    objects += static_cast<quint32>(tags.objects) + 1;
+    if (kHeaderObject + children.size() != size)
+        return false;
+    qToLittleEndian<quint32>(objects, head.data() + 24);
+    const QByteArray whole = head + children;
+    return ::pwrite(fd, whole.constData(), whole.size(), 0) == whole.size();
+}
+} // namespace asf
+
 } // namespace
 
 const char* WmaEncoderName() {
@@ -126,6 +261,11 @@ const char* WmaEncoderName() {
 
 void SetWmaEncoderName(const char* name) {
     encoderName.store(name);
+}
+
+bool WmaEncoderPresent() {
+    const AVCodec* codec = avcodec_find_encoder_by_name(WmaEncoderName());
+    return codec != nullptr && codec->type == AVMEDIA_TYPE_AUDIO && asfFormat() != nullptr;
 }
 
 struct WmaFileWriter::State {
@@ -142,6 +282,8 @@ struct WmaFileWriter::State {
     int frameSize = 0;                // samples per encoder frame
     std::int64_t nextPts = 0;
     bool failed = false;
+    int fd = -1; // the file written; -1 in memory
+    asf::TagObjects tags;
     QString path;
     QString error; // why the last step failed, when known
 
@@ -232,13 +374,18 @@ bool WmaFileWriter::State::resample(const std::uint8_t* in, int frames) {
 WmaFileWriter::WmaFileWriter() : s_(std::make_unique<State>()) {}
 WmaFileWriter::~WmaFileWriter() = default;
 
-bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrate,
-                         const WmaTags& tags, bool* fileTouched) {
-    if (fileTouched)
-        *fileTouched = false;
+bool WmaFileWriter::open(int fd, const QString& path, const PcmFormat& input, int bitrate,
+                         const WmaTags& tags) {
     State& s = *s_;
     s.input = input;
     s.path = path;
+    s.fd = fd;
+    for (const auto& [name, text] : tags) {
+        if (name.size() > asf::kMaxTextUnits || text.size() > asf::kMaxTextUnits)
+            return s.fail(QStringLiteral("the WMA tag %1 is longer than %2 characters")
+                              .arg(name.left(64))
+                              .arg(asf::kMaxTextUnits));
+    }
     if (input.channels <= 0 || input.channels > kWmaMaxChannels || input.sampleRate <= 0)
         return s.fail(QStringLiteral("WMA cannot hold %1 channels at %2 Hz")
                           .arg(input.channels)
@@ -271,22 +418,26 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
     if (raw == nullptr)
         return s.fail(QStringLiteral("out of memory"));
     raw->oformat = asfFormat();
-    s.muxer = MuxerPtr(raw, MuxerFreer{path.isEmpty()});
+    s.muxer = MuxerPtr(raw, MuxerFreer{fd < 0});
     s.stream = avformat_new_stream(raw, nullptr);
     if (s.stream == nullptr ||
         avcodec_parameters_from_context(s.stream->codecpar, s.codec.get()) < 0)
         return s.fail(QStringLiteral("the WMA stream cannot be set up"));
     s.stream->time_base = s.codec->time_base;
-    for (const auto& [name, text] : tags)
-        av_dict_set(&raw->metadata, muxerTagName(name).toUtf8().constData(),
-                    text.toUtf8().constData(), 0);
+    if (fd >= 0) {
+        s.tags = asf::tagObjects(tags);
+        if (!s.tags.bytes.isEmpty()) {
+            for (const auto& [name, value] : asf::reserve(s.tags.bytes.size() + asf::kObjectHead))
+                av_dict_set(&raw->metadata, name.constData(), value.constData(), 0);
+        }
+    }
 
-    if (path.isEmpty()) {
+    if (fd < 0) {
         if (avio_open_dyn_buf(&raw->pb) < 0)
             return s.fail(QStringLiteral("out of memory"));
     } else {
-        // "file:" keeps a name with a colon from being read as a protocol.
-        const QByteArray url = QByteArrayLiteral("file:") + QFile::encodeName(path);
+        // Through the descriptor: the very file held, wherever its name leads by now.
+        const QByteArray url = QByteArrayLiteral("file:/proc/self/fd/") + QByteArray::number(fd);
         AVDictionary* rawOpts = nullptr;
         av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
         const int opened =
@@ -294,8 +445,6 @@ bool WmaFileWriter::open(const QString& path, const PcmFormat& input, int bitrat
         std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
         if (opened < 0)
             return s.fail(path, opened);
-        if (fileTouched)
-            *fileTouched = true;
     }
     if (const int written = avformat_write_header(raw, nullptr); written < 0)
         return s.fail(path, written);
@@ -356,6 +505,12 @@ bool WmaFileWriter::finish() {
         if (const int closed = avio_closep(&muxer->pb); closed < 0 && ok) {
             ok = s.fail(s.path, closed);
         }
+        if (ok && !s.tags.bytes.isEmpty()) {
+            errno = 0;
+            if (!asf::placeTags(s.fd, s.tags))
+                ok = s.fail(errno != 0 ? SystemErrorText(s.path, errno)
+                                       : s.path + QStringLiteral(": the tags found no room"));
+        }
     } else if (!ok) {
         s.fail(QStringLiteral("the WMA encoder failed"));
     }
@@ -413,15 +568,20 @@ bool WmaBitrateEncodes(int sampleRate, int channels, int bitrate, std::int64_t* 
 }
 
 bool WriteEmptyWma(const QString& path) {
-    bool touched = false;
-    {
+    if (path.isEmpty()) {
         WmaFileWriter writer;
-        if (writer.open(path, PcmFormat{44100, 2, false}, 128000, {}, &touched) && writer.finish())
-            return true;
+        return writer.open(-1, path, PcmFormat{44100, 2, false}, 128000, {}) && writer.finish();
     }
+    // The program's own test file, made anew each time.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return false;
+    WmaFileWriter writer;
+    if (writer.open(file.handle(), path, PcmFormat{44100, 2, false}, 128000, {}) &&
+        writer.finish())
+        return true;
     // A file we could not finish is no test file.
-    if (touched)
-        QFile::remove(path);
+    RemoveOwnOutput(file.handle(), path);
     return false;
 }
 

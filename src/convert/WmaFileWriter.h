@@ -13,6 +13,8 @@ namespace kv {
 // program on a system without WMA encoding; nothing else changes it.
 const char* WmaEncoderName();
 void SetWmaEncoderName(const char* name);
+// Whether this system's FFmpeg has that encoder and the ASF muxer.
+bool WmaEncoderPresent();
 
 // The encoder takes at most two channels and no rate above this.
 inline constexpr int kWmaMaxRate = 48000;
@@ -37,11 +39,13 @@ public:
     WmaFileWriter(const WmaFileWriter&) = delete;
     WmaFileWriter& operator=(const WmaFileWriter&) = delete;
 
-    // Opens the encoder at `bitrate` bit/s, then the file at `path` (created, or truncated),
-    // and writes the header with the tags. False when the encoder or the file cannot be had;
-    // `fileTouched` tells whether the file was opened by then.
-    bool open(const QString& path, const PcmFormat& input, int bitrate, const WmaTags& tags,
-              bool* fileTouched = nullptr);
+    // Opens the encoder at `bitrate` bit/s and writes the header into the file open on `fd`
+    // (from its start; -1 writes in memory), named `path` in reasons. The tags are placed by
+    // finish(), each once: Title, Author, Copyright, Description and Rating in the main
+    // description, the others in the extended one. False when the encoder or the file cannot
+    // be had.
+    bool open(int fd, const QString& path, const PcmFormat& input, int bitrate,
+              const WmaTags& tags);
     bool write(const char* data, std::int64_t bytes);
     // Encodes what is left, writes the index and closes the file: a whole, playable file.
     bool finish();
@@ -63,8 +67,8 @@ private:
 // bitrate the encoder runs at.
 bool WmaBitrateEncodes(int sampleRate, int channels, int bitrate, std::int64_t* actual = nullptr);
 
-// An ASF file with a WMA stream and no audio at `path`; false when the encoder, the muxer or
-// the file fails. With an empty path, the same is done in memory.
+// An ASF file with a WMA stream and no audio at `path` (made anew); false when the encoder,
+// the muxer or the file fails. With an empty path, the same is done in memory.
 bool WriteEmptyWma(const QString& path);
 
 } // namespace kv

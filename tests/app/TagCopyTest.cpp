@@ -153,6 +153,16 @@ TEST_F(TagCopy, FilledWmaBoxesWinFieldByField) {
     const auto r = RunTool("ffprobe", {"-v", "error", "-show_entries", "format_tags=copyright",
                                        "-of", "csv=p=0", out});
     EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), QStringLiteral("Mine"));
+    // Each tag once, the main ones in the main description.
+    const QStringList places = AsfTagPlaces(out);
+    QStringList names;
+    for (const QString& place : places)
+        names << place.section('=', 0, 0).section(':', 1).toLower();
+    EXPECT_EQ(names.removeDuplicates(), 0) << places.join(" | ").toStdString();
+    for (const char* main : {"Title=From the box", "Author=\u00d8rjan", "Copyright=Mine",
+                             "Description=Live at home"})
+        EXPECT_TRUE(places.contains(QStringLiteral("content:") + QString::fromUtf8(main)))
+            << main << " in " << places.join(" | ").toStdString();
 }
 
 TEST_F(TagCopy, TagsOffWritesNoneAndTaggingNeverChangesTheAudio) {

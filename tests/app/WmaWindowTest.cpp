@@ -87,8 +87,11 @@ TEST(WmaWindow, TagBoxesAndABatchThatWritesTheirTexts) {
     const QStringList fields = QString::fromUtf8(probe.out).split(QRegularExpression("[|\n]"));
     for (const char* f :
          {"bit_rate=320000", "tag:title=Title", "tag:artist=Artist", "tag:album=Album Title",
-          "tag:rating=Rating", "tag:copyright=Copyright", "tag:genre=Genre", "tag:WM/Year=Year"})
+          "tag:copyright=Copyright", "tag:genre=Genre", "tag:WM/Year=Year"})
         EXPECT_TRUE(fields.contains(f)) << f;
+    // FFmpeg's reader skips the main description's rating; it is there, once.
+    EXPECT_EQ(AsfTagPlaces(dir.filePath("song.wma")).filter("Rating=").join('|'),
+              "content:Rating=Rating");
     EXPECT_TRUE(fields.contains("tag:comment=From the source")) << fields.join('|').toStdString();
     // The list the file's bitrate came from, refilled on the window's thread.
     QTRY_COMPARE(w.cmbWMAEncodingBitrate->count(), 8);

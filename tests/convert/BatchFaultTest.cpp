@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <functional>
+#include <future>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -102,13 +103,18 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
     ASSERT_TRUE(MakeSine(small, 0.3, 8000, 1, {"-c:a", "flac"}));
     const QByteArray nextBytes = ReadBytes(small);
 
-    enum Fault { FullDisk, FolderRemoved, SourceTruncated, SourceReplaced, EncoderKilled };
-    const char* names[] = {"full disk", "output folder removed", "source truncated",
-                           "source replaced", "encoder killed"};
+    // Another run's source of the same name, for the folder made again.
+    const QString other = at("other/song.flac");
+    ASSERT_TRUE(QDir().mkpath(at("other")) && QFile::copy(small, other));
+
+    enum Fault { FullDisk, FolderRemoved, FolderRemade, SourceTruncated, SourceReplaced,
+                 EncoderKilled };
+    const char* names[] = {"full disk",        "output folder removed", "output folder made again",
+                           "source truncated", "source replaced",       "encoder killed"};
     int run = 0;
     for (const int format : {kFormatWAV, kFormatWMA, kFormatMP3, kFormatOGG}) {
-        for (const Fault fault :
-             {FullDisk, FolderRemoved, SourceTruncated, SourceReplaced, EncoderKilled}) {
+        for (const Fault fault : {FullDisk, FolderRemoved, FolderRemade, SourceTruncated,
+                                  SourceReplaced, EncoderKilled}) {
             if (fault == EncoderKilled && (format == kFormatWAV || format == kFormatWMA))
                 continue; // written in-process: no encoder to kill
             const QString ext = OutputExtension(format);
@@ -131,7 +137,17 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             if (fault == FullDisk && !tmpfs)
                 limit = std::make_unique<FileSizeLimit>(65536);
 
+            BatchDriver driver;
+            const Converter real = ConverterFor(format);
+            // The encoder settings a new user starts with.
+            ConversionOptions options = ConversionOptionsFrom(OutputSettings{});
+            options.outputFormat = format;
+            options.folder = {false, out};
+            driver.setOptions(options);
+
             int killed = 0;
+            std::vector<Ended> secondRun; // a run into the folder made again, and its file
+            QByteArray secondBytes;
             const std::function<void()> inject = [&] {
                 switch (fault) {
                 case FullDisk:
@@ -139,6 +155,27 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
                 case FolderRemoved:
                     QDir(out).removeRecursively();
                     break;
+                case FolderRemade: {
+                    // A second run, on its own thread, then claims the first run's name there.
+                    QDir(out).removeRecursively();
+                    QDir().mkpath(out);
+                    WriteBytes(keep, "precious");
+                    BatchDriver second;
+                    second.setConverter(format, real);
+                    second.setOptions(options);
+                    std::promise<void> done;
+                    QObject::connect(&second, &BatchDriver::fileFinished,
+                                     [&](FileListRowId, FileOutcome o, const QString& made,
+                                         const QString& err) {
+                                         secondRun.push_back({o, made, err});
+                                     });
+                    QObject::connect(&second, &BatchDriver::finished, [&] { done.set_value(); });
+                    second.start({{1, other, true, true}}, false);
+                    done.get_future().wait_for(std::chrono::minutes(2));
+                    second.wait();
+                    secondBytes = ReadBytes(secondRun.empty() ? QString() : secondRun[0].output);
+                    break;
+                }
                 case SourceTruncated:
                     QFile::resize(source, QFileInfo(source).size() / 3);
                     break;
@@ -151,18 +188,11 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
                     break;
                 }
             };
-            BatchDriver driver;
-            const Converter real = ConverterFor(format);
             driver.setConverter(format, [&](const QString& s, const QString& o,
                                             const ConversionOptions& opt, ConversionControl& c) {
                 GateControl gate(c, s == source ? inject : nullptr);
                 return real(s, o, opt, gate);
             });
-            // The encoder settings a new user starts with.
-            ConversionOptions options = ConversionOptionsFrom(OutputSettings{});
-            options.outputFormat = format;
-            options.folder = {false, out};
-            driver.setOptions(options);
             const std::vector<Ended> ended = runBatch(driver, {source, small});
             limit.reset();
             ASSERT_EQ(ended.size(), 2u);
@@ -173,8 +203,25 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             if (fault == EncoderKilled) {
                 EXPECT_EQ(killed, 1);
             }
+            // A full disk is named as such, whoever wrote.
+            const QString disk = tmpfs ? "No space left on device" : "File too large";
+            const QString fullDiskWhy[] = {disk, disk, "lame exited with status 1",
+                                           "oggenc could not write all of"};
+            if (fault == FullDisk) {
+                EXPECT_TRUE(ended[0].error.contains(fullDiskWhy[format]))
+                    << ended[0].error.toStdString();
+            }
             if (fault != FolderRemoved) {
                 EXPECT_EQ(ReadBytes(keep), QByteArray("precious"));
+            }
+            // The second run's file, of the first run's name, outlives the first run's failure.
+            if (fault == FolderRemade) {
+                ASSERT_EQ(secondRun.size(), 1u);
+                EXPECT_EQ(secondRun[0].outcome, FileOutcome::Complete)
+                    << secondRun[0].error.toStdString();
+                EXPECT_EQ(QFileInfo(secondRun[0].output).fileName(), "song_Converted." + ext);
+                EXPECT_FALSE(secondBytes.isEmpty());
+                EXPECT_EQ(ReadBytes(secondRun[0].output), secondBytes);
             }
             // The next file in the batch, and a new batch, both complete.
             EXPECT_EQ(ended[1].outcome, FileOutcome::Complete) << ended[1].error.toStdString();

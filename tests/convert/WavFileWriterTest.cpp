@@ -155,3 +155,33 @@ TEST(WavFileWriter, AWriteThatDoesNotFitFailsInsteadOfFinishing) {
     EXPECT_FALSE(wrote);
     EXPECT_FALSE(finished);
 }
+
+TEST(WavFileWriter, ByteRatesPastThirtyTwoBitsAreRefused) {
+    QTemporaryDir d;
+    const struct {
+        int rate, channels, bits;
+        bool made;
+    } cases[] = {
+        {536870912, 2, 16, true},   // 2^31 bytes a second: past a signed int, within the field
+        {2147483647, 1, 16, true},  // 2^32 - 2 bytes a second
+        {1073741824, 2, 16, false}, // exactly 2^32
+        {1200000000, 2, 16, false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        const QString path = d.filePath(QStringLiteral("r%1.wav").arg(n++));
+        WavFileWriter w;
+        ASSERT_EQ(w.create(path, {c.rate, c.channels, c.bits}), c.made);
+        if (!c.made) {
+            EXPECT_TRUE(w.errorString().contains(QString::number(c.rate) + " Hz"))
+                << w.errorString().toStdString();
+            EXPECT_FALSE(QFile::exists(path));
+            continue;
+        }
+        ASSERT_TRUE(w.finish());
+        const QByteArray h = ReadBytes(path);
+        EXPECT_EQ(Le32(h, 24), quint32(c.rate));
+        EXPECT_EQ(Le32(h, 28), quint64(c.rate) * c.channels * c.bits / 8);
+    }
+}

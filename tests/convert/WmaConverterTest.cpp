@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -71,17 +72,25 @@ TEST_F(WmaConversion, FilesAsAnIndependentReaderSeesThem) {
         int stopAfter;
         double seconds;
         QString expect; // "key=value|..."; an empty value for what must be absent
+        QString places; // every tag in the header, once, where it sits (see AsfTagPlaces)
     } cases[] = {
         {"cd.flac", quality(50, true, kDesignTexts), -1, 3.0,
          "sample_rate=44100|channels=2|bit_rate=128000|tag:title=Title|tag:artist=Artist|"
-         "tag:album=Album Title|tag:comment=Description|tag:rating=Rating|"
-         "tag:copyright=Copyright|tag:genre=Genre|tag:wm/year=Year"},
+         "tag:album=Album Title|tag:comment=Description|tag:copyright=Copyright|"
+         "tag:genre=Genre|tag:wm/year=Year",
+         "content:Title=Title|content:Author=Artist|content:Copyright=Copyright|"
+         "content:Description=Description|content:Rating=Rating|"
+         "extended:WM/AlbumTitle=Album Title|extended:WM/Genre=Genre|extended:WM/Year=Year"},
         {"hires 5.1 é.flac", quality(100, true, someEmpty), -1, 2.0,
-         "sample_rate=48000|channels=2|bit_rate=320000|tag:title=Café 日本|tag:album="},
+         "sample_rate=48000|channels=2|bit_rate=320000|tag:title=Café 日本|tag:album=",
+         "content:Title=Café 日本|content:Author=Artist|content:Copyright=Copyright|"
+         "content:Description=Description|content:Rating=Rating|extended:WM/Genre=Genre|"
+         "extended:WM/Year=Year"},
         {"u8.wav", quality(0, false, kDesignTexts), -1, 1.5,
-         "sample_rate=22050|channels=1|bit_rate=24000|tag:title=|tag:artist="},
+         "sample_rate=22050|channels=1|bit_rate=24000|tag:title=|tag:artist=", ""},
         // Cancelled after three blocks of 5,000 frames: a whole, shorter file.
-        {"long.flac", quality(75), 3, 0.4, "bit_rate=192000"},
+        {"long.flac", quality(75, true, {"Cut"}), 3, 0.4, "bit_rate=192000|tag:title=Cut",
+         "content:Title=Cut"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
@@ -95,6 +104,10 @@ TEST_F(WmaConversion, FilesAsAnIndependentReaderSeesThem) {
         EXPECT_NEAR(p["duration"].toDouble(), c.seconds, 0.1);
         for (const QString& kv : c.expect.split('|'))
             EXPECT_EQ(p.value(kv.section('=', 0, 0)), kv.section('=', 1)) << kv.toStdString();
+        // The muxer's own note of itself is no tag of ours.
+        const QStringList places =
+            AsfTagPlaces(out).filter(QRegularExpression("^(?!extended:WM/EncodingSettings=)"));
+        EXPECT_EQ(places.join('|'), c.places);
     }
     EXPECT_EQ(LiveStreamCount(), 0);
 }
@@ -191,15 +204,21 @@ TEST_F(WmaConversion, FailuresEndInErrorAndLeaveNothingBehind) {
         unsigned long long sizeLimit;
         FileOutcome outcome;
         bool outputStays, readsAudio;
+        QString why; // the reason given, in part
     } cases[] = {
-        {src, at("claimed.wma"), true, "wmav2", 0, FileOutcome::Complete, true, true},
-        {at("noise.wma"), at("a.wma"), true, "wmav2", 0, FileOutcome::Error, false, false},
-        {src, at("b.wma"), true, none, 0, FileOutcome::Error, false, false},
+        {src, at("claimed.wma"), true, "wmav2", 0, FileOutcome::Complete, true, true, ""},
+        {at("noise.wma"), at("a.wma"), true, "wmav2", 0, FileOutcome::Error, false, false,
+         at("noise.wma") + ": "},
+        {src, at("b.wma"), true, none, 0, FileOutcome::Error, false, false,
+         "the WMA encoder (kelvanto-no-such-encoder) is not in this system's FFmpeg"},
         // A full disk half-way.
-        {src, at("full.wma"), false, "wmav2", 40000, FileOutcome::Error, false, true},
+        {src, at("full.wma"), false, "wmav2", 40000, FileOutcome::Error, false, true,
+         at("full.wma") + ": File too large"},
         // Another file is never overwritten.
-        {src, at("keep.wma"), false, "wmav2", 0, FileOutcome::Error, true, false},
-        {src, "/proc/kelvanto-test.wma", false, "wmav2", 0, FileOutcome::Error, false, false},
+        {src, at("keep.wma"), false, "wmav2", 0, FileOutcome::Error, true, false,
+         at("keep.wma") + " already exists"},
+        {src, "/proc/kelvanto-test.wma", false, "wmav2", 0, FileOutcome::Error, false, false,
+         "/proc/kelvanto-test.wma: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output.toStdString());
@@ -214,6 +233,8 @@ TEST_F(WmaConversion, FailuresEndInErrorAndLeaveNothingBehind) {
         SetWmaEncoderName("wmav2");
         EXPECT_EQ(QFileInfo::exists(c.output), c.outputStays);
         EXPECT_EQ(control.reports > 0, c.readsAudio);
+        EXPECT_TRUE(c.why.isEmpty() ? control.error.isEmpty() : control.error.startsWith(c.why))
+            << control.error.toStdString();
         EXPECT_EQ(LiveStreamCount(), 0);
     }
     EXPECT_EQ(ReadBytes(at("keep.wma")), QByteArray("precious"));
