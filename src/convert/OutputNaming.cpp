@@ -40,7 +40,7 @@ int openRetrying(const QByteArray& path, int flags, mode_t mode = 0) {
 }
 
 OutputName failed(OutputName::Outcome outcome, const QString& error) {
-    return {outcome, QString(), error, FileIdentity{}};
+    return {outcome, QString(), error, FileIdentity{}, nullptr};
 }
 
 enum class Claim { Made, Taken, Folder, Failed };
@@ -165,11 +165,11 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
                       std::make_shared<const HeldFile>(std::move(held))};
             return true;
         case Claim::Folder:
-            result = {OutputName::Outcome::Ok, candidate, {}, {}};
+            result = {OutputName::Outcome::Ok, candidate, {}, {}, nullptr};
             return true;
         case Claim::Failed:
-            result = {
-                OutputName::Outcome::NotCreated, candidate, SystemErrorText(candidate, error), {}};
+            result = {OutputName::Outcome::NotCreated, candidate,
+                      SystemErrorText(candidate, error), {}, nullptr};
             return true;
         case Claim::Taken:
             break;

@@ -8,6 +8,7 @@
 #include "engine/Decoders.h"
 #include "settings/ProgramFolder.h"
 
+#include "ConversionControls.h"
 #include "MediaTools.h"
 
 #include <QDir>
@@ -65,27 +66,6 @@ int encoders(bool kill) {
     return killed;
 }
 
-struct Ended {
-    FileOutcome outcome;
-    QString output, error;
-};
-
-std::vector<Ended> runBatch(BatchDriver& driver, const QStringList& sources) {
-    std::vector<Ended> ended;
-    bool done = false;
-    QObject context;
-    QObject::connect(&driver, &BatchDriver::fileFinished, &context,
-                     [&](FileListRowId, FileOutcome o, const QString& out, const QString& err) {
-                         ended.push_back({o, out, err});
-                     });
-    QObject::connect(&driver, &BatchDriver::finished, &context, [&] { done = true; });
-    std::vector<BatchRow> rows;
-    for (const QString& s : sources)
-        rows.push_back({FileListRowId(rows.size() + 1), s, true, true});
-    EXPECT_TRUE(driver.start(rows, false));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 120000));
-    return ended;
-}
 
 } // namespace
 
@@ -193,7 +173,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
                 GateControl gate(c, s == source ? inject : nullptr);
                 return real(s, o, opt, gate);
             });
-            const std::vector<Ended> ended = runBatch(driver, {source, small});
+            const std::vector<Ended> ended = RunBatch(driver, {source, small});
             limit.reset();
             ASSERT_EQ(ended.size(), 2u);
             EXPECT_EQ(ended[0].outcome, FileOutcome::Error);
@@ -226,7 +206,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             // The next file in the batch, and a new batch, both complete.
             EXPECT_EQ(ended[1].outcome, FileOutcome::Complete) << ended[1].error.toStdString();
             EXPECT_EQ(ReadBytes(small), nextBytes);
-            const std::vector<Ended> again = runBatch(driver, {small});
+            const std::vector<Ended> again = RunBatch(driver, {small});
             ASSERT_EQ(again.size(), 1u);
             EXPECT_EQ(again[0].outcome, FileOutcome::Complete) << again[0].error.toStdString();
             for (const QString& made : {ended[1].output, again[0].output}) {

@@ -1,5 +1,6 @@
 // A file the user chose leads to that file alone: lists naming other files are refused, a FIFO
 // holds nothing up, a cancel never waits on a stuck worker, every accepted ending converts.
+#include "ConversionControls.h"
 #include "MediaTools.h"
 #include "SynthFixtures.h"
 #include "convert/Converters.h"
@@ -36,27 +37,14 @@ qint64 msSince(Clock::time_point start) {
 }
 
 // How each source ended, in order, converted to WAV by the converters of the window and tool.
-std::vector<std::pair<FileOutcome, QString>> convertToWav(const QStringList& sources,
-                                                          const QString& out) {
+std::vector<Ended> convertToWav(const QStringList& sources, const QString& out) {
     BatchDriver driver;
     RegisterConverters(driver);
     ConversionOptions options = ConversionOptionsFrom(OutputSettings{});
     options.outputFormat = kFormatWAV;
     options.folder = {false, out};
     driver.setOptions(options);
-    std::vector<std::pair<FileOutcome, QString>> ended(size_t(sources.size()));
-    bool done = false;
-    QObject::connect(&driver, &BatchDriver::fileFinished, &driver,
-                     [&](FileListRowId id, FileOutcome o, const QString& output, const QString&) {
-                         ended.at(size_t(id - 1)) = {o, output};
-                     });
-    QObject::connect(&driver, &BatchDriver::finished, &driver, [&] { done = true; });
-    std::vector<BatchRow> rows;
-    for (const QString& s : sources)
-        rows.push_back({FileListRowId(rows.size() + 1), s, true, true});
-    EXPECT_TRUE(driver.start(rows, false));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 120000));
-    return ended;
+    return RunBatch(driver, sources);
 }
 
 // Holds a worker as a read stuck in the kernel would: no cancel flag lets it go, only open()
@@ -136,7 +124,7 @@ TEST_F(InputContainment, ListsNamingOtherFilesAreRefusedAndConvertNothing) {
         EXPECT_EQ(ProbeSeconds(at(name)), std::nullopt);
         EXPECT_TRUE(ReadSourceTags(at(name)).empty());
         const QString out = at(QStringLiteral("out-") + name);
-        EXPECT_EQ(convertToWav({at(name)}, out).at(0).first, FileOutcome::Error);
+        EXPECT_EQ(convertToWav({at(name)}, out).at(0).outcome, FileOutcome::Error);
         EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList());
     }
 }
@@ -251,8 +239,8 @@ TEST_F(InputContainment, ARealFileOfEveryAcceptedEndingStillConverts) {
     const auto ended = convertToWav(sources, at("out"));
     for (size_t i = 0; i < std::size(files); ++i) {
         SCOPED_TRACE(files[i].file);
-        EXPECT_EQ(ended[i].first, FileOutcome::Complete);
-        EXPECT_NEAR(FfprobeAudio(ended[i].second).value_or(ProbeInfo{}).duration, files[i].seconds,
+        EXPECT_EQ(ended[i].outcome, FileOutcome::Complete);
+        EXPECT_NEAR(FfprobeAudio(ended[i].output).value_or(ProbeInfo{}).duration, files[i].seconds,
                     0.2);
     }
 }
