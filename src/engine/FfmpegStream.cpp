@@ -453,7 +453,7 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     // A WAV file shorter than its header says gets a length from its size, an estimate; the
     // header's own is exact, and reading such a file falls short of it.
     if (std::strcmp(demuxer, "wav") == 0 && lossless && par->block_align > 0) {
-        if (const std::optional<std::uint64_t> bytes = ReadWavDataSize(path);
+        if (const std::optional<std::uint64_t> bytes = ReadWavDataSize(*file_);
             bytes && static_cast<std::int64_t>(*bytes / par->block_align) > frames) {
             frames = static_cast<std::int64_t>(*bytes / par->block_align);
             exact_ = true;
