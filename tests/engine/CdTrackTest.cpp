@@ -218,7 +218,7 @@ TEST_F(CdTracks, ASheetReadsOnlyRegularFilesInItsOwnFolder) {
         // pipe's other end, so a hang fails this test without holding up the ones after it.
         auto result = std::make_shared<std::promise<std::pair<int, QStringList>>>();
         std::future<std::pair<int, QStringList>> done = result->get_future();
-        std::thread([result, cue, secret] {
+        std::thread([result, cue = cue, secret] {
             const bool opened = ReadTrack(track(cue, 1)) == secret;
             const int code = opened ? kAudioOk : AudioErrorGetCode();
             result->set_value({code, ExpandDiscPaths({cue})});
