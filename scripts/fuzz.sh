@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang into their own folder and runs each for a while.
-# Usage: scripts/fuzz.sh SECONDS [target...]   (targets: ini settings midi mp3gapless naming cd)
+# Usage: scripts/fuzz.sh SECONDS [target...]   (targets: ini settings midi mp3gapless naming cd wavsize)
 # The corpus grows in <build>/corpus/<target>; a crash, leak or failed check is kept in
 # <build>/findings/<target>/ and makes the script exit 1.
 set -euo pipefail
@@ -10,7 +10,7 @@ build="${KV_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${1:?usage: $0 SECONDS [target...]}"
 shift
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(ini settings midi mp3gapless naming cd)
+[ "${#targets[@]}" -gt 0 ] || targets=(ini settings midi mp3gapless naming cd wavsize)
 
 if [ ! -f "$build/build.ninja" ]; then
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
