@@ -22,22 +22,10 @@ namespace kv {
 
 namespace {
 
-// A descriptor closed on every path.
-class Fd {
-public:
-    explicit Fd(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+// A drive opened without waiting for a disc.
+UniqueFd openDevice(const QString& path) {
+    return UniqueFd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+}
 
 bool isBlockDevice(const QString& path) {
     struct stat st {};
@@ -82,14 +70,14 @@ QString MakeCdTrackPath(const QString& source, int track) {
 bool IsCdDrive(const QString& path) {
     if (!isBlockDevice(path))
         return false;
-    const Fd fd(path);
+    const UniqueFd fd = openDevice(path);
     if (fd.get() < 0)
         return true;
     return ::ioctl(fd.get(), CDROM_GET_CAPABILITY, 0) >= 0;
 }
 
 bool DriveHasDisc(const QString& device) {
-    const Fd fd(device);
+    const UniqueFd fd = openDevice(device);
     if (fd.get() < 0)
         return true;
     const int status = ::ioctl(fd.get(), CDROM_DRIVE_STATUS, CDSL_CURRENT);

@@ -251,20 +251,6 @@ std::vector<CueTrackExtent> LayOutCueImage(const CueSheet& sheet,
     return out;
 }
 
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
-    if (this != &o) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = o.fd_;
-        o.fd_ = -1;
-    }
-    return *this;
-}
 
 bool ReadFully(int fd, char* out, std::int64_t bytes, std::int64_t offset) {
     while (bytes > 0) {
@@ -282,14 +268,6 @@ bool ReadFully(int fd, char* out, std::int64_t bytes, std::int64_t offset) {
 
 namespace {
 
-// Opens a regular file without blocking on a pipe or a device; the descriptor decides.
-std::optional<UniqueFd> openRegular(const QByteArray& path, struct stat& st, int extraFlags) {
-    UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | extraFlags));
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return fd;
-}
-
 QByteArray realPath(const QByteArray& path) {
     char* real = ::realpath(path.constData(), nullptr);
     if (real == nullptr)
@@ -303,11 +281,11 @@ QByteArray realPath(const QByteArray& path) {
 
 std::optional<QByteArray> ReadCueSheetFile(const QString& cuePath) {
     struct stat st {};
-    const std::optional<UniqueFd> fd = openRegular(QFile::encodeName(cuePath), st, 0);
-    if (!fd || st.st_size > kMaxCueBytes)
+    const UniqueFd fd = OpenRegularFile(QFile::encodeName(cuePath), &st);
+    if (!fd.valid() || st.st_size > kMaxCueBytes)
         return std::nullopt;
     QByteArray text(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
-    if (!ReadFully(fd->get(), text.data(), st.st_size, 0))
+    if (!ReadFully(fd.get(), text.data(), st.st_size, 0))
         return std::nullopt;
     return text;
 }
@@ -335,10 +313,10 @@ std::optional<OpenedCueImage> OpenCueImage(const QString& cuePath) {
         if (!real.startsWith(inside))
             return std::nullopt;
         struct stat st {};
-        std::optional<UniqueFd> fd = openRegular(real, st, O_NOFOLLOW);
-        if (!fd)
+        UniqueFd fd = OpenRegularFile(real, &st, O_NOFOLLOW);
+        if (!fd.valid())
             return std::nullopt;
-        image.files.push_back(std::move(*fd));
+        image.files.push_back(std::move(fd));
         image.sizes.push_back(st.st_size);
     }
     image.tracks = LayOutCueImage(*sheet, image.sizes);

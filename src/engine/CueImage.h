@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/RegularFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -54,21 +56,6 @@ std::vector<CueTrackExtent> LayOutCueImage(const CueSheet& sheet,
                                            const std::vector<std::int64_t>& fileBytes);
 
 // A descriptor closed on every path.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd();
-    UniqueFd(UniqueFd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-    UniqueFd& operator=(UniqueFd&& o) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
-
 // The sheet's text: a regular file of at most 1 MiB, opened without waiting on a pipe.
 std::optional<QByteArray> ReadCueSheetFile(const QString& cuePath);
 

@@ -1,6 +1,7 @@
 #include "engine/UserFile.h"
 
 #include "settings/NativePath.h"
+#include "settings/RegularFile.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -66,18 +67,13 @@ std::shared_ptr<UserFile> UserFile::open(const QString& path, int* error) {
         return fail(errno);
     if (!S_ISREG(st.st_mode))
         return fail(ENODEV);
-    // Without O_NONBLOCK, a FIFO put in the file's place meanwhile would wait for a writer.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return fail(errno);
-    // What counts is what was opened.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return fail(ENODEV);
-    }
+    // What counts is what was opened: a FIFO put in the file's place meanwhile is refused.
+    UniqueFd fd = OpenRegularFile(native);
+    if (!fd.valid())
+        return fail(errno == EISDIR ? ENODEV : errno);
     if (error != nullptr)
         *error = 0;
-    return std::shared_ptr<UserFile>(new UserFile(fd, path));
+    return std::shared_ptr<UserFile>(new UserFile(fd.release(), path));
 }
 
 UserFile::~UserFile() {

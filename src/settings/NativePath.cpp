@@ -1,4 +1,5 @@
 #include "settings/NativePath.h"
+#include "settings/RegularFile.h"
 
 #include <QFile>
 
@@ -204,18 +205,10 @@ NativeFileInfo StatNative(const QString& path) {
 
 bool OpenNativeForReading(QFile& file, const QString& path) {
     // Never blocks on a pipe that has no writer; only a regular file is read.
-    const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    UniqueFd fd = OpenRegularFile(NativePath(path));
+    if (!fd.valid() || !file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
+    fd.release();
     return true;
 }
 

@@ -30,35 +30,50 @@ FileState failed(int err, int* error) {
     return err == ENOENT || err == ENOTDIR ? FileState::Missing : FileState::Unreadable;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
+} // namespace
+
+UniqueFd::~UniqueFd() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
+    if (this != &o) {
         if (fd_ >= 0)
             ::close(fd_);
+        fd_ = o.release();
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
+    return *this;
+}
 
-private:
-    int fd_;
-};
-
-} // namespace
+UniqueFd OpenRegularFile(const QByteArray& nativePath, struct stat* st, int extraFlags) {
+    struct stat own {};
+    struct stat& status = st != nullptr ? *st : own;
+    // Without O_NONBLOCK the open of a FIFO waits for a writer; a regular file ignores it.
+    UniqueFd fd(::open(nativePath.constData(),
+                       O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | extraFlags));
+    if (!fd.valid())
+        return fd;
+    if (::fstat(fd.get(), &status) != 0)
+        return UniqueFd();
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : ENODEV;
+        return UniqueFd();
+    }
+    return fd;
+}
 
 RegularFileRead ReadRegularFile(const QString& path, qint64 maxBytes) {
     RegularFileRead r;
-    // Without O_NONBLOCK the open of a FIFO waits for a writer; a regular file ignores it.
-    const Descriptor fd(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) {
-        r.state = failed(errno, &r.error);
-        return r;
-    }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        r.state = failed(errno, &r.error);
+    const UniqueFd fd = OpenRegularFile(QFile::encodeName(path), &st);
+    if (!fd.valid()) {
+        if (errno == EISDIR || errno == ENODEV) {
+            r.state = FileState::NotRegular;
+            r.error = errno == EISDIR ? EISDIR : 0;
+        } else {
+            r.state = failed(errno, &r.error);
+        }
         return r;
     }
     r.state = stateOf(st, maxBytes, &r.error);

@@ -3,11 +3,42 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
 
 namespace kv {
+
+// A descriptor closed when it goes.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd();
+    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
+    UniqueFd& operator=(UniqueFd&& o) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Hands the descriptor over; this no longer closes it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a file for reading without waiting on a FIFO or a device, and keeps it only when the
+// open descriptor is a regular file, so the check and every read are of one file. `st` gets
+// its status. On failure the descriptor is invalid and errno tells why: the open's own error,
+// EISDIR for a folder, ENODEV for anything else that is not a regular file.
+UniqueFd OpenRegularFile(const QByteArray& nativePath, struct stat* st = nullptr,
+                         int extraFlags = 0);
 
 // Largest files the program reads: a language file, and a settings file (the output settings,
 // the per-user language choice, the deployment's addresses). A larger one is neither read
