@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -157,6 +158,14 @@ bool KilledMidLoop(int readyAfter, const std::function<bool(int)>& step) {
     int status = 0;
     return ::waitpid(child, &status, 0) == child && said && WIFSIGNALED(status) &&
            WTERMSIG(status) == SIGKILL;
+}
+
+void OpenFifoWriters(const QStringList& fifos) {
+    for (const QString& fifo : fifos) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 void WithinSeconds(int seconds, const std::function<void()>& fn) {

@@ -7,9 +7,15 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <QStringList>
+
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <future>
 #include <map>
+#include <type_traits>
+#include <utility>
 #include <ostream>
 #include <vector>
 
@@ -87,6 +93,22 @@ void DropFileOverridesForExec();
 // Runs `fn` on a thread of its own and waits for it up to `seconds`; one still running then
 // ends the test program with a failure, for a hang would hold the whole suite.
 void WithinSeconds(int seconds, const std::function<void()>& fn);
+
+// Lets a reader stuck in open() on any of these FIFOs go, by opening their other ends.
+void OpenFifoWriters(const QStringList& fifos);
+
+// Runs `read` on a thread of its own: whether it ended within `bound`, and what it gave. A
+// reader stuck on one of `fifos` past the bound is let go, so a hang fails the caller without
+// holding up the tests after it.
+template <class Read>
+std::pair<bool, std::invoke_result_t<Read>> ReadUnstuck(std::chrono::milliseconds bound,
+                                                        const QStringList& fifos, Read read) {
+    auto result = std::async(std::launch::async, read);
+    const bool inTime = result.wait_for(bound) == std::future_status::ready;
+    while (result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        OpenFifoWriters(fifos);
+    return {inTime, result.get()};
+}
 
 // Runs `step(i)` for i = 0, 1, 2... in a child process and kills it (SIGKILL) once step
 // `readyAfter` is done, so the kill lands inside a later step. True when the child died by

@@ -2,6 +2,7 @@
 // and lengths, sample-exact rips, data tracks and damaged discs, one reader per disc, and
 // kelvanto-batch on an image.
 #include "CdImages.h"
+#include "TestSupport.h"
 #include "MediaTools.h"
 #include "convert/OutputNaming.h"
 #include "convert/WavConverter.h"
@@ -214,25 +215,14 @@ TEST_F(CdTracks, ASheetReadsOnlyRegularFilesInItsOwnFolder) {
     };
     for (const auto& [cue, refused] : cases) {
         SCOPED_TRACE(cue.toStdString());
-        // Opened on a thread of its own. A reader stuck on a pipe is let go by opening the
-        // pipe's other end, so a hang fails this test without holding up the ones after it.
-        auto result = std::make_shared<std::promise<std::pair<int, QStringList>>>();
-        std::future<std::pair<int, QStringList>> done = result->get_future();
-        std::thread([result, cue = cue, secret] {
-            const bool opened = ReadTrack(track(cue, 1)) == secret;
-            const int code = opened ? kAudioOk : AudioErrorGetCode();
-            result->set_value({code, ExpandDiscPaths({cue})});
-        }).detach();
-        const bool prompt = done.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
-        for (int i = 0; !prompt && i < 100 &&
-                        done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready;
-             ++i) {
-            for (const char* pipe : {"in/pipe.bin", "in/pipe.cue"})
-                ::close(::open(QFile::encodeName(root.filePath(pipe)).constData(),
-                               O_WRONLY | O_NONBLOCK));
-        }
+        const auto [prompt, got] = ReadUnstuck(
+            std::chrono::seconds(1), {root.filePath("in/pipe.bin"), root.filePath("in/pipe.cue")},
+            [cue = cue, secret] {
+                const bool opened = ReadTrack(track(cue, 1)) == secret;
+                return std::pair{opened ? kAudioOk : AudioErrorGetCode(), ExpandDiscPaths({cue})};
+            });
         ASSERT_TRUE(prompt);
-        const auto [code, listed] = done.get();
+        const auto& [code, listed] = got;
         EXPECT_EQ(code, refused ? kAudioErrorCdInit : kAudioOk);
         // A refused sheet still stands for its disc, whose first track then fails.
         if (!cue.endsWith("pipe.cue")) {

@@ -3,6 +3,7 @@
 #include "ConversionControls.h"
 #include "MediaTools.h"
 #include "SynthFixtures.h"
+#include "TestSupport.h"
 #include "convert/Converters.h"
 #include "convert/SettingsOptions.h"
 #include "convert/SourceTags.h"
@@ -89,24 +90,11 @@ protected:
         return "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n" + segment.toUtf8() +
                "\n#EXT-X-ENDLIST\n";
     }
-    // Until `done`, lets a reader stuck in open() on the FIFO go by opening its other end.
-    void unstickUntil(const std::function<bool()>& done) const {
-        while (!done()) {
-            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        }
-    }
     // What `read` gives, expected within the probe's bound (a stuck reader is then let go).
     template <class Read> auto inTime(Read read) {
-        const Clock::time_point start = Clock::now();
-        auto result = std::async(std::launch::async, read);
-        if (result.wait_for(std::chrono::milliseconds(kProbeBoundMs)) != std::future_status::ready)
-            unstickUntil([&] {
-                return result.wait_for(std::chrono::milliseconds(10)) == std::future_status::ready;
-            });
-        EXPECT_LT(msSince(start), kProbeBoundMs);
-        return result.get();
+        auto [prompt, result] = ReadUnstuck(std::chrono::milliseconds(kProbeBoundMs), {fifo}, read);
+        EXPECT_TRUE(prompt);
+        return result;
     }
     QTemporaryDir dir;
     const QString fifo = at("pipe.mp3");
@@ -142,10 +130,9 @@ TEST_F(InputContainment, FifosFailAtOnceAndCancelsNeverWaitForAStuckWorker) {
     {
         FileAdder adder(&model, std::make_unique<NoBox>());
         adder.add({fifo, fifoList}, false);
-        const auto idle = [&] { return QTest::qWaitFor([&] { return !adder.isBusy(); }, 10); };
         const bool finished = QTest::qWaitFor([&] { return !adder.isBusy(); }, kProbeBoundMs);
-        if (!finished)
-            unstickUntil(idle);
+        while (!finished && !QTest::qWaitFor([&] { return !adder.isBusy(); }, 10))
+            OpenFifoWriters({fifo});
         EXPECT_TRUE(finished);
     }
     // A worker stuck where no flag reaches it is left behind by either cancel; it then ends on
