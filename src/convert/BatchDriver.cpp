@@ -223,7 +223,7 @@ void BatchDriver::work(Walk& walk) {
         const bool kept =
             named && (outcome == FileOutcome::Complete
                           ? QFileInfo(name.path).isFile()
-                          : name.held != nullptr && LeadsTo(name.path, name.held->fd()));
+                          : name.held != nullptr && LeadsTo(name.path, name.held->get()));
         Q_EMIT fileFinished(job.row.id, outcome, kept ? name.path : QString(), control.error);
 
         if (!job.disc.isEmpty()) {

@@ -76,26 +76,12 @@ thread_local const OutputName* claimInHand = nullptr;
 
 // A descriptor of its own on the claim in hand for `path`; -1 when none is in hand for it.
 int duplicateClaimInHand(const QString& path) {
-    if (claimInHand == nullptr || !claimInHand->held || !claimInHand->held->isValid() ||
+    if (claimInHand == nullptr || !claimInHand->held || !claimInHand->held->valid() ||
         claimInHand->path != path)
         return -1;
-    return ::fcntl(claimInHand->held->fd(), F_DUPFD_CLOEXEC, 0);
+    return ::fcntl(claimInHand->held->get(), F_DUPFD_CLOEXEC, 0);
 }
 } // namespace
-
-HeldFile::~HeldFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
 
 QString SystemErrorText(const QString& path, int errorNumber) {
     return path + QStringLiteral(": ") + qt_error_string(errorNumber);
@@ -194,11 +180,11 @@ OutputName GetOutputFileName(const QString& sourcePath, const QString& extension
 }
 
 void ReleaseOutputClaim(const OutputName& name) {
-    if (name.outcome != OutputName::Outcome::Ok || !name.held || !name.held->isValid())
+    if (name.outcome != OutputName::Outcome::Ok || !name.held || !name.held->valid())
         return;
     struct stat st {};
-    if (::fstat(name.held->fd(), &st) == 0 && st.st_size == 0)
-        RemoveOwnOutput(name.held->fd(), name.path);
+    if (::fstat(name.held->get(), &st) == 0 && st.st_size == 0)
+        RemoveOwnOutput(name.held->get(), name.path);
 }
 
 bool LeadsTo(const QString& path, int fd) {

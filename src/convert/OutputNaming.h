@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/RegularFile.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,22 +26,9 @@ struct FileIdentity {
     bool isValid() const { return device != 0 || inode != 0; }
 };
 
-// A descriptor on a file, closed with the object. What a conversion holds of its output: "its"
-// file is the one open here, not whatever the name leads to later.
-class HeldFile {
-public:
-    explicit HeldFile(int fd = -1) : fd_(fd) {}
-    ~HeldFile();
-    HeldFile(HeldFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    HeldFile& operator=(HeldFile&& other) noexcept;
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    int fd() const { return fd_; }
-    bool isValid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
+// What a conversion holds of its output: "its" file is the one open here, not whatever the
+// name leads to later.
+using HeldFile = UniqueFd;
 
 struct OutputName {
     enum class Outcome {

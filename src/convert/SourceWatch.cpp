@@ -30,7 +30,7 @@ Converter WatchingSource(Converter converter) {
             return outcome;
         // Written through an open file, the output outlives a folder removed meanwhile, out of
         // the user's reach, and the name may lead to another run's file by now: that one stays.
-        if (held.isValid() ? !LeadsTo(output, held.fd()) : !QFileInfo(output).isFile()) {
+        if (held.valid() ? !LeadsTo(output, held.get()) : !QFileInfo(output).isFile()) {
             control.reportError(
                 output + QStringLiteral(": the output folder was removed while it was written"));
             return FileOutcome::Error;
@@ -38,9 +38,9 @@ Converter WatchingSource(Converter converter) {
         if (!before.valid || SourceStateOf(source) == before)
             return outcome;
         // Nothing was there at the start: the file is the one the converter just made.
-        if (!held.isValid())
+        if (!held.valid())
             held = HoldOutput(output);
-        RemoveOwnOutput(held.fd(), output);
+        RemoveOwnOutput(held.get(), output);
         control.reportError(source + QStringLiteral(": the file changed while it was converted"));
         return FileOutcome::Error;
     };
