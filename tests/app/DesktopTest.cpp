@@ -50,8 +50,8 @@ struct User {
         QDir().mkdir(runtime());
         QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    void start(QProcess& p, const QString& program, const QStringList& args = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    void start(QProcess& p, const QString& program, const QStringList& args = {},
+               QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) const {
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
@@ -182,6 +182,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     frmMain w;
     ASSERT_TRUE(w.load());
     QObject::connect(&channel, &InstanceChannel::pathsReceived, &w, &frmMain::AcceptHandOver);
+    channel.Open();
 
     // A relative path, a folder (its files, not its subfolder) and a file address.
     QProcess second;
@@ -205,6 +206,28 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(boxes.shown.empty()); // the text file is refused without a word, as in a drop
+}
+
+TEST(SecondLaunch, DuringAStartThatFailsIsTurnedAwayAloud) {
+    User user;
+    QTemporaryDir music;
+    const QString tone = music.filePath(QStringLiteral("tone.wav"));
+    ASSERT_TRUE(kvtest::MakeSine(tone, 1, 8000, 1, {}));
+    // Without a sound server the first launch's engine start fails; its box holds it.
+    QProcessEnvironment noServer = QProcessEnvironment::systemEnvironment();
+    noServer.insert(QStringLiteral("PULSE_SERVER"),
+                    QStringLiteral("unix:") + user.dir.filePath(QStringLiteral("no-server")));
+    QProcess first, second;
+    user.start(first, kProgram, {}, noServer);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(user.socket()); }, 60000));
+    user.start(second, kProgram, {tone});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(second.readAllStandardError()).contains(tone));
+    EXPECT_EQ(first.state(), QProcess::Running); // its box is still up
+    first.kill();
+    first.waitForFinished(10000);
 }
 
 TEST(SecondLaunch, OneRealWindowPerUserEvenWhenStartedTogetherOrAfterACrash) {
