@@ -166,7 +166,7 @@ TEST(InstalledTree, RunsFindsItsLanguagesAndManualAndUninstallsCleanly) {
         kvtest::WriteBytes(manifest, realInstall);
 }
 
-TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
+TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
     kvtest::ProgramFolderFixture fx;
     kvtest::RecordingMessageBoxes boxes;
     User user;
@@ -174,6 +174,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     for (const char* name : {"b.wav", "album/1.wav", "album/2.flac", "album/sub/3.wav", "c.mp3"})
         ASSERT_TRUE(kvtest::MakeSine(music.filePath(QString::fromUtf8(name)), 1, 8000, 1, {}));
     ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("album/notes.txt")), "la"));
+    ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("song.opus")), "OggS"));
 
     // This process is the open window, listening where the user's next launch looks.
     InstanceChannel channel(user.socket());
@@ -184,12 +185,14 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     QObject::connect(&channel, &InstanceChannel::pathsReceived, &w, &frmMain::AcceptHandOver);
     channel.Open();
 
-    // A relative path, a folder (its files, not its subfolder) and a file address.
+    // A relative path, a folder (its files, not its subfolder), a file address and a file the
+    // list refuses.
     QProcess second;
     second.setWorkingDirectory(music.path());
     user.start(second, kProgram,
                {QStringLiteral("b.wav"), QStringLiteral("album"),
-                QUrl::fromLocalFile(music.filePath(QStringLiteral("c.mp3"))).toString()});
+                QUrl::fromLocalFile(music.filePath(QStringLiteral("c.mp3"))).toString(),
+                QStringLiteral("song.opus")});
     QStringList rows;
     const QStringList expected = {music.filePath("b.wav"), music.filePath("album/1.wav"),
                                   music.filePath("album/2.flac"), music.filePath("c.mp3")};
@@ -205,7 +208,11 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(boxes.shown.empty()); // the text file is refused without a word, as in a drop
+    // The text file and the Opus file are named in Add Folder's one summary warning.
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Some files are not supported or already exist and will not be added"));
 }
 
 TEST(SecondLaunch, DuringAStartThatFailsIsTurnedAwayAloud) {
