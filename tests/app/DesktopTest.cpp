@@ -211,15 +211,14 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
     // The text file and the Opus file are named in Add Folder's one summary warning.
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(boxes.shown[0].text,
-              QStringLiteral("Some files are not supported or already exist and will not be added"));
+    EXPECT_EQ(
+        boxes.shown[0].text,
+        QStringLiteral("Some files are not supported or already exist and will not be added"));
 }
 
 TEST(SecondLaunch, DuringAStartThatFailsIsTurnedAwayAloud) {
     User user;
-    QTemporaryDir music;
-    const QString tone = music.filePath(QStringLiteral("tone.wav"));
-    ASSERT_TRUE(kvtest::MakeSine(tone, 1, 8000, 1, {}));
+    const QString tone = user.dir.filePath(QStringLiteral("tone.wav"));
     // Without a sound server the first launch's engine start fails; its box holds it.
     QProcessEnvironment noServer = QProcessEnvironment::systemEnvironment();
     noServer.insert(QStringLiteral("PULSE_SERVER"),
@@ -229,7 +228,6 @@ TEST(SecondLaunch, DuringAStartThatFailsIsTurnedAwayAloud) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(user.socket()); }, 60000));
     user.start(second, kProgram, {tone});
     ASSERT_TRUE(second.waitForFinished(60000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(QString::fromLocal8Bit(second.readAllStandardError()).contains(tone));
     EXPECT_EQ(first.state(), QProcess::Running); // its box is still up

@@ -153,9 +153,13 @@ TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
         {"Ppn", "Pause", State::Playing},     {"Ppnpn", "Resume", State::Paused},
         {"Ppv", "Resume", State::Paused},     {"Ppvp", "Pause", State::Playing},
         {"Ppnpnp", "Pause", State::Playing},  {"Ppd", "Pause", State::Playing},
-        {"PpsP", "Pause", State::Playing},    {"Ppsn", "Pause", State::Playing},
-        {"Ppr", "Pause", State::Idle}, // last: the list loses its first row
+        {"PpsP", "Pause", State::Playing},    {"Ppr", "Pause", State::Idle}, // last: removes
     };
+    const std::map<char, MyButton*> buttons = {{'P', w.cmdPlay},
+                                               {'p', w.cmdPause},
+                                               {'s', w.cmdStop},
+                                               {'n', w.cmdPlayNext},
+                                               {'v', w.cmdPlayPrev}};
     addFiles({"stereo.wav", "mono.wav"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clicks);
@@ -175,9 +179,6 @@ TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
                 w.fileListModel()->setCheckBox(0, 1);
                 w.cmdRemove->click();
             } else {
-                const std::map<char, MyButton*> buttons = {
-                    {'P', w.cmdPlay},     {'p', w.cmdPause},   {'s', w.cmdStop},
-                    {'n', w.cmdPlayNext}, {'v', w.cmdPlayPrev}};
                 buttons.at(*k)->click();
             }
         }
