@@ -13,6 +13,7 @@ namespace {
 
 constexpr quint32 kMagic = 0x4B56'4C31; // "KVL1"
 constexpr char kTaken = 'A';
+constexpr char kRefused = 'R';
 // A list of paths is small; anything bigger is not a launch of ours.
 constexpr qint64 kMaxMessage = 16 * 1024 * 1024;
 // Launches that start together wait this long for each other's turn.
@@ -24,6 +25,23 @@ QByteArray message(const QStringList& paths) {
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << paths;
     return bytes;
+}
+
+// The window's one-byte answer; 0 when none came.
+char send(const QString& socketPath, const QStringList& paths, int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(timeoutMs))
+        return 0;
+    socket.write(message(paths));
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return 0;
+    while (socket.bytesAvailable() < 1) {
+        if (!socket.waitForReadyRead(timeoutMs))
+            return 0;
+    }
+    char answer = 0;
+    return socket.getChar(&answer) ? answer : 0;
 }
 
 } // namespace
@@ -57,19 +75,7 @@ bool InstanceChannel::isListening() const {
 }
 
 bool InstanceChannel::HandOver(const QString& socketPath, const QStringList& paths, int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.write(message(paths));
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(timeoutMs))
-            return false;
-    }
-    char answer = 0;
-    return socket.getChar(&answer) && answer == kTaken;
+    return send(socketPath, paths, timeoutMs) == kTaken;
 }
 
 bool InstanceChannel::HandOverOrListen(const QStringList& paths) {
@@ -84,7 +90,9 @@ bool InstanceChannel::HandOverOrListen(const QStringList& paths) {
     if (someoneListens) {
         if (locked)
             lock.unlock();
-        return HandOver(path_, paths, kAnswerTimeoutMs);
+        const char answer = send(path_, paths, kAnswerTimeoutMs);
+        refused_ = answer == kRefused;
+        return answer == kTaken;
     }
     if (!locked)
         return false;
@@ -99,6 +107,35 @@ bool InstanceChannel::HandOverOrListen(const QStringList& paths) {
     }
     connect(server_, &QLocalServer::newConnection, this, &InstanceChannel::serve);
     return false;
+}
+
+void InstanceChannel::Open() {
+    start_ = Start::Open;
+    answerWaiting();
+}
+
+void InstanceChannel::Refuse() {
+    start_ = Start::Failed;
+    answerWaiting();
+}
+
+void InstanceChannel::answerWaiting() {
+    std::vector<Waiting> waiting;
+    waiting.swap(waiting_);
+    for (const Waiting& w : waiting) {
+        // A launch that stopped waiting runs a window of its own with its paths.
+        if (w.socket && w.socket->state() == QLocalSocket::ConnectedState)
+            answer(w.socket, w.paths);
+    }
+}
+
+void InstanceChannel::answer(QLocalSocket* socket, const QStringList& paths) {
+    const bool take = start_ == Start::Open;
+    socket->putChar(take ? kTaken : kRefused);
+    socket->flush();
+    socket->disconnectFromServer();
+    if (take)
+        Q_EMIT pathsReceived(paths);
 }
 
 void InstanceChannel::serve() {
@@ -121,10 +158,14 @@ void InstanceChannel::serve() {
                 socket->abort();
                 return;
             }
-            socket->putChar(kTaken);
-            socket->flush();
-            socket->disconnectFromServer();
-            Q_EMIT pathsReceived(paths);
+            // One message per launch: anything after it is not read.
+            socket->disconnect(this);
+            // Paths that came while the window starts wait for the start's outcome, so none is
+            // taken by a window that then fails to open.
+            if (start_ == Start::Pending)
+                waiting_.push_back({socket, paths});
+            else
+                answer(socket, paths);
         });
     }
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QLocalSocket>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
+
+#include <vector>
 
 class QLocalServer;
 
@@ -26,6 +30,14 @@ public:
     // launches at once take turns, so exactly one of them ends up listening.
     bool HandOverOrListen(const QStringList& paths);
     bool isListening() const;
+    // The listening window turned the paths of HandOverOrListen away: it failed to start.
+    bool handOverRefused() const { return refused_; }
+
+    // A listening window answers no hand-over until its start is over: Open takes those
+    // waiting and all later ones (pathsReceived); Refuse, for a start that failed, turns them
+    // away so that their launches can say so.
+    void Open();
+    void Refuse();
 
     // The sending side alone: true when a window listening on `socketPath` took the paths.
     static bool HandOver(const QString& socketPath, const QStringList& paths, int timeoutMs);
@@ -38,10 +50,20 @@ Q_SIGNALS:
     void pathsReceived(const QStringList& paths);
 
 private:
+    enum class Start { Pending, Open, Failed };
+    struct Waiting {
+        QPointer<QLocalSocket> socket;
+        QStringList paths;
+    };
     void serve();
+    void answer(QLocalSocket* socket, const QStringList& paths);
+    void answerWaiting();
 
     QString path_;
     QLocalServer* server_ = nullptr;
+    Start start_ = Start::Pending;
+    std::vector<Waiting> waiting_;
+    bool refused_ = false;
 };
 
 } // namespace kv

@@ -26,8 +26,13 @@ PreviewControls::PreviewControls(frmMain& window) : QObject(&window), w_(window)
     connect(w_.cmdPlayPrev, &QPushButton::clicked, this, &PreviewControls::cmdPlayPrev_Click);
     w_.StopPreview = [this] { cmdStop_Click(); };
 
-    connect(&player_, &PreviewPlayer::failed, this,
-            [this](quint32, int code) { showPlaybackError(code); });
+    connect(&player_, &PreviewPlayer::failed, this, [this](quint32, int code) {
+        // A channel whose sink would not start waits for "Resume", which tries again; "Pause"
+        // would only answer with a second box.
+        if (player_.state() == PreviewPlayer::State::Halted)
+            setPauseCaption(true);
+        showPlaybackError(code);
+    });
     // A preview that ended by itself (its file went, the sound server went) is over as after
     // "Stop".
     connect(&player_, &PreviewPlayer::ended, this, [this] { setPauseCaption(false); });
@@ -119,12 +124,12 @@ void PreviewControls::PlayChosenRow() {
     }
 }
 
-void PreviewControls::PlayNextRow() {
+bool PreviewControls::PlayNextRow() {
     if (w_.PreviewPath.isEmpty())
-        return;
+        return false;
     const int rows = w_.Grid->model()->rowCount();
     if (rows == 0)
-        return;
+        return false;
     int row = 0;
     bool found = false;
     if (pathOfRow(row) == w_.PreviewPath) {
@@ -137,7 +142,7 @@ void PreviewControls::PlayNextRow() {
             selectRow(row, true);
             w_.PreviewPath = pathOfRow(row);
             PlayFile(w_.PreviewPath);
-            return;
+            return true;
         }
         // The last row stays as it is: there is nothing after it to play.
         if (pathOfRow(row) == w_.PreviewPath && row + 1 < rows) {
@@ -145,14 +150,15 @@ void PreviewControls::PlayNextRow() {
             found = true;
         }
     }
+    return false;
 }
 
-void PreviewControls::PlayPreviousRow() {
+bool PreviewControls::PlayPreviousRow() {
     if (w_.PreviewPath.isEmpty())
-        return;
+        return false;
     const int rows = w_.Grid->model()->rowCount();
     if (rows == 0)
-        return;
+        return false;
     int row = rows - 1;
     bool found = false;
     if (pathOfRow(row) == w_.PreviewPath) {
@@ -165,13 +171,14 @@ void PreviewControls::PlayPreviousRow() {
             selectRow(row, true);
             w_.PreviewPath = pathOfRow(row);
             PlayFile(w_.PreviewPath);
-            return;
+            return true;
         }
         if (pathOfRow(row) == w_.PreviewPath && row > 0) {
             selectRow(row, false);
             found = true;
         }
     }
+    return false;
 }
 
 void PreviewControls::cmdPlay_Click() {
@@ -201,14 +208,16 @@ void PreviewControls::cmdStop_Click() {
     setPauseCaption(false);
 }
 
+// With no row to move to, the preview goes on as it was, paused or not, and so does the
+// caption: "Pause" over a paused stream would answer the next click with an error box.
 void PreviewControls::cmdPlayNext_Click() {
-    setPauseCaption(false);
-    PlayNextRow();
+    if (PlayNextRow())
+        setPauseCaption(false);
 }
 
 void PreviewControls::cmdPlayPrev_Click() {
-    setPauseCaption(false);
-    PlayPreviousRow();
+    if (PlayPreviousRow())
+        setPauseCaption(false);
 }
 
 } // namespace kv

@@ -32,9 +32,10 @@ public:
     void StopPreview();
     // The row "Play" plays: the lowest selected row, or the active row.
     void PlayChosenRow();
-    // The row after (before) the row of PreviewPath; nothing at either end.
-    void PlayNextRow();
-    void PlayPreviousRow();
+    // The row after (before) the row of PreviewPath; nothing at either end. True when a row
+    // was handed to PlayFile.
+    bool PlayNextRow();
+    bool PlayPreviousRow();
 
     void cmdPlay_Click();
     void cmdPause_Click();

@@ -428,6 +428,8 @@ bool frmMain::load() {
 
     const EngineStartResult engine = InitAudioEngine();
     ownsEngine_ = engine.code == 0;
+    if (engine.fatal)
+        Q_EMIT startFailed();
     if (!engine.text.isEmpty())
         ShowMessage(this, MsgIcon::Critical, engine.text, engine.caption);
     // A device failure ends the program here, before any setting is loaded or saved.

@@ -146,6 +146,8 @@ Q_SIGNALS:
     void batchEnded(bool anyStarted);
     // Raised once by the close sequence, before the window goes.
     void closing();
+    // load() failed for good: raised before the box that says so, which holds the program.
+    void startFailed();
 
 public Q_SLOTS:
     void cmdClose_Click();
@@ -237,8 +239,9 @@ public:
     void MyButton1_Click();
     void lblWebSite_Click();
 
-    // Paths given on the command line or handed over by a second launch: added as a drop
-    // would add them, a folder as the files directly inside it.
+    // Paths given on the command line or handed over by a second launch: added as "Add
+    // Folder..." adds, a folder as the files directly inside it, the refused ones named in
+    // its summary warning.
     void AddPaths(const QStringList& paths);
     // A second launch's paths: added, and the window comes to the front.
     void AcceptHandOver(const QStringList& paths);

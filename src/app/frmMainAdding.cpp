@@ -173,8 +173,10 @@ void frmMain::Grid_DropFiles(const QStringList& paths) {
 void frmMain::AddPaths(const QStringList& paths) {
     if (paths.isEmpty())
         return;
-    // As "Add Folder..." would take each: a folder's files, a disc's tracks. Listing may read a
-    // drive, so it runs off the window's thread.
+    // As "Add Folder..." would take each: a folder's files, a disc's tracks, and what is
+    // refused named in its one summary warning ("Open with" on a file the list does not take
+    // opens no silent empty window). Listing may read a drive, so it runs off the window's
+    // thread.
     expander_->run(
         true,
         [paths] {
@@ -183,7 +185,7 @@ void frmMain::AddPaths(const QStringList& paths) {
                 all.paths += ExpandPathForAdding(path).paths;
             return all;
         },
-        [this](const PathsToAdd& add) { adder_->add(add.paths, false); });
+        [this](const PathsToAdd& add) { adder_->add(add.paths, true); });
 }
 
 void frmMain::AcceptHandOver(const QStringList& paths) {

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QIcon>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvanto"));
@@ -37,27 +39,33 @@ int main(int argc, char** argv) {
     kv::InstanceChannel channel(kv::InstanceChannel::DefaultSocketPath());
     if (channel.HandOverOrListen(paths))
         return 0;
+    if (channel.handOverRefused()) {
+        // The window that was starting failed and took nothing: say so, never lose the
+        // paths quietly.
+        std::fprintf(stderr, "kelvanto: the Kelvanto window that was starting could not start");
+        std::fprintf(stderr, paths.isEmpty() ? ".\n" : "; these paths were not added:\n");
+        for (const QString& path : paths)
+            std::fprintf(stderr, "  %s\n", qPrintable(QDir::toNativeSeparators(path)));
+        return 1;
+    }
 
     QApplication::setWindowIcon(QIcon::fromTheme(
         QStringLiteral(KV_APP_ID), QIcon(kv::ProgramFolder() + QStringLiteral("/Kelvanto.png"))));
     kv::frmMain window;
     // Ending by a signal or with the desktop session saves the settings like the Close button.
     kv::ExternalClose externalClose(&window);
-    // Paths handed over while the window is still loading wait for it.
-    QStringList waiting = paths;
-    bool ready = false;
+    // Later launches wait for their answer until the window has loaded: a start that fails
+    // turns them away, so no path is taken by a window that never opens.
+    QObject::connect(&window, &kv::frmMain::startFailed, &channel, &kv::InstanceChannel::Refuse);
     QObject::connect(&channel, &kv::InstanceChannel::pathsReceived, &window,
-                     [&](const QStringList& handed) {
-                         if (ready)
-                             window.AcceptHandOver(handed);
-                         else
-                             waiting << handed;
-                     });
-    if (!window.load())
+                     &kv::frmMain::AcceptHandOver);
+    if (!window.load()) {
+        channel.Refuse();
         return 1;
+    }
     window.show();
     externalClose.arm();
-    ready = true;
-    window.AddPaths(waiting);
+    window.AddPaths(paths);
+    channel.Open();
     return QApplication::exec();
 }

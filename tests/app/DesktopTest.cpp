@@ -50,8 +50,8 @@ struct User {
         QDir().mkdir(runtime());
         QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    void start(QProcess& p, const QString& program, const QStringList& args = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    void start(QProcess& p, const QString& program, const QStringList& args = {},
+               QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) const {
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
@@ -166,7 +166,7 @@ TEST(InstalledTree, RunsFindsItsLanguagesAndManualAndUninstallsCleanly) {
         kvtest::WriteBytes(manifest, realInstall);
 }
 
-TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
+TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
     kvtest::ProgramFolderFixture fx;
     kvtest::RecordingMessageBoxes boxes;
     User user;
@@ -174,6 +174,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     for (const char* name : {"b.wav", "album/1.wav", "album/2.flac", "album/sub/3.wav", "c.mp3"})
         ASSERT_TRUE(kvtest::MakeSine(music.filePath(QString::fromUtf8(name)), 1, 8000, 1, {}));
     ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("album/notes.txt")), "la"));
+    ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("song.opus")), "OggS"));
 
     // This process is the open window, listening where the user's next launch looks.
     InstanceChannel channel(user.socket());
@@ -182,13 +183,16 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     frmMain w;
     ASSERT_TRUE(w.load());
     QObject::connect(&channel, &InstanceChannel::pathsReceived, &w, &frmMain::AcceptHandOver);
+    channel.Open();
 
-    // A relative path, a folder (its files, not its subfolder) and a file address.
+    // A relative path, a folder (its files, not its subfolder), a file address and a file the
+    // list refuses.
     QProcess second;
     second.setWorkingDirectory(music.path());
     user.start(second, kProgram,
                {QStringLiteral("b.wav"), QStringLiteral("album"),
-                QUrl::fromLocalFile(music.filePath(QStringLiteral("c.mp3"))).toString()});
+                QUrl::fromLocalFile(music.filePath(QStringLiteral("c.mp3"))).toString(),
+                QStringLiteral("song.opus")});
     QStringList rows;
     const QStringList expected = {music.filePath("b.wav"), music.filePath("album/1.wav"),
                                   music.filePath("album/2.flac"), music.filePath("c.mp3")};
@@ -204,7 +208,31 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(boxes.shown.empty()); // the text file is refused without a word, as in a drop
+    // The text file and the Opus file are named in Add Folder's one summary warning.
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(
+        boxes.shown[0].text,
+        QStringLiteral("Some files are not supported or already exist and will not be added"));
+}
+
+TEST(SecondLaunch, DuringAStartThatFailsIsTurnedAwayAloud) {
+    User user;
+    const QString tone = user.dir.filePath(QStringLiteral("tone.wav"));
+    // Without a sound server the first launch's engine start fails; its box holds it.
+    QProcessEnvironment noServer = QProcessEnvironment::systemEnvironment();
+    noServer.insert(QStringLiteral("PULSE_SERVER"),
+                    QStringLiteral("unix:") + user.dir.filePath(QStringLiteral("no-server")));
+    QProcess first, second;
+    user.start(first, kProgram, {}, noServer);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(user.socket()); }, 60000));
+    user.start(second, kProgram, {tone});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(second.readAllStandardError()).contains(tone));
+    EXPECT_EQ(first.state(), QProcess::Running); // its box is still up
+    first.kill();
+    first.waitForFinished(10000);
 }
 
 TEST(SecondLaunch, OneRealWindowPerUserEvenWhenStartedTogetherOrAfterACrash) {

@@ -45,6 +45,10 @@ TEST(PreviewServerLoss, EndsInTheErrorBoxAndPlaysAgainWhenTheServerIsBack) {
             if (player.state() == PreviewPlayer::State::Playing)
                 return QTest::qWaitFor([] { return OwnSinkInputs().size() == 1; });
             EXPECT_EQ(boxes.shown.size(), before + 1);
+            // A channel left halted waits for "Resume", which tries the server again.
+            if (player.state() == PreviewPlayer::State::Halted) {
+                EXPECT_EQ(w.cmdPause->text(), QStringLiteral("Resume"));
+            }
         }
         return false;
     };

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace kv;
 using namespace kvtest;
 using State = PreviewPlayer::State;
@@ -136,7 +138,9 @@ TEST_F(Preview, ButtonsChooseTheRowAsShown) {
 }
 
 TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
-    // Clicks: P "Play", p the pause button, s "Stop"; G switches to German.
+    // Clicks: P "Play" (of the first row), p the pause button, s "Stop", n "Play Next",
+    // v "Play Previous", d a double click on the second row, r "Remove" of the first row;
+    // G switches to German. No sequence ends in a box.
     const struct {
         const char* clicks;
         const char* caption;
@@ -146,28 +150,46 @@ TEST_F(Preview, PauseButtonFollowsTheButtonsAndTheLanguage) {
         {"Pp", "Resume", State::Paused},      {"Ppp", "Pause", State::Playing},
         {"Ppsp", "Pause", State::Idle},       {"PpP", "Pause", State::Playing},
         {"PpG", "Fortsetzen", State::Paused}, {"PG", "Pause", State::Playing},
+        {"Ppn", "Pause", State::Playing},     {"Ppnpn", "Resume", State::Paused},
+        {"Ppv", "Resume", State::Paused},     {"Ppvp", "Pause", State::Playing},
+        {"Ppnpnp", "Pause", State::Playing},  {"Ppd", "Pause", State::Playing},
+        {"PpsP", "Pause", State::Playing},    {"Ppr", "Pause", State::Idle}, // last: removes
     };
-    addFiles({"stereo.wav"});
-    w.Grid->selectRow(0);
+    const std::map<char, MyButton*> buttons = {{'P', w.cmdPlay},
+                                               {'p', w.cmdPause},
+                                               {'s', w.cmdStop},
+                                               {'n', w.cmdPlayNext},
+                                               {'v', w.cmdPlayPrev}};
+    addFiles({"stereo.wav", "mono.wav"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.clicks);
         SetLanguageFile(QStringLiteral("English.ini"));
         w.SetCaptions();
+        w.Grid->clearSelection();
+        w.Grid->selectRow(0);
         for (const char* k = c.clicks; *k; ++k) {
             if (*k == 'G') {
                 SetLanguageFile(QStringLiteral("German.ini"));
                 w.SetCaptions();
-                continue;
+            } else if (*k == 'd') {
+                w.Grid->clearSelection();
+                w.Grid->selectRow(1);
+                Q_EMIT w.Grid->doubleClicked(w.Grid->model()->index(1, 2));
+            } else if (*k == 'r') {
+                w.fileListModel()->setCheckBox(0, 1);
+                w.cmdRemove->click();
+            } else {
+                buttons.at(*k)->click();
             }
-            (*k == 'P' ? w.cmdPlay : *k == 'p' ? w.cmdPause : w.cmdStop)->click();
         }
         EXPECT_EQ(w.cmdPause->text(), QString::fromUtf8(c.caption));
         EXPECT_TRUE(WaitFor([&] { return player().state() != State::Opening; }));
         EXPECT_EQ(player().state(), c.state);
         w.cmdStop->click();
         EXPECT_EQ(w.cmdPause->text(), GetCaption(10016, QStringLiteral("Pause")));
+        EXPECT_TRUE(boxes.shown.empty());
+        boxes.shown.clear();
     }
-    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtonsAndTheHooks) {
