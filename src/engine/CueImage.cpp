@@ -254,7 +254,6 @@ std::vector<CueTrackExtent> LayOutCueImage(const CueSheet& sheet,
     return out;
 }
 
-
 bool ReadFully(int fd, char* out, std::int64_t bytes, std::int64_t offset) {
     while (bytes > 0) {
         const ssize_t n = ::pread(fd, out, static_cast<size_t>(bytes), offset);

@@ -312,9 +312,9 @@ TEST_F(Adding, FolderButtonAddsTheFilesDirectlyInsideAndWarnsOnce) {
     // A disc image's folder gives the sheet's tracks; the data file beside it is the sheet's,
     // so nothing is said.
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("disc"))));
-    const QString cue = WriteCdImage(dir.filePath(QStringLiteral("disc/disc.cue")),
-                                     dir.filePath(QStringLiteral("disc/disc.bin")),
-                                     {{true, CdTone(75, 440)}});
+    const QString cue =
+        WriteCdImage(dir.filePath(QStringLiteral("disc/disc.cue")),
+                     dir.filePath(QStringLiteral("disc/disc.bin")), {{true, CdTone(75, 440)}});
     dialogs.folders.push_back(dir.filePath(QStringLiteral("disc")));
     w.cmdAddFolder->click();
     ASSERT_TRUE(waitIdle());

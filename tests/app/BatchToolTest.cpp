@@ -183,13 +183,14 @@ TEST_F(BatchTool, FolderAddsTheFilesDirectlyInside) {
     // A disc image's folder: the sheet's tracks, its data file passed over without a word.
     const QString disc = dir.filePath(QStringLiteral("disc"));
     ASSERT_TRUE(QDir().mkpath(disc));
-    const QString cue = WriteCdImage(disc + QStringLiteral("/Album.cue"),
-                                     disc + QStringLiteral("/Album.bin"),
-                                     {{true, CdTone(150, 440)}, {true, CdTone(75, 880)}});
+    const QString cue =
+        WriteCdImage(disc + QStringLiteral("/Album.cue"), disc + QStringLiteral("/Album.bin"),
+                     {{true, CdTone(150, 440)}, {true, CdTone(75, 880)}});
     const BatchRun image = batch({disc});
     EXPECT_EQ(image.exitCode, 0) << image.err.toStdString();
     EXPECT_EQ(image.err, QString());
-    EXPECT_EQ(image.out, MakeCdTrackPath(cue, 1) + QStringLiteral("\tWaiting Conversion\t00:02\tCD Track\n") +
+    EXPECT_EQ(image.out, MakeCdTrackPath(cue, 1) +
+                             QStringLiteral("\tWaiting Conversion\t00:02\tCD Track\n") +
                              MakeCdTrackPath(cue, 2) +
                              QStringLiteral("\tWaiting Conversion\t00:01\tCD Track\n"));
 

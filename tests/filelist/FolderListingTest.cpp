@@ -71,7 +71,8 @@ TEST(FolderListing, AddingAFolderTakesADiscImagesDataFileWithItsSheet) {
     QTemporaryDir d;
     const QString cue = kvtest::WriteCdImage(
         d.filePath("disc.cue"), d.filePath("disc.bin"),
-        {{true, kvtest::CdTone(75, 440)}, {false, QByteArray(75 * 2352, '\0')},
+        {{true, kvtest::CdTone(75, 440)},
+         {false, QByteArray(75 * 2352, '\0')},
          {true, kvtest::CdTone(75, 880), {}, {}, QStringLiteral("Second Part.bin")}});
     touch(d.filePath("a.wav"));
     touch(d.filePath("other.bin"));
