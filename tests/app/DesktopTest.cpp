@@ -103,8 +103,6 @@ TEST(DesktopFiles, PassTheValidatorsAndClaimWhatTheListAccepts) {
     claimed.sort();
     named.sort();
     EXPECT_EQ(claimed, named) << named.join(';').toStdString();
-    EXPECT_FALSE(listed.contains(QStringLiteral("video/ogg")));
-    EXPECT_TRUE(listed.contains(QStringLiteral("audio/ogg")));
 }
 
 TEST(InstalledTree, RunsFindsItsLanguagesAndManualAndUninstallsCleanly) {
@@ -139,6 +137,10 @@ TEST(InstalledTree, RunsFindsItsLanguagesAndManualAndUninstallsCleanly) {
          QRegularExpression(QStringLiteral("<img src=\"([^\"]+)\"")).globalMatch(html))
         pictures += !QImage(data + QStringLiteral("/Help/") + m.captured(1)).isNull();
     EXPECT_EQ(pictures, 3);
+    // Every link inside the manual leads to a place in it.
+    for (const auto& m : QRegularExpression(QStringLiteral("href=\"#([^\"]+)\"")).globalMatch(html))
+        EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(m.captured(1))))
+            << m.captured(1).toStdString();
 
     // The installed program finds its languages: a stored choice that names no file becomes
     // the first language file of the installed folder.
