@@ -1,9 +1,12 @@
-// Takes the pictures of the README and the manual from the real window: a list of files in
-// mixed states, the options panel up, and the about panel up.
-//   kv-screenshots OUTDIR   (writes window.png, options.png and about.png)
-// scripts/make-pictures.sh runs it under Xvfb with a private sound server. It keeps its own
-// home folder, so the settings of whoever runs it are not touched.
+// Takes the pictures of the README and the manual from the real window: a batch under way
+// over a list of files in mixed states, the options panel up, and the about panel up.
+//   kv-screenshots OUTDIR HOME   (writes window.png, options.png and about.png)
+// HOME must be a fresh folder (no .config or Music in it): it becomes the home folder whose
+// music the pictures show, so give it an ordinary name (scripts/make-pictures.sh uses
+// /home/user). The settings of whoever runs it are not touched. It runs under Xvfb with a private
+// sound server.
 #include "app/frmMain.h"
+#include "convert/Converters.h"
 #include "filelist/FileAdder.h"
 #include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
@@ -13,15 +16,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
@@ -86,25 +91,74 @@ QImage shot(kv::frmMain& w) {
     return pm.toImage();
 }
 
+// Runs the window's events until `done` holds; false after two minutes.
+template <typename Done> bool waitFor(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > 120000)
+            return false;
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+// Holds the conversion of one file at a given percent until it is let go, so the picture of a
+// batch under way is the same every time; every other file converts for real.
+class HeldFile {
+public:
+    HeldFile(QString name, double percent) : name_(std::move(name)), percent_(percent) {}
+    kv::Converter wrap(kv::Converter real) {
+        return [this, real](const QString& source, const QString& output,
+                            const kv::ConversionOptions& options, kv::ConversionControl& control) {
+            if (QFileInfo(source).fileName() != name_)
+                return real(source, output, options, control);
+            control.progress(percent_);
+            std::unique_lock<std::mutex> lock(mutex_);
+            released_.wait(lock, [this] { return free_; });
+            return kv::FileOutcome::Cancelled;
+        };
+    }
+    void letGo() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_ = true;
+        released_.notify_all();
+    }
+
+private:
+    QString name_;
+    double percent_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool free_ = false;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    // A short home of its own: the pictures show its paths.
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/home-XXXXXX"));
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qunsetenv("XDG_CONFIG_HOME");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: kv-screenshots OUTDIR HOME\n");
+        return 2;
+    }
+    const QString homePath = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+    // A real home is never written into: one with settings or music of its own is refused.
+    const QDir homeDir(homePath);
+    if (!homeDir.exists() || homeDir.exists(QStringLiteral(".config")) ||
+        homeDir.exists(QStringLiteral("Music"))) {
+        std::fprintf(stderr, "kv-screenshots: %s is not a fresh folder\n", argv[2]);
+        return 2;
+    }
+    qputenv("HOME", QFile::encodeName(homePath));
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qunsetenv(name);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvanto"));
     QApplication::setOrganizationName(QStringLiteral("Kelvanto"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kv-screenshots OUTDIR\n");
-        return 2;
-    }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());
     kv::SetProgramFolder(QStringLiteral(KV_PROGRAM_DIR));
 
-    QDir music(home.filePath(QStringLiteral("Music")));
+    QDir music(QDir(homePath).filePath(QStringLiteral("Music")));
     QDir().mkpath(music.path());
     QStringList files;
     for (const Sample& s : kSamples) {
@@ -130,22 +184,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A batch half-way: two files done, one at 64 %, one cancelled, one failed, two ticked.
+    // What an earlier batch left: one file cancelled, one failed; two rows ticked.
     kv::FileListModel* model = w.fileListModel();
-    const QColor green(113, 177, 98), red(220, 10, 10);
-    auto finish = [&](int row, int key, const char* text, const QColor& colour) {
+    const QColor red(220, 10, 10);
+    auto finish = [&](int row, int key, const char* text) {
         model->setStatus(row, kv::GetCaption(key, QString::fromUtf8(text)));
-        model->setCellColor(row, kv::FileListColumn::Status, colour);
+        model->setCellColor(row, kv::FileListColumn::Status, red);
     };
-    finish(0, 20014, "Complete", green);
-    finish(1, 20014, "Complete", green);
-    model->setStatus(2, QStringLiteral("64"));
-    finish(5, 20008, "Cancelled", red);
-    finish(6, 20013, "Error", red);
+    finish(5, 20008, "Cancelled");
+    finish(6, 20013, "Error");
     model->setCheckBox(7, 1);
     model->setCheckBox(9, 1);
 
-    bool saved = shot(w).save(out.filePath(QStringLiteral("window.png")));
+    bool saved = true;
     w.cmdChangeFormat->click();
     saved = shot(w).save(out.filePath(QStringLiteral("options.png"))) && saved;
     w.cmdHide->click();
@@ -154,6 +205,25 @@ int main(int argc, char** argv) {
     saved = shot(w).save(out.filePath(QStringLiteral("about.png"))) && saved;
     w.cmdCloseHelp->click();
     settle(w);
+
+    // "Convert All": the first two files convert, the third is held at 64 %.
+    HeldFile held(QFileInfo(files[2]).fileName(), 64);
+    const int format = w.CurrentConversionOptions().outputFormat;
+    w.batch()->setConverter(format, held.wrap(kv::ConverterFor(format)));
+    w.cmdConvert->click();
+    const auto& list = *w.fileList();
+    const bool reached = waitFor([&] {
+        return list.row(0).Status == kv::GetCaption(20014, QStringLiteral("Complete")) &&
+               list.row(1).Status == kv::GetCaption(20014, QStringLiteral("Complete")) &&
+               list.row(2).Status == QStringLiteral("64");
+    });
+    if (!reached)
+        std::fprintf(stderr, "kv-screenshots: the batch did not reach the third file\n");
+    else
+        saved = shot(w).save(out.filePath(QStringLiteral("window.png"))) && saved;
+    w.cmdConvert->click(); // Stop
+    held.letGo();
+    const bool ended = waitFor([&] { return !w.batch()->isRunning(); });
     w.close();
-    return saved ? 0 : 1;
+    return saved && reached && ended ? 0 : 1;
 }

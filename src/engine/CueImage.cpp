@@ -1,5 +1,8 @@
 #include "engine/CueImage.h"
 
+#include "settings/NativePath.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -251,7 +254,6 @@ std::vector<CueTrackExtent> LayOutCueImage(const CueSheet& sheet,
     return out;
 }
 
-
 bool ReadFully(int fd, char* out, std::int64_t bytes, std::int64_t offset) {
     while (bytes > 0) {
         const ssize_t n = ::pread(fd, out, static_cast<size_t>(bytes), offset);
@@ -293,6 +295,20 @@ std::optional<QByteArray> ReadCueSheetFile(const QString& cuePath) {
 bool IsCueImageSheet(const QString& cuePath) {
     const std::optional<QByteArray> text = ReadCueSheetFile(cuePath);
     return text && ParseCueSheet(*text);
+}
+
+QStringList CueImageDataFiles(const QString& cuePath) {
+    const std::optional<QByteArray> text = ReadCueSheetFile(cuePath);
+    const std::optional<CueSheet> sheet = text ? ParseCueSheet(*text) : std::nullopt;
+    QStringList out;
+    if (!sheet)
+        return out;
+    const QByteArray folder = NativePath(QFileInfo(cuePath).path());
+    for (const CueSheetFile& file : sheet->files) {
+        const QByteArray named = file.name.startsWith('/') ? file.name : folder + '/' + file.name;
+        out << QDir::cleanPath(PathFromNative(named));
+    }
+    return out;
 }
 
 std::optional<OpenedCueImage> OpenCueImage(const QString& cuePath) {

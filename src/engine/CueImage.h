@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -61,6 +62,10 @@ std::optional<QByteArray> ReadCueSheetFile(const QString& cuePath);
 
 // A sheet whose text describes a disc image (its data files are not looked at).
 bool IsCueImageSheet(const QString& cuePath);
+
+// The data files that a disc image's sheet names, as paths from the sheet's folder with "."
+// and ".." resolved (links are not followed); nothing when the sheet is not an image.
+QStringList CueImageDataFiles(const QString& cuePath);
 
 // An image opened for reading: the sheet and a descriptor of each data file. Every data file
 // must be a regular file in the sheet's folder or below it once links and ".." are resolved.

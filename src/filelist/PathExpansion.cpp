@@ -2,8 +2,10 @@
 
 #include "engine/CdAudio.h"
 #include "engine/CdSource.h"
+#include "engine/CueImage.h"
 #include "filelist/FolderListing.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
 
@@ -52,9 +54,19 @@ PathsToAdd ExpandPathForAdding(const QString& path) {
     }
     if (!folder)
         return {{path}, false};
+    const QStringList names = ListFolderFiles(path, true, false, true);
+    // A data file that a disc image's sheet beside it names belongs to that sheet, which
+    // stands for its tracks: it is passed over, not refused.
+    QStringList owned;
+    for (const QString& name : names) {
+        if (isCueName(name))
+            owned << CueImageDataFiles(JoinPath(path, name));
+    }
     PathsToAdd add;
-    for (const QString& name : ListFolderFiles(path, true, false, true)) {
+    for (const QString& name : names) {
         const QString file = JoinPath(path, name);
+        if (!owned.isEmpty() && owned.contains(QDir::cleanPath(file)))
+            continue;
         add.paths << (isCueName(name) ? ExpandDiscPaths({file}) : QStringList{file});
     }
     add.empty = add.paths.isEmpty();

@@ -1,8 +1,10 @@
 // The window's ways into the file list: both pickers, the folder button and drops on the grid,
 // with real files, and a large folder that must not stall the window.
+#include "CdImages.h"
 #include "MediaTools.h"
 #include "TestSupport.h"
 #include "app/frmMain.h"
+#include "engine/CdSource.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/FileAdder.h"
 #include "filelist/PathExpansion.h"
@@ -305,6 +307,18 @@ TEST_F(Adding, FolderButtonAddsTheFilesDirectlyInsideAndWarnsOnce) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(paths(), (QStringList{a, b}));
     EXPECT_EQ(summaries(), 2);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+
+    // A disc image's folder gives the sheet's tracks; the data file beside it is the sheet's,
+    // so nothing is said.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("disc"))));
+    const QString cue =
+        WriteCdImage(dir.filePath(QStringLiteral("disc/disc.cue")),
+                     dir.filePath(QStringLiteral("disc/disc.bin")), {{true, CdTone(75, 440)}});
+    dialogs.folders.push_back(dir.filePath(QStringLiteral("disc")));
+    w.cmdAddFolder->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(paths(), (QStringList{a, b, MakeCdTrackPath(cue, 1)}));
     EXPECT_EQ(boxes.shown.size(), 2u);
 }
 

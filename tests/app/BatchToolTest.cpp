@@ -1,6 +1,8 @@
 // kelvanto-batch from the outside: its listing, its messages and its exit codes.
+#include "CdImages.h"
 #include "MediaTools.h"
 #include "SynthFixtures.h"
+#include "engine/CdSource.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 
@@ -177,6 +179,20 @@ TEST_F(BatchTool, FolderAddsTheFilesDirectlyInside) {
     }
     ASSERT_TRUE(WriteBytes(sub + QStringLiteral("/cover.jpg"), "jpeg"));
     EXPECT_EQ(batch({sub}).exitCode, 1);
+
+    // A disc image's folder: the sheet's tracks, its data file passed over without a word.
+    const QString disc = dir.filePath(QStringLiteral("disc"));
+    ASSERT_TRUE(QDir().mkpath(disc));
+    const QString cue =
+        WriteCdImage(disc + QStringLiteral("/Album.cue"), disc + QStringLiteral("/Album.bin"),
+                     {{true, CdTone(150, 440)}, {true, CdTone(75, 880)}});
+    const BatchRun image = batch({disc});
+    EXPECT_EQ(image.exitCode, 0) << image.err.toStdString();
+    EXPECT_EQ(image.err, QString());
+    EXPECT_EQ(image.out, MakeCdTrackPath(cue, 1) +
+                             QStringLiteral("\tWaiting Conversion\t00:02\tCD Track\n") +
+                             MakeCdTrackPath(cue, 2) +
+                             QStringLiteral("\tWaiting Conversion\t00:01\tCD Track\n"));
 
     const QString empty = dir.filePath(QStringLiteral("empty"));
     ASSERT_TRUE(QDir().mkpath(empty));

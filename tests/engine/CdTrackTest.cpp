@@ -94,10 +94,9 @@ TEST_F(CdTracks, ListsTheAudioTracksWithTheirLengthsFromTheTable) {
             EXPECT_EQ(row.FileSize, QStringLiteral("CD Track"));
         }
     }
-    // In a folder, the sheet gives its tracks in its place; its data file stays a file.
-    EXPECT_EQ(
-        ExpandPathForAdding(dir->path()).paths,
-        (QStringList{dir->filePath("album.bin"), track(cue, 2), track(cue, 3), track(cue, 4)}));
+    // In a folder, the sheet gives its tracks in its place and takes its data file with it.
+    EXPECT_EQ(ExpandPathForAdding(dir->path()).paths,
+              (QStringList{track(cue, 2), track(cue, 3), track(cue, 4)}));
     EXPECT_EQ(ExpandDiscPaths({missing, dir->filePath("album.bin")}),
               (QStringList{track(missing, 1), dir->filePath("album.bin")}));
 }

@@ -1,6 +1,10 @@
 #include "filelist/FolderListing.h"
 
+#include "CdImages.h"
+#include "MediaTools.h"
 #include "TestSupport.h"
+#include "engine/CdSource.h"
+#include "filelist/PathExpansion.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +63,26 @@ TEST(FolderListing, MissingFolderAndLinkLoopsEndQuietly) {
     ASSERT_TRUE(QFile::link(d.path(), d.filePath("a/loop")));
     const QStringList all = ListFolderFiles(d.path(), false, false, false);
     EXPECT_EQ(all, (QStringList{d.filePath("a/f.wav")}));
+}
+
+// Adding a folder: a disc image's sheet stands for its tracks and takes the data files it names
+// with it; a data file no image names, and the files of a rip's sheet, stay as they are.
+TEST(FolderListing, AddingAFolderTakesADiscImagesDataFileWithItsSheet) {
+    QTemporaryDir d;
+    const QString cue = kvtest::WriteCdImage(
+        d.filePath("disc.cue"), d.filePath("disc.bin"),
+        {{true, kvtest::CdTone(75, 440)},
+         {false, QByteArray(75 * 2352, '\0')},
+         {true, kvtest::CdTone(75, 880), {}, {}, QStringLiteral("Second Part.bin")}});
+    touch(d.filePath("a.wav"));
+    touch(d.filePath("other.bin"));
+    touch(d.filePath("rip.wav"));
+    ASSERT_TRUE(kvtest::WriteBytes(d.filePath("rip.cue"), "FILE \"rip.wav\" WAVE\r\n"
+                                                          "  TRACK 01 AUDIO\r\n"
+                                                          "    INDEX 01 00:00:00\r\n"));
+    EXPECT_EQ(ExpandPathForAdding(d.path() + "/").paths,
+              (QStringList{d.filePath("a.wav"), MakeCdTrackPath(cue, 1), MakeCdTrackPath(cue, 3),
+                           d.filePath("other.bin"), d.filePath("rip.cue"), d.filePath("rip.wav")}));
 }
 
 TEST(FolderListing, JoinPathNeverDoublesTheSeparator) {
