@@ -474,7 +474,7 @@ bool frmMain::LayoutFileGrid() {
     model_->setHeaderData(5, Qt::Horizontal, GetCaption(20012, QStringLiteral("File Size")));
     const int widthsTwips[6] = {0, 500, 5200, 2000, 1200, 1200};
     for (int c = 1; c < 6; ++c)
-        Grid->setColumnWidth(c, widthsTwips[c] / 15);
+        Grid->setColumnWidth(c, PixelsFromTwips(widthsTwips[c]));
 
     QPalette pal = Grid->palette();
     // The grid's own background shows below the last row; rows paint themselves white.
