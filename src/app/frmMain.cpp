@@ -41,6 +41,8 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace kv {
 namespace {
 
@@ -118,7 +120,8 @@ QString captionDefault(const char* text) {
 
 } // namespace
 
-frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+frmMain::frmMain(QWidget* parent, int maxJobs)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     model_ = new FileListModel(this);
@@ -127,7 +130,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     tmrAnimate->setInterval(10);
 
     buildMainPanel();
-    buildFormatsPanel();
+    buildFormatsPanel(maxJobs);
     buildAboutPanel();
     options_ = new OptionsPanel(*this);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
@@ -292,7 +295,7 @@ void frmMain::buildAboutPanel() {
     cmdCloseHelp = button(p, "cmdCloseHelp", QRect(378, 210, 92, 26));
 }
 
-void frmMain::buildFormatsPanel() {
+void frmMain::buildFormatsPanel(int maxJobs) {
     frFormats = place(new FramePanel(this), "frFormats", QRect(QPoint(0, 0), kFormatsSize));
     QWidget* p = frFormats;
     label(p, "Label10", QRect(12, 30, 300, 20));
@@ -300,7 +303,7 @@ void frmMain::buildFormatsPanel() {
     label(p, "lblSimultaneous", QRect(318, 30, 148, 20))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     spnSimultaneous = place(new QSpinBox(p), "spnSimultaneous", QRect(470, 28, 46, 22));
-    spnSimultaneous->setRange(1, JobsPerCore());
+    spnSimultaneous->setRange(1, std::clamp(maxJobs, 1, kMaxJobs));
     const QStringList& formats = ListItems(OutputSetting::optFileFormat);
     for (int i = 0; i < 4; ++i) {
         optFileFormat[i] =
@@ -476,7 +479,7 @@ bool frmMain::LayoutFileGrid() {
     model_->setHeaderData(5, Qt::Horizontal, GetCaption(20012, QStringLiteral("File Size")));
     const int widthsTwips[6] = {0, 500, 5200, 2000, 1200, 1200};
     for (int c = 1; c < 6; ++c)
-        Grid->setColumnWidth(c, widthsTwips[c] / 15);
+        Grid->setColumnWidth(c, PixelsFromTwips(widthsTwips[c]));
 
     QPalette pal = Grid->palette();
     // The grid's own background shows below the last row; rows paint themselves white.

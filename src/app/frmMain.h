@@ -57,7 +57,8 @@ private:
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget* parent = nullptr);
+    // `maxJobs` is the most files at once the options panel offers: one per core unless given.
+    explicit frmMain(QWidget* parent = nullptr, int maxJobs = JobsPerCore());
     ~frmMain() override;
 
     // The start-up sequence. False when the program must end at once (no window is shown).
@@ -163,7 +164,7 @@ protected:
 private:
     void buildMainPanel();
     void buildAboutPanel();
-    void buildFormatsPanel();
+    void buildFormatsPanel(int maxJobs);
     void buildFormatPanels();
     // Places a control at its design position; right-to-left reading mirrors it.
     template <class W> W* place(W* widget, const char* name, const QRect& rect);

@@ -46,7 +46,8 @@ FileAdder::FileAdder(FileListModel* model, std::unique_ptr<AddFileHost> host, QO
     : QObject(parent), model_(model), host_(std::move(host)),
       measure_([](const QString& path, const std::atomic<bool>* cancel) {
           return MeasureFile(path, cancel);
-      }) {}
+      }),
+      cores_(std::max(1, QThread::idealThreadCount())) {}
 
 FileAdder::~FileAdder() {
     // Quietly: whoever listens may be half gone.
@@ -54,10 +55,9 @@ FileAdder::~FileAdder() {
     stopWorkers();
 }
 
-int FileAdder::workersFor(qsizetype paths) {
-    const int cores = std::max(1, QThread::idealThreadCount());
+int FileAdder::workersFor(qsizetype paths) const {
     const qsizetype wanted = (paths + kPathsPerWorker - 1) / kPathsPerWorker;
-    return static_cast<int>(std::clamp<qsizetype>(wanted, 1, std::min(cores, kMaxWorkers)));
+    return static_cast<int>(std::clamp<qsizetype>(wanted, 1, std::min(cores_, kMaxWorkers)));
 }
 
 void FileAdder::add(const QStringList& paths, bool reportRefused) {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -34,8 +35,10 @@ public:
     using Measure =
         std::function<FileMeasure(const QString& path, const std::atomic<bool>* cancel)>;
     void setMeasure(Measure measure) { measure_ = std::move(measure); }
+    // The cores the workers spread over; the system's count unless set.
+    void setCores(int cores) { cores_ = std::max(1, cores); }
     // Workers a pick of this many paths gets.
-    static int workersFor(qsizetype paths);
+    int workersFor(qsizetype paths) const;
 
     // True from the first queued pick until the last one has finished.
     bool isBusy() const { return running_; }
@@ -77,6 +80,7 @@ private:
     quint64 generation_ = 0;
 
     Measure measure_;
+    int cores_;
 
     // The current pick.
     bool reportRefused_ = false;

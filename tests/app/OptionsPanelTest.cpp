@@ -272,8 +272,15 @@ TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
     QApplication::processEvents();
     // The panel covers the lower part of the window: the MP3 page shows there.
     EXPECT_EQ(w.childAt(w.frFormat[2]->mapTo(&w, w.cmbMP3Freq->geometry().center())), w.cmbMP3Freq);
+    // The window's picture shows the whole panel over the list.
     const QImage shot = w.grab().toImage();
-    ASSERT_FALSE(shot.isNull());
+    const QImage panel = w.frFormats->grab().toImage();
+    ASSERT_EQ(shot.devicePixelRatio(), panel.devicePixelRatio());
+    const qreal dpr = shot.devicePixelRatio();
+    const QRect at(w.frFormats->pos() * dpr, panel.size());
+    ASSERT_TRUE(shot.rect().contains(at));
+    EXPECT_EQ(shot.copy(at).convertToFormat(QImage::Format_RGB32),
+              panel.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST(CloseBySignal, SavesTheSettingsLikeTheCloseButton) {

@@ -128,7 +128,8 @@ TEST_F(WindowTest, StartUpPlacesWindowPanelsAndVersion) {
     EXPECT_EQ(w.size(), QSize(728, 577));
     EXPECT_EQ(w.frMain->geometry(), QRect(0, 0, 728, 577));
     EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
-    // Both sliding panels are parked just below the window, on the about panel's left edge.
+    // Both sliding panels are parked just below the window, on the about panel's left edge:
+    // (728 - 483) / 2 = 122.5 goes to the even 122.
     EXPECT_EQ(w.frAbout->geometry(), QRect(122, 577, 483, 246));
     EXPECT_EQ(w.frFormats->geometry(), QRect(122, 577, 529, 290));
     EXPECT_FALSE(w.tmrAnimate->isActive());
@@ -172,11 +173,10 @@ TEST_F(WindowTest, GridLayoutHasHiddenIdCheckColumnAndWidths) {
     ASSERT_NE(w.fileList(), nullptr);
     EXPECT_EQ(w.Grid->model()->columnCount(), 6);
     EXPECT_TRUE(w.Grid->isColumnHidden(0));
-    EXPECT_EQ(w.Grid->columnWidth(1), 500 / 15);
-    EXPECT_EQ(w.Grid->columnWidth(2), 5200 / 15);
-    EXPECT_EQ(w.Grid->columnWidth(3), 2000 / 15);
-    EXPECT_EQ(w.Grid->columnWidth(4), 80);
-    EXPECT_EQ(w.Grid->columnWidth(5), 80);
+    // 500, 5200, 2000, 1200 and 1200 twips: 33.3, 346.7, 133.3, 80 and 80 pixels, rounded.
+    const int widths[] = {33, 347, 133, 80, 80};
+    for (int c = 1; c < 6; ++c)
+        EXPECT_EQ(w.Grid->columnWidth(c), widths[c - 1]) << c;
     QAbstractItemModel* m = w.Grid->model();
     EXPECT_EQ(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral(" "));
     EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), QStringLiteral("File Path"));

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -148,51 +147,31 @@ TEST_F(ThemedWindow, ThemeColoursReadBack) {
 }
 
 TEST_F(ThemedWindow, ThemedGrooveOnScreen) {
-    for (Slider* s : sliders()) {
-        SCOPED_TRACE(s->objectName().toStdString());
-        const QImage& img = s->surface();
-        const int pos = s->HandleOffset();
-        // Empty part in RGB(255, 192, 255); filled part blending from RGB(255, 128, 255).
-        const double f = double(s->value() - s->min()) / (s->max() - s->min());
-        const int green = static_cast<int>(std::nearbyint((1 - f) * 128 + f * 192));
+    // The handle's left edge follows the value; the fill blends from RGB(255, 128, 255) at Min
+    // to RGB(255, 192, 255) at Max, the empty part is RGB(255, 192, 255).
+    const struct {
+        Slider* slider;
+        int handle, green;
+    } cases[] = {
+        {window->sliderWMA, 174, 160},               // 50 of 0..100, 372 pixels wide
+        {window->sliderOGG, 83, 155},                // 3 of -2..10, 217 wide: green 154.67
+        {window->SliderMP3VBR, 94, 164},             // 5 of 0..9, 195 wide: green 163.56
+        {window->SliderMP3EncoderQuality, 102, 164}, // 5 of 0..9, 208 wide
+    };
+    const QRgb empty = qRgb(255, 192, 255);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.slider->objectName().toStdString());
+        const QImage shown = c.slider->grab().toImage();
+        ASSERT_EQ(shown.size(), c.slider->size());
+        const QRgb fill = qRgb(255, c.green, 255);
         for (int y = 6; y <= 12; ++y) {
-            EXPECT_EQ(px(img, pos + 25, y), qRgb(255, 192, 255));
-            EXPECT_EQ(px(img, pos - 2, y), qRgb(255, green, 255));
+            EXPECT_EQ(px(shown, 11, y), fill) << y;
+            EXPECT_EQ(px(shown, c.handle - 1, y), fill) << y;
+            EXPECT_NE(px(shown, c.handle, y), fill) << y; // the handle, 19 pixels wide
+            EXPECT_NE(px(shown, c.handle + 18, y), empty) << y;
+            EXPECT_EQ(px(shown, c.handle + 19, y), empty) << y;
+            EXPECT_EQ(px(shown, shown.width() - 15, y), empty) << y;
         }
-    }
-    // sliderOGG at 3 of -2..10: 7/12 x 128 + 5/12 x 192 = 154.67.
-    EXPECT_EQ(window->sliderOGG->FillColor(), rgb(255, 155, 255));
-}
-
-// Run with KV_SLIDER_PICTURE=<path> to write the picture kept in docs/sliders.png.
-TEST_F(ThemedWindow, PictureOfTheThemedSliders) {
-    constexpr int kScale = 2, kLabel = 220, kRow = 20 * kScale + 12;
-    QImage sheet(QSize(kLabel + 372 * kScale + 16, 8 + 4 * kRow), QImage::Format_RGB32);
-    sheet.fill(QColor(255, 230, 255));
-    QPainter p(&sheet);
-    QFont font = p.font();
-    font.setPixelSize(14);
-    p.setFont(font);
-    int y = 8;
-    for (Slider* s : sliders()) {
-        const QImage& img = s->surface();
-        p.setPen(QColor(64, 0, 64));
-        p.drawText(QRect(8, y, kLabel - 16, img.height() * kScale), Qt::AlignVCenter,
-                   QStringLiteral("%1 = %2").arg(s->objectName()).arg(s->value()));
-        p.drawImage(QRect(QPoint(kLabel, y), img.size() * kScale), img);
-        y += kRow;
-    }
-    p.end();
-    // The handle of each slider sits at its offset in the sheet as well.
-    y = 8;
-    for (Slider* s : sliders()) {
-        const int hx = kLabel + (s->HandleOffset() + 9) * kScale;
-        EXPECT_EQ(px(sheet, hx, y + 9 * kScale), px(s->bitmaps().PicHandle, 9, 5));
-        y += kRow;
-    }
-    const QByteArray out = qgetenv("KV_SLIDER_PICTURE");
-    if (!out.isEmpty()) {
-        EXPECT_TRUE(sheet.save(QString::fromLocal8Bit(out), "PNG"));
     }
 }
 

@@ -94,12 +94,9 @@ TEST_F(NineSteps, HandleFollowsThePointerUnlessSnapping) {
     EXPECT_EQ(s.value(), 5); // 81 / 151 x 9 = 4.83
     EXPECT_FLOAT_EQ(s.handlePos(), 90.5f);
     EXPECT_EQ(s.HandleOffset(), 90); // 90.5 goes to the even neighbour
-    // The fill follows the handle: f = 90.5 / 170.
-    const double f = 90.5 / 170;
-    const quint32 red = static_cast<quint32>(std::nearbyint((1 - f) * 255));
-    const quint32 green = static_cast<quint32>(std::nearbyint(f * 255));
-    EXPECT_EQ(s.FillColor(), red | green << 8);
-    EXPECT_EQ(s.surface().pixel(50, 9) | 0xFF000000u, qRgb(red, green, 0));
+    // The fill follows the handle: 90.5 of 170 pixels is red 119.25 and green 135.75.
+    EXPECT_EQ(s.FillColor(), 119u | 136u << 8);
+    EXPECT_EQ(s.surface().pixel(50, 9) | 0xFF000000u, qRgb(119, 136, 0));
 
     s.setSnap(true);
     move(s, {100, 10}, Qt::LeftButton);
