@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, then starts the program (run) or the test suite (test).
-# Usage: scripts/dev.sh run | test | build
+# Usage: scripts/dev.sh run | test [ctest options] | build
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -44,7 +44,7 @@ run)
 test)
     install_missing
     build_all
-    exec "$root/scripts/run-tests.sh" "$build"
+    exec "$root/scripts/run-tests.sh" "$build" "${@:2}"
     ;;
 build)
     install_missing

@@ -284,7 +284,8 @@ bool EncoderProcess::start(const QString& program, const QStringList& arguments,
     return true;
 }
 
-EncoderProcess::WriteResult EncoderProcess::write(const char* data, std::size_t bytes) {
+EncoderProcess::WriteResult EncoderProcess::write(const char* data, std::size_t bytes,
+                                                  const std::function<bool()>& stop) {
     if (input_ < 0)
         return WriteResult::Closed;
     SigPipeGuard guard;
@@ -313,16 +314,20 @@ EncoderProcess::WriteResult EncoderProcess::write(const char* data, std::size_t 
             closeInput();
             return WriteResult::Stalled;
         }
+        if (stop && stop())
+            return WriteResult::Stopped;
         pollfd fds[2] = {{input_, POLLOUT, 0}, {errors_, POLLIN, 0}};
-        if (::poll(fds, errors_ >= 0 ? 2 : 1, wait) > 0 && fds[1].revents != 0)
+        // A stop is looked for every tenth of a second meanwhile.
+        if (::poll(fds, errors_ >= 0 ? 2 : 1, stop ? std::min(wait, 100) : wait) > 0 &&
+            fds[1].revents != 0)
             drainErrors();
     }
     return WriteResult::Written;
 }
 
-EncoderProcess::Exit EncoderProcess::finish() {
+EncoderProcess::Exit EncoderProcess::finish(std::chrono::milliseconds grace) {
     closeInput();
-    if (pid_ > 0 && !reaped_ && !reap(Clock::now() + watchdog_)) {
+    if (pid_ > 0 && !reaped_ && !reap(Clock::now() + (grace > grace.zero() ? grace : watchdog_))) {
         killNow();
         exit_.timedOut = true;
     }

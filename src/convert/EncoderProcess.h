@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <sys/types.h>
 
 namespace kv {
@@ -16,6 +17,9 @@ inline constexpr char kEncoderOutputPath[] = "/proc/self/fd/3";
 
 // How long an encoder may neither read nor end before it is killed.
 inline constexpr std::chrono::milliseconds kEncoderWatchdog{60000};
+// How long the encoder of a stopped file may take to end once its input has ended: a Stop
+// never waits out the watchdog on an encoder that has stopped reading.
+inline constexpr std::chrono::milliseconds kEncoderStopGrace{3000};
 
 // A command-line encoder as a child process: started with an argument vector (no shell),
 // fed on its standard input through a pipe, its standard error kept for the last line. Never
@@ -29,6 +33,7 @@ public:
         Written,
         Closed,  // the encoder no longer reads (it ended, or closed its input)
         Stalled, // it read nothing within the watchdog and was killed
+        Stopped, // a stop was asked while it read nothing; it still runs
     };
     struct Exit {
         bool exited = false;   // ended by itself; false when a signal ended it
@@ -51,9 +56,11 @@ public:
     // `outputFd`, the encoder gets that file as its descriptor 3, which kEncoderOutputPath
     // opens.
     bool start(const QString& program, const QStringList& arguments, int outputFd = -1);
-    WriteResult write(const char* data, std::size_t bytes);
-    // Tells the encoder its input has ended and waits for it to end (within the watchdog).
-    Exit finish();
+    // `stop`, asked while the encoder reads nothing, ends the wait with Stopped.
+    WriteResult write(const char* data, std::size_t bytes, const std::function<bool()>& stop = {});
+    // Tells the encoder its input has ended and waits for it to end (within the watchdog, or
+    // `grace` when given).
+    Exit finish(std::chrono::milliseconds grace = std::chrono::milliseconds::zero());
 
     QString errorText() const { return errorText_; }
     // The last non-empty line the encoder wrote to its standard error.

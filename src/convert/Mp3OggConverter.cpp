@@ -215,12 +215,14 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
             ? PumpEnd::SinkFailed
             : PumpStream(*stream, kMp3OggBlockBytes, control,
                          [&](const char* data, std::int64_t bytes) {
-                             written = encoder.write(data, static_cast<std::size_t>(bytes));
+                             written = encoder.write(data, static_cast<std::size_t>(bytes),
+                                                     [&] { return control.stopRequested(); });
                              return written == W::Written;
                          });
     const int decodeError = AudioErrorGetCode();
-    const FileOutcome outcome =
-        end == PumpEnd::Cancelled ? FileOutcome::Cancelled : FileOutcome::Complete;
+    const FileOutcome outcome = end == PumpEnd::Cancelled || written == W::Stopped
+                                    ? FileOutcome::Cancelled
+                                    : FileOutcome::Complete;
     const QString cutShort =
         end == PumpEnd::EndedShort ? EndedShortReason(source, *stream) : QString();
     stream.reset();
@@ -233,8 +235,10 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
         return failed(decodeError != kAudioOk ? decodeError : kAudioErrorFormat,
                       QStringLiteral("the source could not be decoded to its end"));
     }
-    // The end of input lets the encoder finish the file, also a cancelled one.
-    const EncoderProcess::Exit exit = encoder.finish();
+    // The end of input lets the encoder finish the file, also a cancelled one; a Stop waits
+    // only a short while for that.
+    const auto grace = outcome == FileOutcome::Cancelled ? kEncoderStopGrace : watchdog;
+    const EncoderProcess::Exit exit = encoder.finish(grace);
     const qint64 size = out.size();
     // A cut file says more than oggenc's last line, which is its summary.
     if (options.outputFormat == kFormatOGG && exit.exited && !exit.timedOut &&
@@ -242,7 +246,7 @@ FileOutcome ConvertToMP3_OGG(const QString& source, const QString& output,
         return failed(kAudioErrorCreate,
                       QStringLiteral("%1 could not write all of %2; is the disk full?")
                           .arg(command.program, target));
-    if (QString why = encoderFailure(command.program, written, exit, watchdog); !why.isEmpty()) {
+    if (QString why = encoderFailure(command.program, written, exit, grace); !why.isEmpty()) {
         if (const QString line = encoder.lastErrorLine(); !line.isEmpty())
             why += QStringLiteral(": ") + line;
         return failed(kAudioErrorCreate, why);

@@ -5,7 +5,10 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <vector>
+
+#include <unistd.h>
 
 namespace kv {
 namespace {
@@ -82,7 +85,23 @@ bool WavFileWriter::write(const char* data, std::int64_t bytes) {
         bytes -= written;
         dataBytes_ += static_cast<std::uint64_t>(written);
     }
+    // The sizes so far, so a file cut short (the program killed) plays as far as it goes;
+    // finish() writes the final ones and says when that fails. RF64 waits for finish().
+    if (dataBytes_ <= plainLimit_) {
+        const auto whole = static_cast<std::uint32_t>(
+            dataBytes_ -
+            dataBytes_ % static_cast<std::uint64_t>(std::max(1, format_.blockAlign())));
+        stateSizes(whole + 36, whole);
+    }
     return true;
+}
+
+bool WavFileWriter::stateSizes(std::uint32_t riffBytes, std::uint32_t dataBytes) {
+    QByteArray riff, data;
+    put32(riff, riffBytes);
+    put32(data, dataBytes);
+    return ::pwrite(file_.handle(), riff.constData(), 4, 4) == 4 &&
+           ::pwrite(file_.handle(), data.constData(), 4, 40) == 4;
 }
 
 bool WavFileWriter::finish() {
@@ -106,8 +125,10 @@ bool WavFileWriter::finish() {
 }
 
 void WavFileWriter::abandon() {
-    if (file_.isOpen())
+    if (file_.isOpen()) {
+        stateSizes(0, 0);
         file_.close();
+    }
 }
 
 void WavFileWriter::discard() {

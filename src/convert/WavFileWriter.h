@@ -54,6 +54,7 @@ public:
 
 private:
     bool rewriteAsRf64();
+    bool stateSizes(std::uint32_t riffBytes, std::uint32_t dataBytes);
     void keepError();
     QFile file_;
     QString path_;

@@ -121,6 +121,8 @@ constexpr Guid kContentDescription = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 
                                       0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 constexpr Guid kExtendedContent = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
                                    0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+constexpr Guid kFileProperties = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                  0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 constexpr Guid kPadding = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
                            0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
 constexpr qint64 kObjectHead = 24;   // GUID and 64-bit size
@@ -250,6 +252,34 @@ bool placeTags(int fd, const TagObjects& tags) {
     qToLittleEndian<quint32>(objects, head.data() + 24);
     const QByteArray whole = head + children;
     return ::pwrite(fd, whole.constData(), whole.size(), 0) == whole.size();
+}
+// Sets the broadcast flag of the header in the file open on `fd`: until the muxer writes the
+// final header, readers take the sizes and the play time (all 0 so far) for unknown, so a file
+// cut short (the program killed) plays as far as it goes.
+bool markBroadcast(int fd) {
+    QByteArray head(kHeaderObject, '\0');
+    if (::pread(fd, head.data(), head.size(), 0) != head.size())
+        return false;
+    const qint64 size = static_cast<qint64>(qFromLittleEndian<quint64>(head.constData() + 16));
+    if (size < kHeaderObject || size > (1 << 24))
+        return false;
+    QByteArray header(size, '\0');
+    if (::pread(fd, header.data(), header.size(), 0) != header.size())
+        return false;
+    const QByteArray guid(reinterpret_cast<const char*>(kFileProperties.data()), 16);
+    constexpr qint64 kFlags = 88; // after the sizes, times and preroll
+    for (qint64 at = kHeaderObject, length = 0; at + kObjectHead <= size; at += length) {
+        length = static_cast<qint64>(qFromLittleEndian<quint64>(header.constData() + at + 16));
+        if (length < kObjectHead || at + length > size)
+            return false;
+        if (header.mid(at, 16) == guid && length >= kFlags + 4) {
+            char flags[4];
+            qToLittleEndian<quint32>(
+                qFromLittleEndian<quint32>(header.constData() + at + kFlags) | 1, flags);
+            return ::pwrite(fd, flags, 4, at + kFlags) == 4;
+        }
+    }
+    return false;
 }
 } // namespace asf
 
@@ -449,7 +479,12 @@ bool WmaFileWriter::open(int fd, const QString& path, const PcmFormat& input, in
     if (const int written = avformat_write_header(raw, nullptr); written < 0)
         return s.fail(path, written);
     avio_flush(raw->pb);
-    return raw->pb->error >= 0 || s.fail(path);
+    if (raw->pb->error < 0)
+        return s.fail(path);
+    errno = 0;
+    return fd < 0 || asf::markBroadcast(fd) ||
+           s.fail(errno != 0 ? SystemErrorText(path, errno)
+                             : path + QStringLiteral(": the header cannot be marked"));
 }
 
 bool WmaFileWriter::write(const char* data, std::int64_t bytes) {
@@ -574,7 +609,7 @@ bool WriteEmptyWma(const QString& path) {
     }
     // The program's own test file, made anew each time.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
     WmaFileWriter writer;
     if (writer.open(file.handle(), path, PcmFormat{44100, 2, false}, 128000, {}) &&

@@ -40,10 +40,10 @@ public:
     WmaFileWriter& operator=(const WmaFileWriter&) = delete;
 
     // Opens the encoder at `bitrate` bit/s and writes the header into the file open on `fd`
-    // (from its start; -1 writes in memory), named `path` in reasons. The tags are placed by
-    // finish(), each once: Title, Author, Copyright, Description and Rating in the main
-    // description, the others in the extended one. False when the encoder or the file cannot
-    // be had.
+    // (from its start, open for reading too; -1 writes in memory), named `path` in reasons. The
+    // tags are placed by finish(), each once: Title, Author, Copyright, Description and Rating in
+    // the main description, the others in the extended one. False when the encoder or the file
+    // cannot be had.
     bool open(int fd, const QString& path, const PcmFormat& input, int bitrate,
               const WmaTags& tags);
     bool write(const char* data, std::int64_t bytes);

@@ -451,7 +451,9 @@ TEST_F(ToolConvert, WmaWithTagsGivenOnTheCommandLine) {
 }
 
 // SIGHUP, a second signal and SIGTERM stop the run as a Stop does; after SIGKILL the encoder
-// dies with the tool. The encoder is held stopped mid-file, so the run waits for it; one left
+// dies with the tool, what is left is a shorter file that plays or nothing, and the next run
+// names its output beside it. The encoder is held stopped mid-file, so the run waits for it
+// (WAV and WMA are written by the tool itself, which is held stopped instead); an encoder left
 // behind comes to us, so its group is not orphaned (which would end a stopped one).
 TEST_F(ToolConvert, HangupASecondSignalOrAKillNeverLeaveAnEncoderWritingOn) {
     const QString longOne = flac("long.flac", 1800.0, 8000, 1);
@@ -463,20 +465,30 @@ TEST_F(ToolConvert, HangupASecondSignalOrAKillNeverLeaveAnEncoderWritingOn) {
         int exitCode; // -1: killed
         QString format;
         QByteArray encoder;
-    } cases[] = {{{SIGHUP}, 129, "mp3", "lame"},         {{SIGHUP}, 129, "ogg", "oggenc"},
-                 {{SIGINT, SIGINT}, 130, "mp3", "lame"}, {{SIGINT, SIGINT}, 130, "ogg", "oggenc"},
-                 {{SIGTERM}, 143, "mp3", "lame"},        {{SIGTERM, SIGHUP}, 143, "ogg", "oggenc"},
-                 {{SIGKILL}, -1, "mp3", "lame"},         {{SIGKILL}, -1, "ogg", "oggenc"}};
+    } cases[] = {{{SIGHUP}, 129, "mp3", "lame"},
+                 {{SIGHUP}, 129, "ogg", "oggenc"},
+                 {{SIGINT, SIGINT}, 130, "mp3", "lame"},
+                 {{SIGINT, SIGINT}, 130, "ogg", "oggenc"},
+                 {{SIGTERM}, 143, "mp3", "lame"},
+                 {{SIGTERM, SIGHUP}, 143, "ogg", "oggenc"},
+                 {{SIGKILL}, -1, "mp3", "lame"},
+                 {{SIGKILL}, -1, "ogg", "oggenc"},
+                 {{SIGKILL}, -1, "wav", ""},
+                 {{SIGKILL}, -1, "wma", ""}};
+    const QString again = dir.filePath("again/long.flac"); // another source of the same name
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("again")) && QFile::copy(later, again));
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.format.toStdString() << " " << c.exitCode);
         const QString out = dir.filePath(c.format + QString::number(c.exitCode));
         const QString output = out + "/long." + c.format;
         QProcess p;
         start(p, {"--convert", "--format", c.format, "--out", out, longOne, later});
+        // Under way: written past any header.
         QList<qint64> encoder;
-        while ((encoder.isEmpty() || QFileInfo(output).size() == 0) && !p.waitForFinished(20) &&
+        while ((encoder.isEmpty() || QFileInfo(output).size() < 16384) && !p.waitForFinished(20) &&
                p.state() == QProcess::Running)
-            encoder = childrenNamed(p.processId(), c.encoder);
+            encoder = c.encoder.isEmpty() ? QList<qint64>{p.processId()}
+                                          : childrenNamed(p.processId(), c.encoder);
         ASSERT_EQ(encoder.size(), 1);
         const pid_t pid = static_cast<pid_t>(encoder[0]);
         const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -499,8 +511,28 @@ TEST_F(ToolConvert, HangupASecondSignalOrAKillNeverLeaveAnEncoderWritingOn) {
         EXPECT_EQ(::poll(&ended, 1, 10000), 1);
         ::close(pidfd);
         if (c.exitCode < 0) {
-            ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+            if (!c.encoder.isEmpty())
+                ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
             EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+            EXPECT_FALSE(p.readAllStandardError().contains("long.flac:")) << "ended mid-file";
+            const bool left = QFileInfo::exists(output);
+            if (left) {
+                // sox believes a WAV header's sizes, where ffprobe reads on to the end.
+                const double seconds =
+                    c.format == "wav"
+                        ? RunTool("sox", {"--i", "-D", output}).out.trimmed().toDouble()
+                        : FfprobeAudio(output).value_or(ProbeInfo{}).duration;
+                EXPECT_TRUE(seconds > 0 && seconds < 1800) << seconds;
+                const auto decoded = FfmpegDecode(output, "s16le");
+                EXPECT_TRUE(decoded && !decoded->isEmpty());
+            }
+            const ToolRun next = run({"--convert", "--format", c.format, "--out", out, again});
+            EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
+            const QString named = out + (left ? "/long_Converted." : "/long.") + c.format;
+            EXPECT_EQ(next.lines.value(0).section('\t', 4, 4), named);
+            const QStringList inFolder =
+                QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            EXPECT_EQ(inFolder.size(), left ? 2 : 1) << inFolder.join(' ').toStdString();
             continue;
         }
         EXPECT_EQ(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, c.exitCode);

@@ -1,8 +1,10 @@
 // Real faults in the middle of a real batch, for every output format: the faulted row ends in
 // Error, nothing that was there before is touched, and the next file and the next batch work.
-// The fault is made while the converter is held at its first progress report.
+// The fault is made while the converter is held at its first progress report. A Stop while
+// the encoder reads nothing ends the batch within seconds.
 #include "convert/BatchDriver.h"
 #include "convert/Converters.h"
+#include "convert/EncoderProcess.h"
 #include "convert/SettingsOptions.h"
 #include "engine/DecodeStream.h"
 #include "engine/Decoders.h"
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,7 @@
 #include <functional>
 #include <future>
 #include <sys/mount.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace kv;
@@ -47,8 +51,8 @@ private:
     std::function<void()> fault_;
 };
 
-// Our own encoder children (lame, oggenc), found through /proc; killed when `kill` is set.
-int encoders(bool kill) {
+// Our own encoder children (lame, oggenc), found through /proc; sent `signal` when it is set.
+int encoders(int signal = 0) {
     int killed = 0;
     for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
         const QByteArray stat = ReadBytes("/proc/" + pid + "/stat");
@@ -58,14 +62,13 @@ int encoders(bool kill) {
         const QByteArray name = stat.mid(stat.indexOf('(') + 1, close - stat.indexOf('(') - 1);
         const QList<QByteArray> f = stat.mid(close + 2).split(' ');
         if (f.size() > 1 && f[1].toInt() == ::getpid() && (name == "lame" || name == "oggenc")) {
-            if (kill)
-                ::kill(pid.toInt(), SIGKILL);
+            if (signal != 0)
+                ::kill(pid.toInt(), signal);
             ++killed;
         }
     }
     return killed;
 }
-
 
 } // namespace
 
@@ -87,15 +90,29 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
     const QString other = at("other/song.flac");
     ASSERT_TRUE(QDir().mkpath(at("other")) && QFile::copy(small, other));
 
-    enum Fault { FullDisk, FolderRemoved, FolderRemade, SourceTruncated, SourceReplaced,
-                 EncoderKilled };
-    const char* names[] = {"full disk",        "output folder removed", "output folder made again",
-                           "source truncated", "source replaced",       "encoder killed"};
+    enum Fault {
+        FullDisk,
+        FolderRemoved,
+        FolderRemade,
+        SourceTruncated,
+        SourceReplaced,
+        EncoderKilled,
+        EncoderStalled
+    };
+    const char* names[] = {"full disk",
+                           "output folder removed",
+                           "output folder made again",
+                           "source truncated",
+                           "source replaced",
+                           "encoder killed",
+                           "encoder stopped reading, then Stop"};
     int run = 0;
     for (const int format : {kFormatWAV, kFormatWMA, kFormatMP3, kFormatOGG}) {
         for (const Fault fault : {FullDisk, FolderRemoved, FolderRemade, SourceTruncated,
-                                  SourceReplaced, EncoderKilled}) {
-            if (fault == EncoderKilled && (format == kFormatWAV || format == kFormatWMA))
+                                  SourceReplaced, EncoderKilled, EncoderStalled}) {
+            const bool stopped = fault == EncoderStalled;
+            if ((fault == EncoderKilled || stopped) &&
+                (format == kFormatWAV || format == kFormatWMA))
                 continue; // written in-process: no encoder to kill
             const QString ext = OutputExtension(format);
             SCOPED_TRACE(QStringLiteral("%1 / %2").arg(ext, names[fault]).toStdString());
@@ -126,6 +143,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             driver.setOptions(options);
 
             int killed = 0;
+            std::future<std::chrono::steady_clock::time_point> stopAsked;
             std::vector<Ended> secondRun; // a run into the folder made again, and its file
             QByteArray secondBytes;
             const std::function<void()> inject = [&] {
@@ -164,7 +182,22 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
                     ::rename(QFile::encodeName(source + ".new"), QFile::encodeName(source));
                     break;
                 case EncoderKilled:
-                    killed = encoders(true);
+                    killed = encoders(SIGKILL);
+                    break;
+                case EncoderStalled:
+                    // Stop once this worker waits for room in the pipe of the stopped encoder.
+                    killed = encoders(SIGSTOP);
+                    stopAsked = std::async(std::launch::async, [&, tid = ::gettid()] {
+                        const QString call = QStringLiteral("/proc/self/task/%1/syscall").arg(tid);
+                        const auto until =
+                            std::chrono::steady_clock::now() + std::chrono::minutes(1);
+                        while (!QList<int>{SYS_poll, SYS_ppoll}.contains(
+                                   ReadBytes(call).split(' ').value(0).toInt()) &&
+                               std::chrono::steady_clock::now() < until)
+                            QThread::yieldCurrentThread();
+                        driver.requestStop();
+                        return std::chrono::steady_clock::now();
+                    });
                     break;
                 }
             };
@@ -175,12 +208,17 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             });
             const std::vector<Ended> ended = RunBatch(driver, {source, small});
             limit.reset();
-            ASSERT_EQ(ended.size(), 2u);
+            if (stopped) {
+                const auto waited = std::chrono::steady_clock::now() - stopAsked.get();
+                EXPECT_LT(waited, kEncoderStopGrace + std::chrono::seconds(3));
+            }
+            // A stopped batch starts no other file.
+            ASSERT_EQ(ended.size(), stopped ? 1u : 2u);
             EXPECT_EQ(ended[0].outcome, FileOutcome::Error);
             EXPECT_FALSE(ended[0].error.isEmpty()) << "a failed file says why";
             EXPECT_TRUE(ended[0].output.isEmpty() || !QFileInfo::exists(ended[0].output))
                 << ended[0].output.toStdString();
-            if (fault == EncoderKilled) {
+            if (fault == EncoderKilled || stopped) {
                 EXPECT_EQ(killed, 1);
             }
             // A full disk is named as such, whoever wrote.
@@ -204,12 +242,15 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
                 EXPECT_EQ(ReadBytes(secondRun[0].output), secondBytes);
             }
             // The next file in the batch, and a new batch, both complete.
-            EXPECT_EQ(ended[1].outcome, FileOutcome::Complete) << ended[1].error.toStdString();
+            if (!stopped) {
+                EXPECT_EQ(ended[1].outcome, FileOutcome::Complete) << ended[1].error.toStdString();
+            }
             EXPECT_EQ(ReadBytes(small), nextBytes);
             const std::vector<Ended> again = RunBatch(driver, {small});
             ASSERT_EQ(again.size(), 1u);
             EXPECT_EQ(again[0].outcome, FileOutcome::Complete) << again[0].error.toStdString();
-            for (const QString& made : {ended[1].output, again[0].output}) {
+            for (const QString& made : stopped ? QStringList{again[0].output}
+                                               : QStringList{ended[1].output, again[0].output}) {
                 const auto probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
                                                        "format=duration", "-of", "csv=p=0", made});
                 EXPECT_NEAR(probe.out.trimmed().toDouble(), 0.3, 0.25) << made.toStdString();
@@ -217,7 +258,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
         }
     }
     // No encoder left running, no decoder left open.
-    EXPECT_EQ(encoders(false), 0);
+    EXPECT_EQ(encoders(), 0);
     EXPECT_EQ(LiveStreamCount(), 0);
     SetProgramFolder(QString());
 }
