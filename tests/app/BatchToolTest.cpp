@@ -1,6 +1,7 @@
 // kelvanto-batch from the outside: its listing, its messages and its exit codes.
 #include "MediaTools.h"
 #include "SynthFixtures.h"
+#include "TestSupport.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 
@@ -15,23 +16,12 @@ using namespace kvtest;
 
 namespace {
 
-struct BatchRun {
-    int exitCode = -1;
-    QString out, err;
-};
+using BatchRun = ProgramRun;
 
 BatchRun batch(const QStringList& args, const QString& workingDir = QString()) {
-    QProcess p;
-    if (!workingDir.isEmpty())
-        p.setWorkingDirectory(workingDir);
-    p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch"), args);
-    BatchRun r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    PrivateHome home;
+    home.workingDir = workingDir;
+    return home.run(BatchTool(), args);
 }
 
 // The lines the window's list would hold for these paths, added in this process.

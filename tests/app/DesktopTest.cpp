@@ -31,7 +31,7 @@ namespace {
 
 const QString kAppId = QStringLiteral(KV_APP_ID);
 const QString kBuild = QStringLiteral(KV_BUILD_DIR);
-const QString kProgram = QStringLiteral(KV_PROGRAM_DIR "/kelvanto");
+const QString kProgram = kvtest::WindowProgram();
 
 QString desktopKey(const QString& file, const QByteArray& key) {
     for (const QByteArray& line : kvtest::ReadBytes(file).split('\n'))
@@ -41,23 +41,10 @@ QString desktopKey(const QString& file, const QByteArray& key) {
 }
 
 // A user of their own: settings and runtime folder (where the window's socket is).
-struct User {
-    QTemporaryDir dir;
-    QString runtime() const { return dir.filePath(QStringLiteral("run")); }
-    QString config() const { return dir.filePath(QStringLiteral("config")); }
+struct User : kvtest::PrivateHome {
     QString socket() const { return InstanceChannel::SocketPath(runtime(), config()); }
-    User() {
-        QDir().mkdir(runtime());
-        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
     void start(QProcess& p, const QString& program, const QStringList& args = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        p.start(program, args);
+        PrivateHome::start(p, program, args);
         p.waitForStarted();
     }
     bool windowAnswers() const {

@@ -134,21 +134,13 @@ TEST(StartupChild, DeviceFailureEndsLoad) {
 }
 
 TEST(EngineStart, WithoutASoundServerTheDeviceBoxEndsStartUp) {
-    QTemporaryDir home;
-    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("run"))));
-    QFile::setPermissions(home.filePath(QStringLiteral("run")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KV_STARTUP_CHILD"), QStringLiteral("1"));
-    env.insert(QStringLiteral("PULSE_SERVER"),
-               QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    PrivateHome home;
+    home.env.insert(QStringLiteral("KV_STARTUP_CHILD"), QStringLiteral("1"));
+    home.env.insert(QStringLiteral("PULSE_SERVER"),
+                    QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
     QProcess child;
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=StartupChild.*")});
+    home.start(child, QCoreApplication::applicationFilePath(),
+               {QStringLiteral("--gtest_filter=StartupChild.*")});
     ASSERT_TRUE(child.waitForFinished(120000));
     const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
     EXPECT_EQ(child.exitCode(), 0) << out.toStdString();

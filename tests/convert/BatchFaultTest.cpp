@@ -210,9 +210,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             ASSERT_EQ(again.size(), 1u);
             EXPECT_EQ(again[0].outcome, FileOutcome::Complete) << again[0].error.toStdString();
             for (const QString& made : {ended[1].output, again[0].output}) {
-                const auto probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
-                                                       "format=duration", "-of", "csv=p=0", made});
-                EXPECT_NEAR(probe.out.trimmed().toDouble(), 0.3, 0.25) << made.toStdString();
+                EXPECT_NEAR(FfprobeSeconds(made), 0.3, 0.25) << made.toStdString();
             }
         }
     }

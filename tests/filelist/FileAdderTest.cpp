@@ -45,19 +45,6 @@ protected:
         EXPECT_TRUE(MakeSine(p, seconds, 8000, 1, args));
         return p;
     }
-    // `count` copies of one short WAV, named so that name order is number order.
-    QStringList copies(const QString& folder, int count) const {
-        EXPECT_TRUE(QDir().mkpath(folder));
-        const QString first = folder + QStringLiteral("/c0000.wav");
-        EXPECT_TRUE(MakeSine(first, 0.2, 8000, 1, {}));
-        QStringList out{first};
-        for (int i = 1; i < count; ++i) {
-            const QString p = folder + QStringLiteral("/c%1.wav").arg(i, 4, 10, QLatin1Char('0'));
-            EXPECT_TRUE(QFile::copy(first, p));
-            out << p;
-        }
-        return out;
-    }
     static bool waitIdle(FileAdder& adder, int ms = 60000) {
         return QTest::qWaitFor([&] { return !adder.isBusy(); }, ms);
     }
@@ -209,7 +196,7 @@ TEST_F(FileAdderTest, QueuedPicksRunInTurnAndTheListMayChangeMeanwhile) {
 }
 
 TEST_F(FileAdderTest, ManyFilesArriveInOrderWithProgress) {
-    const QStringList files = copies(dir.filePath(QStringLiteral("many")), 400);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("many")), 400);
     FileListModel model;
     auto adder = makeAdder(model);
     QSignalSpy progress(adder.get(), &FileAdder::progress);
@@ -229,7 +216,7 @@ TEST_F(FileAdderTest, ManyFilesArriveInOrderWithProgress) {
 }
 
 TEST_F(FileAdderTest, CancelAndDestroyWhileMeasuring) {
-    const QStringList files = copies(dir.filePath(QStringLiteral("many")), 600);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("many")), 600);
     FileListModel model;
     auto adder = makeAdder(model);
     Gate gate(files.mid(0, 20));
@@ -272,7 +259,7 @@ TEST_F(FileAdderTest, CancelAndDestroyWhileMeasuring) {
 TEST_F(FileAdderTest, LaterFilesMeasuredFirstStillGoInAfterTheEarlierOnes) {
     if (FileAdder::workersFor(40) < 2)
         GTEST_SKIP() << "a single worker measures in order anyway";
-    const QStringList files = copies(dir.filePath(QStringLiteral("order")), 40);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("order")), 40);
     FileListModel model;
     auto adder = makeAdder(model);
     Gate gate(files.mid(1));
