@@ -2,6 +2,7 @@
 
 #include "QtPrinters.h"
 
+#include "filelist/AddFile2Grid.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
 
@@ -66,6 +67,29 @@ public:
     QStringList fileTitles, folderTitles;
     std::vector<kv::DialogFilter> lastFilters;
 };
+
+// Records what adding files told the list's host; one the adder owns records into the test's.
+class RecordingAddHost final : public kv::AddFileHost {
+public:
+    RecordingAddHost() = default;
+    RecordingAddHost(QStringList* errors, int* cleared) : errorsTo_(errors), clearedTo_(cleared) {}
+    void ClearSelectAll() override { ++*clearedTo_; }
+    void ShowAddFileError(const QString& text) override { *errorsTo_ << text; }
+    QStringList errors;
+    int cleared = 0;
+
+private:
+    QStringList* errorsTo_ = &errors;
+    int* clearedTo_ = &cleared;
+};
+
+// The paths of a file list's rows, in order.
+template <class Table> QStringList RowPaths(const Table& table) {
+    QStringList out;
+    for (int i = 0; i < table.rowCount(); ++i)
+        out << table.row(i).FilePath;
+    return out;
+}
 
 // Waits until the window has listed every folder and measured every file handed to it.
 template <class Window> bool AddsSettled(Window& w, int ms = 120000) {

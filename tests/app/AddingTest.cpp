@@ -72,12 +72,7 @@ protected:
         return p;
     }
     bool waitIdle(int ms = 120000) { return AddsSettled(w, ms); }
-    QStringList paths() const {
-        QStringList out;
-        for (int i = 0; i < w.fileList()->rowCount(); ++i)
-            out << w.fileList()->row(i).FilePath;
-        return out;
-    }
+    QStringList paths() const { return RowPaths(*w.fileList()); }
     int summaries() const {
         int n = 0;
         for (const MessageRequest& r : boxes.shown) {

@@ -26,9 +26,7 @@ BatchRun batch(const QStringList& args, const QString& workingDir = QString()) {
 
 // The lines the window's list would hold for these paths, added in this process.
 QString listAsItWouldBe(const QStringList& paths) {
-    struct Quiet final : AddFileHost {
-        void ShowAddFileError(const QString&) override {}
-    } host;
+    RecordingAddHost host;
     RegisterDecoders();
     FileListModel model;
     for (QString p : paths)

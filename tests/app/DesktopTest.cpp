@@ -181,9 +181,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsADrop) {
                                   music.filePath("album/2.flac"), music.filePath("c.mp3")};
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            rows.clear();
-            for (int i = 0; i < w.fileList()->rowCount(); ++i)
-                rows << w.fileList()->row(i).FilePath;
+            rows = kvtest::RowPaths(*w.fileList());
             return second.state() == QProcess::NotRunning && !w.fileAdder()->isBusy() &&
                    rows.size() >= expected.size();
         },

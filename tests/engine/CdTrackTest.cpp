@@ -35,10 +35,6 @@ using namespace kvtest;
 
 namespace {
 
-struct QuietHost final : AddFileHost {
-    void ShowAddFileError(const QString&) override {}
-};
-
 class NoStop final : public ConversionControl {
 public:
     bool stopRequested() const override { return false; }
@@ -71,7 +67,7 @@ protected:
     static QString track(const QString& image, int n) { return MakeCdTrackPath(image, n); }
     static FileListRow add(QString path) {
         FileListModel model;
-        QuietHost host;
+        RecordingAddHost host;
         EXPECT_EQ(AddFile(path, model, host), AddFileResult::Added) << path.toStdString();
         return model.rowCount() == 1 ? model.table()->row(0) : FileListRow();
     }

@@ -24,20 +24,12 @@ using namespace kvtest;
 
 namespace {
 
-struct RecordingHost final : AddFileHost {
-    explicit RecordingHost(QStringList* errors, int* cleared)
-        : errors_(errors), cleared_(cleared) {}
-    void ClearSelectAll() override { ++*cleared_; }
-    void ShowAddFileError(const QString& text) override { *errors_ << text; }
-    QStringList* errors_;
-    int* cleared_;
-};
-
 class FileAdderTest : public ::testing::Test {
 protected:
     void SetUp() override { RegisterDecoders(); }
     std::unique_ptr<FileAdder> makeAdder(FileListModel& m) {
-        return std::make_unique<FileAdder>(&m, std::make_unique<RecordingHost>(&errors, &cleared));
+        return std::make_unique<FileAdder>(&m,
+                                           std::make_unique<RecordingAddHost>(&errors, &cleared));
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString tone(const QString& name, double seconds, const QStringList& args = {}) const {
@@ -48,12 +40,7 @@ protected:
     static bool waitIdle(FileAdder& adder, int ms = 60000) {
         return QTest::qWaitFor([&] { return !adder.isBusy(); }, ms);
     }
-    static QStringList paths(const FileListModel& m) {
-        QStringList out;
-        for (int i = 0; i < m.rowCount(); ++i)
-            out << m.table()->row(i).FilePath;
-        return out;
-    }
+    static QStringList paths(const FileListModel& m) { return RowPaths(*m.table()); }
 
     QTemporaryDir dir;
     QStringList errors;
@@ -131,7 +118,7 @@ TEST_F(FileAdderTest, RowsMatchTheOneFileDoorAndKeepThePathOrder) {
 
     // The same paths one by one through AddFile give the same rows and colours.
     FileListModel viaDoor;
-    RecordingHost doorHost(&errors, &cleared);
+    RecordingAddHost doorHost(&errors, &cleared);
     for (QString p : pick)
         AddFile(p, viaDoor, doorHost);
     EXPECT_EQ(paths(viaAdder), (QStringList{b, a, bad}));
@@ -168,7 +155,7 @@ TEST_F(FileAdderTest, QueuedPicksRunInTurnAndTheListMayChangeMeanwhile) {
     adder->add({b, c, a}, false);
     // Another door adds b before the first pick's rows go in: the adder checks again.
     QString bAgain = b;
-    RecordingHost other(&errors, &cleared);
+    RecordingAddHost other(&errors, &cleared);
     ASSERT_TRUE(AddFile2Grid(bAgain, model, other));
     ASSERT_TRUE(waitIdle(*adder));
 
