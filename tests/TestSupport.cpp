@@ -76,7 +76,8 @@ PrivateHome::PrivateHome() : env(QProcessEnvironment::systemEnvironment()) {
 void PrivateHome::start(QProcess& p, const QString& program, const QStringList& args,
                         const std::function<void()>& inChild) const {
     p.setProcessEnvironment(env);
-    p.setWorkingDirectory(workingDir);
+    if (!workingDir.isEmpty())
+        p.setWorkingDirectory(workingDir);
     if (inChild)
         p.setChildProcessModifier(inChild);
     p.start(program, args);
