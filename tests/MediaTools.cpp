@@ -67,6 +67,55 @@ bool MakeVideo(const QString& output, double seconds, const QStringList& codecAr
         output);
 }
 
+namespace {
+ProcessResult probeEntries(const QString& path, const QString& entries, const QStringList& before) {
+    return RunTool(QStringLiteral("ffprobe"),
+                   QStringList{QStringLiteral("-v"), QStringLiteral("error")} + before +
+                       QStringList{QStringLiteral("-show_entries"), entries, QStringLiteral("-of"),
+                                   QStringLiteral("default=nw=1"), path});
+}
+} // namespace
+
+QStringList FfprobeLines(const QString& path, const QString& entries, const QStringList& before) {
+    return QString::fromUtf8(probeEntries(path, entries, before).out)
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QMap<QString, QString> FfprobeFields(const QString& path, const QString& entries,
+                                     const QStringList& before) {
+    const ProcessResult r = probeEntries(path, entries, before);
+    QMap<QString, QString> fields;
+    for (const QString& line :
+         QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        fields.insert(line.section(QLatin1Char('='), 0, 0).toLower(),
+                      line.section(QLatin1Char('='), 1));
+    fields[QStringLiteral("clean")] =
+        r.exitCode == 0 && r.err.trimmed().isEmpty() ? QStringLiteral("1") : QStringLiteral("0");
+    return fields;
+}
+
+double FfprobeSeconds(const QString& path) {
+    bool ok = false;
+    const double seconds = FfprobeFields(path, QStringLiteral("format=duration"))
+                               .value(QStringLiteral("duration"))
+                               .toDouble(&ok);
+    return ok ? seconds : -1;
+}
+
+QStringList WavCopies(const QString& folder, int count, double seconds) {
+    const QString first = folder + QStringLiteral("/c00000.wav");
+    if (!MakeSine(first, seconds, 8000, 1, {}))
+        return {};
+    QStringList out{first};
+    for (int i = 1; i < count; ++i) {
+        const QString p = folder + QStringLiteral("/c%1.wav").arg(i, 5, 10, QLatin1Char('0'));
+        if (!QFile::copy(first, p))
+            return {};
+        out << p;
+    }
+    return out;
+}
+
 std::optional<ProbeInfo> FfprobeAudio(const QString& path) {
     const ProcessResult r =
         RunTool(QStringLiteral("ffprobe"),

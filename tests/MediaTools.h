@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -35,6 +36,21 @@ struct ProbeInfo {
     int channels = 0;
 };
 std::optional<ProbeInfo> FfprobeAudio(const QString& path);
+
+// ffprobe's `-show_entries entries` as NAME=VALUE lines (tags as "TAG:name=..."), with
+// `before` (e.g. "-select_streams", "a:0") ahead of the path.
+QStringList FfprobeLines(const QString& path, const QString& entries,
+                         const QStringList& before = {});
+// The same as a map, names in lower case ("codec_name", "tag:title"); a later line wins.
+// "clean" is "1" when ffprobe exited 0 and said nothing on standard error.
+QMap<QString, QString> FfprobeFields(const QString& path, const QString& entries,
+                                     const QStringList& before = {});
+// The length of the file as ffprobe gives it (its format's duration); -1 when it cannot.
+double FfprobeSeconds(const QString& path);
+
+// `count` copies of one short WAV in `folder` (made when missing), named so that name order is
+// number order; empty when one could not be made.
+QStringList WavCopies(const QString& folder, int count, double seconds = 0.1);
 
 // The first audio stream decoded by the ffmpeg command line into interleaved PCM:
 // "s16le" or "u8".

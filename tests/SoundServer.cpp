@@ -25,6 +25,23 @@ std::vector<SinkInput> OwnSinkInputs() {
     return out;
 }
 
+bool SinkPlayedFor(int ms) {
+    // 8000 bytes a second of the sink's time.
+    const qint64 wanted = qint64(ms) * 8;
+    QProcess rec;
+    rec.start(QStringLiteral("parec"), {"-d", "@DEFAULT_MONITOR@", "--raw", "--format=u8",
+                                        "--channels=1", "--rate=8000", "--latency-msec=20"});
+    qint64 got = 0;
+    for (QDeadlineTimer deadline(ms + 20000);
+         got < wanted && !deadline.hasExpired() && rec.state() != QProcess::NotRunning;) {
+        rec.waitForReadyRead(100);
+        got += rec.readAllStandardOutput().size();
+    }
+    rec.kill();
+    rec.waitForFinished(10000);
+    return got >= wanted;
+}
+
 bool PrivateSoundServer::start() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", dir_.path());

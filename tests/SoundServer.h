@@ -16,6 +16,10 @@ struct SinkInput {
 };
 std::vector<SinkInput> OwnSinkInputs();
 
+// Waits until the default sink has played on for `ms` by its own clock: that much was recorded
+// from its monitor. False when it could not be recorded.
+bool SinkPlayedFor(int ms);
+
 // A PulseAudio daemon with a null sink in a folder of one test's own, so killing it disturbs
 // no other test. Its address stays the same across restarts.
 class PrivateSoundServer {

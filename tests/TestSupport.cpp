@@ -36,6 +36,74 @@ kv::MsgResult RecordingMessageBoxes::show(QWidget*, const kv::MessageRequest& re
     return r;
 }
 
+QStringList ScriptedDialogs::chooseFiles(QWidget*, const QString& title,
+                                         const std::vector<kv::DialogFilter>& filters) {
+    fileTitles << title;
+    lastFilters = filters;
+    if (files.empty())
+        return {};
+    QStringList answer = files.front();
+    files.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title) {
+    folderTitles << title;
+    if (folders.empty())
+        return {};
+    QString answer = folders.front();
+    folders.pop_front();
+    return answer;
+}
+
+bool DeliverPostedEvents(int ms) {
+    bool reached = false;
+    QObject marker;
+    QMetaObject::invokeMethod(
+        &marker, [&reached] { reached = true; }, Qt::QueuedConnection);
+    return QTest::qWaitFor([&] { return reached; }, ms);
+}
+
+PrivateHome::PrivateHome() : env(QProcessEnvironment::systemEnvironment()) {
+    QDir().mkdir(runtime());
+    QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert(QStringLiteral("HOME"), path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+}
+
+void PrivateHome::start(QProcess& p, const QString& program, const QStringList& args,
+                        const std::function<void()>& inChild) const {
+    p.setProcessEnvironment(env);
+    if (!workingDir.isEmpty())
+        p.setWorkingDirectory(workingDir);
+    if (inChild)
+        p.setChildProcessModifier(inChild);
+    p.start(program, args);
+}
+
+ProgramRun PrivateHome::run(const QString& program, const QStringList& args,
+                            const std::function<void()>& inChild, int timeoutMs) const {
+    QProcess p;
+    start(p, program, args, inChild);
+    return Finished(p, timeoutMs);
+}
+
+ProgramRun Finished(QProcess& p, int timeoutMs) {
+    ProgramRun r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return r;
+}
+
 ProgramFolderFixture::ProgramFolderFixture() {
     QDir().mkpath(langFolder());
     kv::SetProgramFolder(path());

@@ -2,10 +2,14 @@
 
 #include "QtPrinters.h"
 
+#include "filelist/AddFile2Grid.h"
+#include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
 
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <QStringList>
 
@@ -49,6 +53,55 @@ public:
     std::function<void(const kv::MessageRequest&)> onShow;
 };
 
+// Answers the pickers from queues (an empty queue is a cancel) and records what was asked.
+class ScriptedDialogs final : public kv::FileDialogs {
+public:
+    ScriptedDialogs() { kv::SetFileDialogs(this); }
+    ~ScriptedDialogs() override { kv::SetFileDialogs(nullptr); }
+    QStringList chooseFiles(QWidget* parent, const QString& title,
+                            const std::vector<kv::DialogFilter>& filters) override;
+    QString chooseFolder(QWidget* parent, const QString& title) override;
+
+    std::deque<QStringList> files;
+    std::deque<QString> folders;
+    QStringList fileTitles, folderTitles;
+    std::vector<kv::DialogFilter> lastFilters;
+};
+
+// Records what adding files told the list's host; one the adder owns records into the test's.
+class RecordingAddHost final : public kv::AddFileHost {
+public:
+    RecordingAddHost() = default;
+    RecordingAddHost(QStringList* errors, int* cleared) : errorsTo_(errors), clearedTo_(cleared) {}
+    void ClearSelectAll() override { ++*clearedTo_; }
+    void ShowAddFileError(const QString& text) override { *errorsTo_ << text; }
+    QStringList errors;
+    int cleared = 0;
+
+private:
+    QStringList* errorsTo_ = &errors;
+    int* clearedTo_ = &cleared;
+};
+
+// The paths of a file list's rows, in order.
+template <class Table> QStringList RowPaths(const Table& table) {
+    QStringList out;
+    for (int i = 0; i < table.rowCount(); ++i)
+        out << table.row(i).FilePath;
+    return out;
+}
+
+// Waits until the window has listed every folder and measured every file handed to it.
+template <class Window> bool AddsSettled(Window& w, int ms = 120000) {
+    // A folder is listed first, then its pick starts at once: both idle means all is done.
+    return QTest::qWaitFor([&] { return !w.pathExpander()->isBusy() && !w.fileAdder()->isBusy(); },
+                           ms);
+}
+
+// Handles every event posted to this thread so far, those from workers already ended included:
+// what a negative check looks for after it has had its chance to arrive.
+bool DeliverPostedEvents(int ms = 10000);
+
 // A temporary program folder with its own Lang/ and clean per-user settings; the program
 // folder goes back to the real one when it ends.
 class ProgramFolderFixture {
@@ -82,6 +135,44 @@ StoredValues StoredOutputSettings(const QString& file = OutputSettingsFile());
 
 // Folder of the source tree's data/.
 QString SourceDataFolder();
+
+// How a program run in a private home ended.
+struct ProgramRun {
+    int exitCode = -1; // -1: crashed or still running after the bound
+    QString out, err;
+    QStringList lines; // the lines of `out` that are not empty
+};
+// Waits up to `timeoutMs` for a started program to end (killing it then) and reads its outputs.
+ProgramRun Finished(QProcess& p, int timeoutMs = 120000);
+// A user of their own for a child program: HOME, settings and runtime folder inside a
+// temporary folder, never the real user's.
+class PrivateHome {
+public:
+    PrivateHome();
+    QString path() const { return dir_.path(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    QString config() const { return dir_.filePath(QStringLiteral("config")); }
+    QString runtime() const { return dir_.filePath(QStringLiteral("run")); }
+    QString settingsFile() const { return config() + QStringLiteral("/Kelvanto/Settings.ini"); }
+    // Starts `program` in this home; `inChild` runs in the child before it executes.
+    void start(QProcess& p, const QString& program, const QStringList& args,
+               const std::function<void()>& inChild = {}) const;
+    ProgramRun run(const QString& program, const QStringList& args,
+                   const std::function<void()>& inChild = {}, int timeoutMs = 120000) const;
+
+    QProcessEnvironment env; // HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR, offscreen; add more
+    QString workingDir;      // where programs start; empty: where this one runs
+
+private:
+    QTemporaryDir dir_;
+};
+// The built programs.
+inline QString BatchTool() {
+    return QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch");
+}
+inline QString WindowProgram() {
+    return QStringLiteral(KV_PROGRAM_DIR "/kelvanto");
+}
 
 // Runs `fn` on a thread of its own without the power to pass over file permissions, as a
 // user's program runs: locked-folder cases run for real under root too.

@@ -37,7 +37,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -48,35 +47,6 @@ namespace {
 
 const QString kSummary =
     QStringLiteral("Some files are not supported or already exist and will not be added");
-
-// Answers the pickers from queues (an empty answer is a cancel) and records what was asked.
-class ScriptedDialogs final : public FileDialogs {
-public:
-    ScriptedDialogs() { SetFileDialogs(this); }
-    ~ScriptedDialogs() override { SetFileDialogs(nullptr); }
-    QStringList chooseFiles(QWidget*, const QString& title,
-                            const std::vector<DialogFilter>& filters) override {
-        fileTitles << title;
-        lastFilters = filters;
-        if (files.empty())
-            return {};
-        QStringList answer = files.front();
-        files.pop_front();
-        return answer;
-    }
-    QString chooseFolder(QWidget*, const QString& title) override {
-        folderTitles << title;
-        if (folders.empty())
-            return {};
-        QString answer = folders.front();
-        folders.pop_front();
-        return answer;
-    }
-    std::deque<QStringList> files;
-    std::deque<QString> folders;
-    QStringList fileTitles, folderTitles;
-    std::vector<DialogFilter> lastFilters;
-};
 
 QStringList labels(const std::vector<DialogFilter>& filters) {
     QStringList out;
@@ -103,30 +73,8 @@ protected:
         EXPECT_TRUE(WriteBytes(p, bytes));
         return p;
     }
-    // `count` copies of one short WAV in a new folder, in name order.
-    QStringList copies(const QString& folder, int count) {
-        EXPECT_TRUE(QDir().mkpath(folder));
-        const QString first = folder + QStringLiteral("/t00000.wav");
-        EXPECT_TRUE(MakeSine(first, 0.1, 8000, 1, {}));
-        QStringList out{first};
-        for (int i = 1; i < count; ++i) {
-            const QString p = folder + QStringLiteral("/t%1.wav").arg(i, 5, 10, QLatin1Char('0'));
-            EXPECT_TRUE(QFile::copy(first, p));
-            out << p;
-        }
-        return out;
-    }
-    bool waitIdle(int ms = 120000) {
-        // A folder is listed first, then its pick starts at once: both idle means all is done.
-        return QTest::qWaitFor(
-            [&] { return !w.pathExpander()->isBusy() && !w.fileAdder()->isBusy(); }, ms);
-    }
-    QStringList paths() const {
-        QStringList out;
-        for (int i = 0; i < w.fileList()->rowCount(); ++i)
-            out << w.fileList()->row(i).FilePath;
-        return out;
-    }
+    bool waitIdle(int ms = 120000) { return AddsSettled(w, ms); }
+    QStringList paths() const { return RowPaths(*w.fileList()); }
     int summaries() const {
         int n = 0;
         for (const MessageRequest& r : boxes.shown) {
@@ -259,16 +207,19 @@ TEST_F(Adding, VideoDialogAddsTheSoundtrackOfAClip) {
 }
 
 TEST_F(Adding, CancelledDialogsAddNothingAndShowNothing) {
-    tone(QStringLiteral("x.wav"));
+    const QString x = tone(QStringLiteral("x.wav"));
     w.cmdAddFile->click();
     w.cmdAddVideoFile->click();
     w.cmdAddFolder->click();
     EXPECT_FALSE(w.fileAdder()->isBusy());
-    QTest::qWait(50);
-    EXPECT_EQ(w.fileList()->rowCount(), 0);
-    EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(dialogs.fileTitles.size(), 2);
     EXPECT_EQ(dialogs.folderTitles, QStringList{QStringLiteral("Select folder to add")});
+    // A pick after them comes in alone: whatever the cancels had set going would come first.
+    dialogs.files.push_back({x});
+    w.cmdAddFile->click();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(paths(), QStringList{x});
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(Adding, FolderButtonAddsTheFilesDirectlyInsideAndWarnsOnce) {
@@ -354,14 +305,17 @@ TEST_F(Adding, DroppedFilesAreAddedInOrderAndRefusalsSaySilent) {
     EXPECT_FALSE(dropOnGrid({}, QStringLiteral("/just/some/text.wav")));
     const QString moved = tone(QStringLiteral("drop/moved.wav"));
     EXPECT_FALSE(dropOnGrid({QUrl::fromLocalFile(moved)}, {}, Qt::MoveAction));
-    QTest::qWait(50);
-    EXPECT_EQ(w.fileList()->rowCount(), 3);
+    // A drop taken after them comes in alone: anything they had set going would come first.
+    const QString later = tone(QStringLiteral("drop/later.wav"));
+    ASSERT_TRUE(dropOnGrid({QUrl::fromLocalFile(later)}));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(paths(), (QStringList{z, m, a, later}));
     EXPECT_TRUE(QFileInfo::exists(moved));
 }
 
 TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
     const QString big = dir.filePath(QStringLiteral("big"));
-    const QStringList files = copies(big, 2000);
+    const QStringList files = WavCopies(big, 2000);
     textFile(QStringLiteral("big/readme.txt"));
     const QString late = tone(QStringLiteral("late.wav"));
     w.show();
@@ -446,7 +400,7 @@ TEST_F(Adding, LargeFolderKeepsTheWindowResponsive) {
 }
 
 TEST_F(Adding, ClosingDuringAnAddStopsIt) {
-    const QStringList files = copies(dir.filePath(QStringLiteral("big")), 1500);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("big")), 1500);
     w.show();
     dialogs.folders.push_back(dir.filePath(QStringLiteral("big")));
     w.cmdAddFolder->click();
@@ -458,7 +412,8 @@ TEST_F(Adding, ClosingDuringAnAddStopsIt) {
     EXPECT_FALSE(w.fileAdder()->isBusy());
     const int kept = w.fileList()->rowCount();
     EXPECT_LT(kept, 1500);
-    QTest::qWait(100);
+    // The measures the workers had handed over before the close add nothing.
+    ASSERT_TRUE(DeliverPostedEvents());
     EXPECT_EQ(w.fileList()->rowCount(), kept);
     EXPECT_EQ(paths(), files.mid(0, kept));
     EXPECT_TRUE(boxes.shown.empty());

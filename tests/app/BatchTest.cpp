@@ -175,25 +175,6 @@ TEST_F(Batch, StopOnTheThirdOfFiveThenConvertAllAgain) {
     EXPECT_EQ(power.calls.size(), 1);
 }
 
-TEST_F(Batch, ALanguageSwitchKeepsStopOnTheRunningButtonAndTheBatchStillStops) {
-    fx.copyShippedLanguages();
-    w.FillLanguageList();
-    addFiles(2, 1.0, 0);
-    QString shown;
-    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString&) {
-        w.ComboLang->setCurrentIndex(w.ComboLang->findText("German"));
-        w.ComboLang_Click();
-        shown = w.cmdConvert->text();
-        w.cmdConvert->click();
-    });
-    w.cmdConvert->click();
-    ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(shown, QStringLiteral("Stop"));
-    EXPECT_EQ(status(0), GetCaption(20008, QStringLiteral("Cancelled"))); // in German
-    EXPECT_EQ(status(1), kStatusWaiting);
-    SetLanguageFile(QStringLiteral("English.ini"));
-}
-
 TEST_F(Batch, ConvertSelectedWithNothingTickedStartsNothingAndNeverShutsDown) {
     addFiles(2);
     w.chkShutdown->setChecked(true);
@@ -213,37 +194,6 @@ TEST_F(Batch, ConvertSelectedWithNothingTickedStartsNothingAndNeverShutsDown) {
     ASSERT_TRUE(runToEnd());
     EXPECT_FALSE(ended.last().first().toBool());
     EXPECT_TRUE(power.calls.isEmpty());
-}
-
-TEST_F(Batch, TicksChangedDuringTheBatchCountForRowsNotYetReached) {
-    addFiles(3, 1.0, 0);
-    w.fileListModel()->setCheckBox(0, 1);
-    bool ticked = false;
-    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
-                     [&](FileListRowId, const QString& source) {
-                         if (source == paths[0] && !ticked) {
-                             ticked = true;
-                             w.fileListModel()->setCheckBox(2, 1);
-                         }
-                     });
-    w.cmdConvertSelected->click();
-    ASSERT_TRUE(runToEnd(120000));
-    EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_EQ(status(1), kStatusWaiting);
-    EXPECT_EQ(status(2), QStringLiteral("Complete"));
-}
-
-TEST_F(Batch, FilesAddedDuringABatchWaitForTheNext) {
-    addFiles(1, 1.0, 0);
-    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString&) {
-        if (paths.size() == 1)
-            addFiles(1);
-    });
-    w.cmdConvert->click();
-    ASSERT_TRUE(runToEnd(120000));
-    ASSERT_EQ(w.fileList()->rowCount(), 2);
-    EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_EQ(status(1), kStatusWaiting);
 }
 
 TEST_F(Batch, AnOutputFolderThatCannotBeMadeSkipsTheRowsAndGoesOn) {
@@ -290,49 +240,95 @@ TEST_F(Batch, TheWindowConvertsToMp3WithThePanelsChoices) {
     EXPECT_EQ(FfprobeAudio(dir.filePath("f0.mp3")).value_or(ProbeInfo{}).sampleRate, 22050);
 }
 
-TEST_F(Batch, AFormatChosenDuringTheBatchAppliesFromTheNextFile) {
-    addFiles(2, 1.0, 0);
+// Something done in the window as the first, long file of a batch starts: G switches to German
+// and stops, T ticks the third row, A adds a file, W chooses WMA, X closes the window, C clicks
+// the close button and stops.
+class BatchAct : public Batch, public ::testing::WithParamInterface<int> {};
+INSTANTIATE_TEST_SUITE_P(Rows, BatchAct, ::testing::Range(0, 6));
+
+TEST_P(BatchAct, AsTheFirstFileStarts) {
+    const struct {
+        const char* name;
+        char act;
+        int files;
+        QString statuses; // a row each: C complete, X cancelled (in the language then), - waiting
+        QString made, notMade;
+        QString box; // the one box shown; empty: none
+    } cases[] = {
+        {"a language switch keeps Stop on the running button and the batch still stops", 'G', 2,
+         "X-"},
+        {"ticks changed during the batch count for rows not yet reached", 'T', 3, "C-C"},
+        {"files added during a batch wait for the next", 'A', 1, "C-"},
+        {"a format chosen during the batch applies from the next file", 'W', 2, "CC",
+         "f0.wav f1.wma", "f0.wma f1.wav"},
+        {"closing during a batch stops it before the close sequence", 'X', 2, ""},
+        {"the close button refuses during a batch", 'C', 1, "X", "", "",
+         "Please Stop Conversion first."},
+    };
+    const auto& c = cases[GetParam()];
+    SCOPED_TRACE(c.name);
+    fx.copyShippedLanguages();
+    w.FillLanguageList();
+    addFiles(c.files, 1.0, 0);
+    if (c.act == 'T')
+        w.fileListModel()->setCheckBox(0, 1);
+    if (c.act == 'X' || c.act == 'C')
+        w.show();
+    MyButton* running = c.act == 'T' ? w.cmdConvertSelected : w.cmdConvert;
+    int closings = 0;
+    bool closedWhileRunning = false;
+    QObject::connect(&w, &frmMain::closing, [&] {
+        ++closings;
+        closedWhileRunning = w.batch()->isRunning();
+    });
+    QString shown;
     QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
                      [&](FileListRowId, const QString& source) {
-                         if (source == paths[0])
+                         if (source != paths[0] || !shown.isEmpty())
+                             return;
+                         if (c.act == 'G') {
+                             w.ComboLang->setCurrentIndex(w.ComboLang->findText("German"));
+                             w.ComboLang_Click();
+                         }
+                         shown = running->text();
+                         if (c.act == 'T')
+                             w.fileListModel()->setCheckBox(2, 1);
+                         if (c.act == 'A')
+                             addFiles(1);
+                         if (c.act == 'W')
                              w.optFileFormat[kFormatWMA]->setChecked(true);
+                         if (c.act == 'X')
+                             w.close();
+                         if (c.act == 'C')
+                             w.cmdClose->click();
+                         if (c.act == 'G' || c.act == 'C')
+                             running->click(); // Stop
                      });
-    w.cmdConvert->click();
-    ASSERT_TRUE(runToEnd(120000));
-    EXPECT_EQ(status(0), QStringLiteral("Complete"));
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("f0.wav")));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("f0.wma")));
-    EXPECT_EQ(status(1), QStringLiteral("Complete"));
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("f1.wma")));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("f1.wav")));
-}
-
-TEST_F(Batch, ClosingDuringABatchStopsItBeforeTheCloseSequence) {
-    addFiles(2, 1.0, 0);
-    w.show();
-    bool workerDoneAtClose = false;
-    QObject::connect(&w, &frmMain::closing, [&] { workerDoneAtClose = !w.batch()->isRunning(); });
-    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w,
-                     [&](FileListRowId, const QString&) { w.close(); });
-    w.cmdConvert->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 60000);
-    EXPECT_TRUE(workerDoneAtClose);
+    running->click();
+    if (c.act == 'X')
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 60000));
+    else
+        ASSERT_TRUE(runToEnd(120000));
+    EXPECT_EQ(shown, QStringLiteral("Stop"));
     EXPECT_FALSE(w.batch()->isRunning());
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(Batch, CloseButtonRefusesDuringABatch) {
-    addFiles(1, 1.0, 0);
-    w.show();
-    QObject::connect(w.batch(), &BatchDriver::fileStarted, &w, [&](FileListRowId, const QString&) {
-        w.cmdClose->click();
-        w.cmdConvert->click(); // Stop
-    });
-    w.cmdConvert->click();
-    ASSERT_TRUE(runToEnd());
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Please Stop Conversion first."));
-    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(closings, c.act == 'X' ? 1 : 0);
+    EXPECT_FALSE(closedWhileRunning);
+    EXPECT_EQ(w.isVisible(), c.act == 'C');
+    if (!c.statuses.isEmpty())
+        ASSERT_EQ(w.fileList()->rowCount(), c.statuses.size());
+    for (int i = 0; i < c.statuses.size(); ++i)
+        EXPECT_EQ(status(i), c.statuses[i] == 'C'   ? GetCaption(20014, QStringLiteral("Complete"))
+                             : c.statuses[i] == 'X' ? GetCaption(20008, QStringLiteral("Cancelled"))
+                                                    : kStatusWaiting)
+            << i;
+    for (const QString& name : c.made.split(' ', Qt::SkipEmptyParts))
+        EXPECT_TRUE(QFileInfo::exists(dir.filePath(name))) << name.toStdString();
+    for (const QString& name : c.notMade.split(' ', Qt::SkipEmptyParts))
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath(name))) << name.toStdString();
+    EXPECT_EQ(boxes.shown.size(), c.box.isEmpty() ? 0u : 1u);
+    if (!c.box.isEmpty() && !boxes.shown.empty())
+        EXPECT_EQ(boxes.shown[0].text, c.box);
+    SetLanguageFile(QStringLiteral("English.ini"));
 }
 
 TEST_F(Batch, TwoAtOnceEachRowItsOwnProgressAndStopCancelsBoth) {

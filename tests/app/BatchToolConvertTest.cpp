@@ -31,36 +31,16 @@
 using namespace kvtest;
 
 namespace {
-struct ToolRun {
-    int exitCode = -1;
-    QStringList lines;
-    QString err;
-};
+using ToolRun = ProgramRun;
 
 class ToolConvert : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // The tool reads the settings of this private home, never the user's.
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    }
+    // The tool reads the settings of this private home, never the user's.
     void start(QProcess& p, const QStringList& args, std::function<void()> inChild = {}) {
-        p.setProcessEnvironment(env);
-        if (inChild)
-            p.setChildProcessModifier(inChild);
-        p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch"), args);
+        home.start(p, BatchTool(), args, inChild);
     }
     ToolRun run(const QStringList& args, std::function<void()> inChild = {}) {
-        QProcess p;
-        start(p, args, std::move(inChild));
-        ToolRun r;
-        if (!p.waitForFinished(120000))
-            return r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return home.run(BatchTool(), args, inChild);
     }
     QString flac(const QString& name, double seconds, int rate = 44100, int channels = 2) {
         const QString path = dir.filePath(name);
@@ -68,14 +48,12 @@ protected:
         return path;
     }
     void saveSetting(const QString& key, const QString& value) {
-        const QString file = home.filePath("config/Kelvanto/Settings.ini");
-        StoredValues values = StoredOutputSettings(file);
+        StoredValues values = StoredOutputSettings(home.settingsFile());
         values[key] = value;
-        StoreOutputSettings(values, file);
+        StoreOutputSettings(values, home.settingsFile());
     }
-    QTemporaryDir home;
+    PrivateHome home;
     ByteNameDir dir;
-    QProcessEnvironment env;
 };
 } // namespace
 
@@ -238,7 +216,7 @@ TEST_F(ToolConvert, FieldsAreEnglishUnlessALanguageIsAsked) {
     language.sync();
     ASSERT_TRUE(WriteBytes(dir.filePath("mine.ini"), "[Kelvanto]\r\n20014=Fertig!\r\n"));
     // And the user's numbers are written the German way.
-    env.insert("LC_ALL", "de_DE.UTF-8");
+    home.env.insert("LC_ALL", "de_DE.UTF-8");
     const struct {
         QStringList options;
         QString complete;
@@ -276,11 +254,9 @@ TEST_F(ToolConvert, SignalsStopAfterTheCurrentBlockKeepAValidFileAndExit128PlusT
         while (QFileInfo(cut).size() <= 44 && p.state() == QProcess::Running)
             p.waitForFinished(20);
         ::kill(static_cast<pid_t>(p.processId()), signalNumber);
-        ASSERT_TRUE(p.waitForFinished(60000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), exitCode);
-        const QStringList lines =
-            QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        const ToolRun r = Finished(p, 60000);
+        EXPECT_EQ(r.exitCode, exitCode);
+        const QStringList& lines = r.lines;
         ASSERT_EQ(lines.size(), 3);
         EXPECT_EQ(lines[0].split('\t').value(1), QStringLiteral("Complete"));
         EXPECT_EQ(lines[1].split('\t').value(1), QStringLiteral("Cancelled"));
@@ -324,10 +300,9 @@ TEST_F(ToolConvert, SigtermDuringAThreeJobBatchCancelsAllThreeAndLeavesNoEncoder
     }
     ASSERT_EQ(encoders.size(), 3);
     ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 143);
-    const QStringList lines =
-        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const ToolRun r = Finished(p, 60000);
+    EXPECT_EQ(r.exitCode, 143);
+    const QStringList& lines = r.lines;
     ASSERT_EQ(lines.size(), 5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(lines[i].split('\t').value(1),
@@ -343,7 +318,7 @@ TEST_F(ToolConvert, SigtermDuringAThreeJobBatchCancelsAllThreeAndLeavesNoEncoder
 
 TEST_F(ToolConvert, SetOverridesASavedValueForOneRunOnly) {
     const QString a = flac("set.flac", 0.5);
-    const QString file = home.filePath("config/Kelvanto/Settings.ini");
+    const QString file = home.settingsFile();
     saveSetting("optFileFormat", "2");
     saveSetting("optSameFolder", "True");
     const StoredValues before = StoredOutputSettings(file);
@@ -390,16 +365,13 @@ TEST_F(ToolConvert, NamesThatAreNotUtf8ConvertByFolderAndByPath) {
                               QFile::encodeName(dir.path()) + "/" + to),
                   0);
     const QString out = dir.filePath("out");
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start("sh", {"-c",
-                   "exec \"$0\" --convert --format wav --out \"$1\" \"$2\" \"$3/$(printf "
-                   "'\\351t\\351.flac')\"",
-                   KV_PROGRAM_DIR "/kelvanto-batch", out, dir.filePath("latin"), dir.path()});
-    ASSERT_TRUE(p.waitForFinished(120000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const QStringList lines =
-        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ToolRun r =
+        home.run("sh", {"-c",
+                        "exec \"$0\" --convert --format wav --out \"$1\" \"$2\" \"$3/$(printf "
+                        "'\\351t\\351.flac')\"",
+                        BatchTool(), out, dir.filePath("latin"), dir.path()});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.lines;
     ASSERT_EQ(lines.size(), 2);
     // The outputs' names show the odd byte as U+FFFD; their sound is the sources'.
     for (const auto& [line, src, wav] : {std::tuple{lines[0], a, out + "/caf\uFFFD.wav"},
@@ -417,14 +389,12 @@ TEST_F(ToolConvert, NamesThatAreNotUtf8ConvertByFolderAndByPath) {
     ASSERT_EQ(std::rename(QFile::encodeName(dir.filePath("latin")).constData(),
                           (QFile::encodeName(dir.path()) + "/d\xE9").constData()),
               0);
-    p.start("sh", {"-c",
-                   "exec \"$0\" --convert --format wav --same-folder \"$1/$(printf "
-                   "'d\\351/caf\\351.flac')\"",
-                   KV_PROGRAM_DIR "/kelvanto-batch", dir.path()});
-    ASSERT_TRUE(p.waitForFinished(120000));
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\t').value(1),
-              QStringLiteral("Waiting Conversion"));
+    r = home.run("sh", {"-c",
+                        "exec \"$0\" --convert --format wav --same-folder \"$1/$(printf "
+                        "'d\\351/caf\\351.flac')\"",
+                        BatchTool(), dir.path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.split('\t').value(1), QStringLiteral("Waiting Conversion"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("d\uFFFD")));
 }
 
@@ -434,15 +404,12 @@ TEST_F(ToolConvert, WmaWithTagsGivenOnTheCommandLine) {
                    "title=Hello, World", "--wma-tag", "wm/year=2024", "--out", dir.path(), a})
                   .exitCode,
               0);
-    const ProcessResult probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
-                                                    "stream=codec_name,bit_rate:format_tags", "-of",
-                                                    "compact", dir.filePath("a.wma")});
-    // Each field ends in "|" wherever it comes (copying the source's tags reorders them).
-    const QString text = QString::fromUtf8(probe.out).replace('\n', '|');
+    const QStringList fields =
+        FfprobeLines(dir.filePath("a.wma"), "stream=codec_name,bit_rate:format_tags");
     for (const char* field :
-         {"codec_name=wmav2|bit_rate=48000", "tag:title=Hello, World|", "tag:WM/Year=2024|"})
-        EXPECT_TRUE(text.contains(field)) << text.toStdString();
-    EXPECT_FALSE(text.contains("tag:artist"));
+         {"codec_name=wmav2", "bit_rate=48000", "TAG:title=Hello, World", "TAG:WM/Year=2024"})
+        EXPECT_TRUE(fields.contains(field)) << fields.join('|').toStdString();
+    EXPECT_TRUE(fields.filter("TAG:artist").isEmpty());
     for (const QStringList& bad : {QStringList{"--convert", "--wma-tag", "Composer=x", a},
                                    {"--convert", "--wma-tag", "Title", a},
                                    {"--wma-tag", "Title=x", a},
@@ -599,8 +566,8 @@ TEST_F(ToolConvert, HostileNamesArePrintedEscapedAndReadBackToTheExactPath) {
     for (const QString format : {"wav", "mp3"}) {
         SCOPED_TRACE(format.toStdString());
         QProcess p;
-        env.insert("PATH",
-                   format == "mp3" ? QString("/nonexistent") : qEnvironmentVariable("PATH"));
+        home.env.insert("PATH",
+                        format == "mp3" ? QString("/nonexistent") : qEnvironmentVariable("PATH"));
         start(p, {"--convert", "--format", format, "--out", dir.filePath(format),
                   dir.filePath("names")});
         ASSERT_TRUE(p.waitForFinished(120000));

@@ -3,6 +3,7 @@
 #include "MediaTools.h"
 #include "SynthFixtures.h"
 #include "engine/CdSource.h"
+#include "TestSupport.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
 
@@ -17,30 +18,17 @@ using namespace kvtest;
 
 namespace {
 
-struct BatchRun {
-    int exitCode = -1;
-    QString out, err;
-};
+using BatchRun = ProgramRun;
 
 BatchRun batch(const QStringList& args, const QString& workingDir = QString()) {
-    QProcess p;
-    if (!workingDir.isEmpty())
-        p.setWorkingDirectory(workingDir);
-    p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch"), args);
-    BatchRun r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    PrivateHome home;
+    home.workingDir = workingDir;
+    return home.run(BatchTool(), args);
 }
 
 // The lines the window's list would hold for these paths, added in this process.
 QString listAsItWouldBe(const QStringList& paths) {
-    struct Quiet final : AddFileHost {
-        void ShowAddFileError(const QString&) override {}
-    } host;
+    RecordingAddHost host;
     RegisterDecoders();
     FileListModel model;
     for (QString p : paths)

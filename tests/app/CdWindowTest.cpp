@@ -9,7 +9,6 @@
 #include "filelist/FileAdder.h"
 #include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
-#include "ui/FileDialogs.h"
 #include "ui/MyButton.h"
 
 #include <QTableView>
@@ -23,35 +22,21 @@ using namespace kvtest;
 
 namespace {
 
-class OneAnswer final : public FileDialogs {
-public:
-    OneAnswer() { SetFileDialogs(this); }
-    ~OneAnswer() override { SetFileDialogs(nullptr); }
-    QStringList chooseFiles(QWidget*, const QString&, const std::vector<DialogFilter>&) override {
-        return files;
-    }
-    QString chooseFolder(QWidget*, const QString&) override { return {}; }
-    QStringList files;
-};
-
 TEST(CdWindow, AddsTheTracksOfAnImageAndPreviewsThemOneAfterTheOther) {
     ProgramFolderFixture fx;
     fx.copyShippedLanguages();
     SetLanguageFile(QStringLiteral("English.ini"));
     RecordingMessageBoxes boxes;
-    OneAnswer dialogs;
+    ScriptedDialogs dialogs;
     frmMain w;
     ASSERT_TRUE(w.load()) << "run through scripts/run-tests.sh for its null sink";
     QTemporaryDir dir;
     const QString cue = WriteCdImage(
         dir.filePath("disc.cue"), dir.filePath("disc.bin"),
         {{false, QByteArray(75 * 2352, '\0')}, {true, CdTone(450, 440)}, {true, CdTone(120, 880)}});
-    auto settled = [&] {
-        return QTest::qWaitFor(
-            [&] { return !w.pathExpander()->isBusy() && !w.fileAdder()->isBusy(); }, 20000);
-    };
+    auto settled = [&] { return AddsSettled(w, 20000); };
 
-    dialogs.files = {cue};
+    dialogs.files = {{cue}};
     w.cmdAddFile->click();
     ASSERT_TRUE(settled());
     ASSERT_EQ(w.fileList()->rowCount(), 2);

@@ -31,7 +31,7 @@ namespace {
 
 const QString kAppId = QStringLiteral(KV_APP_ID);
 const QString kBuild = QStringLiteral(KV_BUILD_DIR);
-const QString kProgram = QStringLiteral(KV_PROGRAM_DIR "/kelvanto");
+const QString kProgram = kvtest::WindowProgram();
 
 QString desktopKey(const QString& file, const QByteArray& key) {
     for (const QByteArray& line : kvtest::ReadBytes(file).split('\n'))
@@ -41,23 +41,10 @@ QString desktopKey(const QString& file, const QByteArray& key) {
 }
 
 // A user of their own: settings and runtime folder (where the window's socket is).
-struct User {
-    QTemporaryDir dir;
-    QString runtime() const { return dir.filePath(QStringLiteral("run")); }
-    QString config() const { return dir.filePath(QStringLiteral("config")); }
+struct User : kvtest::PrivateHome {
     QString socket() const { return InstanceChannel::SocketPath(runtime(), config()); }
-    User() {
-        QDir().mkdir(runtime());
-        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    void start(QProcess& p, const QString& program, const QStringList& args = {},
-               QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) const {
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        p.start(program, args);
+    void start(QProcess& p, const QString& program, const QStringList& args = {}) const {
+        PrivateHome::start(p, program, args);
         p.waitForStarted();
     }
     bool windowAnswers() const {
@@ -204,9 +191,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
                                   music.filePath("album/2.flac"), music.filePath("c.mp3")};
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            rows.clear();
-            for (int i = 0; i < w.fileList()->rowCount(); ++i)
-                rows << w.fileList()->row(i).FilePath;
+            rows = kvtest::RowPaths(*w.fileList());
             return second.state() == QProcess::NotRunning && !w.fileAdder()->isBusy() &&
                    rows.size() >= expected.size();
         },
@@ -224,13 +209,13 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
 
 TEST(SecondLaunch, DuringAStartThatFailsIsTurnedAwayAloud) {
     User user;
-    const QString tone = user.dir.filePath(QStringLiteral("tone.wav"));
+    const QString tone = user.filePath(QStringLiteral("tone.wav"));
     // Without a sound server the first launch's engine start fails; its box holds it.
-    QProcessEnvironment noServer = QProcessEnvironment::systemEnvironment();
-    noServer.insert(QStringLiteral("PULSE_SERVER"),
-                    QStringLiteral("unix:") + user.dir.filePath(QStringLiteral("no-server")));
     QProcess first, second;
-    user.start(first, kProgram, {}, noServer);
+    user.env.insert(QStringLiteral("PULSE_SERVER"),
+                    QStringLiteral("unix:") + user.filePath(QStringLiteral("no-server")));
+    user.start(first, kProgram);
+    user.env.remove(QStringLiteral("PULSE_SERVER"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(user.socket()); }, 60000));
     user.start(second, kProgram, {tone});
     ASSERT_TRUE(second.waitForFinished(60000));

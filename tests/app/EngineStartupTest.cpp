@@ -114,20 +114,11 @@ TEST_F(EngineStart, AlreadyStartedShowsTheTwoLineBoxAndGoesOn) {
 
 // Start-up in a fresh process that has no sound server.
 TEST_F(EngineStart, WithoutASoundServerTheDeviceBoxEndsStartUp) {
-    QTemporaryDir home;
-    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("run"))));
-    QFile::setPermissions(home.filePath(QStringLiteral("run")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PULSE_SERVER"),
-               QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    PrivateHome home;
+    home.env.insert(QStringLiteral("PULSE_SERVER"),
+                    QStringLiteral("unix:") + home.filePath(QStringLiteral("no-server")));
     QProcess child;
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral(KV_STARTUP_WITHOUT_SOUND), {});
+    home.start(child, QStringLiteral(KV_STARTUP_WITHOUT_SOUND), {});
     ASSERT_TRUE(child.waitForFinished(120000));
     const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
     EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
@@ -144,7 +135,7 @@ TEST_F(EngineStart, WithoutASoundServerTheDeviceBoxEndsStartUp) {
     EXPECT_TRUE(out.contains(box)) << out.toStdString();
 
     // Only the language choice, made before the engine starts, is in the settings.
-    QDirIterator it(home.filePath(QStringLiteral(".config/Kelvanto")), QDir::Files | QDir::Hidden,
+    QDirIterator it(home.config() + QStringLiteral("/Kelvanto"), QDir::Files | QDir::Hidden,
                     QDirIterator::Subdirectories);
     int languageChoices = 0;
     while (it.hasNext()) {

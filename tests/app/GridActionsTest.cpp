@@ -31,12 +31,7 @@ protected:
             ASSERT_TRUE(w.fileListModel()->appendRow(r));
         }
     }
-    QStringList paths() const {
-        QStringList out;
-        for (int i = 0; i < w.fileList()->rowCount(); ++i)
-            out << w.fileList()->row(i).FilePath;
-        return out;
-    }
+    QStringList paths() const { return kvtest::RowPaths(*w.fileList()); }
     kvtest::ProgramFolderFixture fx;
     kvtest::RecordingMessageBoxes boxes;
     frmMain w;

@@ -4,7 +4,6 @@
 #include "app/frmMain.h"
 #include "controls/Slider.h"
 #include "convert/SettingsOptions.h"
-#include "ui/FileDialogs.h"
 #include "ui/FramePanel.h"
 #include "ui/MyButton.h"
 
@@ -78,19 +77,6 @@ ConversionOptions storedPart(ConversionOptions o) {
     return o;
 }
 
-struct FolderPicker final : FileDialogs {
-    FolderPicker() { SetFileDialogs(this); }
-    ~FolderPicker() override { SetFileDialogs(nullptr); }
-    QStringList chooseFiles(QWidget*, const QString&, const std::vector<DialogFilter>&) override {
-        return {};
-    }
-    QString chooseFolder(QWidget*, const QString& title) override {
-        titles << title;
-        return answer;
-    }
-    QString answer;
-    QStringList titles;
-};
 } // namespace
 
 TEST_F(Options, FirstStartShowsTheDefaultsAndStoresTheFolderChoice) {
@@ -231,16 +217,15 @@ TEST_F(Options, EnableRulesFollowTheClicks) {
 }
 
 TEST_F(Options, FormatPagesTheSummaryThePanelAndTheFolderPicker) {
-    FolderPicker picker;
+    ScriptedDialogs picker;
     frmMain w;
     ASSERT_TRUE(w.load());
-    picker.answer = QStringLiteral("/srv/music out");
+    picker.folders = {QStringLiteral("/srv/music out")};
     w.cmdBrowse->click();
-    EXPECT_EQ(w.CurrentConversionOptions().folder.outPath, picker.answer);
-    picker.answer.clear(); // cancelled
-    w.cmdBrowse->click();
+    EXPECT_EQ(w.CurrentConversionOptions().folder.outPath, QStringLiteral("/srv/music out"));
+    w.cmdBrowse->click(); // cancelled
     EXPECT_EQ(w.txtOutPath->text(), QStringLiteral("/srv/music out"));
-    EXPECT_EQ(picker.titles, QStringList(2, QStringLiteral("Select folder to add")));
+    EXPECT_EQ(picker.folderTitles, QStringList(2, QStringLiteral("Select folder to add")));
 
     w.cmdChangeFormat->click();
     FinishSliding(w);
@@ -285,16 +270,11 @@ TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
 
 TEST(CloseBySignal, SavesTheSettingsLikeTheCloseButton) {
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
-        QTemporaryDir home;
-        const QString file = home.filePath("config/Kelvanto/Settings.ini");
+        PrivateHome home;
+        const QString file = home.settingsFile();
         StoreOutputSettings({{"sliderOGG", "-1"}}, file);
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto"), {});
+        home.start(p, WindowProgram(), {});
         ASSERT_TRUE(p.waitForStarted());
         // Loading writes the folder choice back: from then on the handlers are in place.
         ASSERT_TRUE(QTest::qWaitFor([&] { return StoredOutputSettings(file).size() == 3; }, 60000));

@@ -213,8 +213,10 @@ TEST_F(Preview, TheSoundServerGetsOneStreamThatFollowsTheButtonsAndTheHooks) {
     w.cmdPause->click();
     EXPECT_TRUE(streamIs("s16le 2ch 44100Hz", true));
     const qint64 paused = player().processedUSecs();
-    QTest::qWait(400); // a paused stream must not move, however long it is given
+    // A paused stream must not move while the sink plays on.
+    EXPECT_TRUE(SinkPlayedFor(400));
     EXPECT_EQ(player().processedUSecs(), paused);
+    EXPECT_TRUE(streamIs("s16le 2ch 44100Hz", true));
     w.cmdPause->click();
     EXPECT_TRUE(streamIs("s16le 2ch 44100Hz", false));
     EXPECT_TRUE(advancesBy(300000));

@@ -21,32 +21,16 @@ const QStringList kFields = {"title", "artist", "album", "album_artist", "track"
 class TagCopy : public ::testing::Test {
 protected:
     void SetUp() override {
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
         cover = dir.filePath("cover.png");
         ASSERT_TRUE(MakeWithFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48", "-frames:v", "1"},
                                    cover));
     }
-    // Runs the tool; its exit status and what it wrote on standard error.
-    std::pair<int, QString> tool(const QStringList& args, const QString& wrapper = {}) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        const QString program = QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch");
-        if (wrapper.isEmpty())
-            p.start(program, args);
-        else
-            p.start(wrapper, QStringList{"-f", "maxrss=%M", program} + args);
-        if (!p.waitForFinished(120000))
-            return {-1, QString()};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
-    }
     QString convert(const QString& source, const QString& format, QStringList extra = {}) {
         const QString out = dir.filePath("out-" + format + QString::number(++runs));
-        const auto [code, err] =
-            tool(QStringList{"--convert", "--format", format, "--out", out} + extra +
-                 QStringList{source});
-        EXPECT_EQ(code, 0) << err.toStdString();
+        const ProgramRun r =
+            home.run(BatchTool(), QStringList{"--convert", "--format", format, "--out", out} +
+                                      extra + QStringList{source});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         return out + "/" + QFileInfo(source).completeBaseName() + "." + format;
     }
     // A tagged source with the cover, made by ffmpeg.
@@ -63,23 +47,22 @@ protected:
         EXPECT_TRUE(MakeWithFfmpeg(args + codec, path));
         return path;
     }
-    QTemporaryDir home, dir;
-    QProcessEnvironment env;
+    PrivateHome home;
+    QTemporaryDir dir;
     QString cover;
     int runs = 0;
 };
 
 // ffprobe's tags of the file and of its audio stream, under FFmpeg's own field names.
 QMap<QString, QString> tagsOf(const QString& path) {
-    const auto r = RunTool("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                                       "format_tags:stream_tags", "-of", "default=nw=1", path});
     static const QMap<QString, QString> alias = {{"albumartist", "album_artist"},
                                                  {"tracknumber", "track"},
                                                  {"discnumber", "disc"},
                                                  {"description", "comment"},
                                                  {"wm/year", "date"}};
     QMap<QString, QString> tags;
-    for (const QString& line : QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         FfprobeLines(path, "format_tags:stream_tags", {"-select_streams", "a:0"})) {
         const QString key = line.section('=', 0, 0).mid(4).toLower(); // after "TAG:"
         if (kFields.contains(alias.value(key, key)))
             tags.insert(alias.value(key, key), line.section('=', 1));
@@ -150,9 +133,7 @@ TEST_F(TagCopy, FilledWmaBoxesWinFieldByField) {
     QMap<QString, QString> want = tagsOf(flac);
     want["title"] = "From the box";
     EXPECT_EQ(tagsOf(out), want);
-    const auto r = RunTool("ffprobe", {"-v", "error", "-show_entries", "format_tags=copyright",
-                                       "-of", "csv=p=0", out});
-    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), QStringLiteral("Mine"));
+    EXPECT_EQ(FfprobeLines(out, "format_tags=copyright"), QStringList{"TAG:copyright=Mine"});
     // Each tag once, the main ones in the main description.
     const QStringList places = AsfTagPlaces(out);
     QStringList names;
@@ -211,9 +192,10 @@ TEST_F(TagCopy, AHostileSourceStillConvertsCompleteWithOneLogLine) {
                                         frames + ReadBytes(raw)));
 
     const QString out = dir.filePath("hostile-out");
-    const auto [code, err] = tool({"--convert", "--format", "ogg", "--out", out, hostile},
-                                  QStringLiteral("/usr/bin/time"));
-    EXPECT_EQ(code, 0) << err.toStdString();
+    const ProgramRun r = home.run("/usr/bin/time", {"-f", "maxrss=%M", BatchTool(), "--convert",
+                                                    "--format", "ogg", "--out", out, hostile});
+    const QString& err = r.err;
+    EXPECT_EQ(r.exitCode, 0) << err.toStdString();
     const QString ogg = out + "/hostile.ogg";
     EXPECT_EQ(tagsOf(ogg).value("title"), QStringLiteral("Bad \ufffd\ufffd title"));
     EXPECT_TRUE(coverOf(ogg).first.isEmpty());

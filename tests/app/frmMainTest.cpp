@@ -231,27 +231,6 @@ TEST_F(WindowTest, StoredChoiceSelectsAndAppliesThatLanguage) {
               QStringLiteral("File Path"));
 }
 
-TEST_F(WindowTest, StoredChoiceWhoseFileIsGoneSelectsFirstAndStoresIt) {
-    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    StoreLanguageSetting(QStringLiteral("Klingon.ini"));
-    frmMain w;
-    ASSERT_TRUE(w.load());
-    EXPECT_EQ(w.ComboLang->currentIndex(), 0);
-    EXPECT_EQ(LanguageFile(), QStringLiteral("Arabic.ini"));
-    EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("Arabic.ini"));
-}
-
-TEST_F(WindowTest, EnglishIsChosenWhenNothingIsStored) {
-    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    frmMain w;
-    ASSERT_TRUE(w.load());
-    EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("English"));
-    EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("English.ini"));
-    EXPECT_EQ(w.layoutDirection(), Qt::LeftToRight);
-}
-
 TEST_F(WindowTest, ArabicTurnsTheWindowRightToLeftAndMirrorsControls) {
     fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n10010=\xD8\xAA\xD8\xAD\xD9\x88\xD9\x8A\xD9\x84\n");
     fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
@@ -301,60 +280,85 @@ TEST_F(WindowTest, ArabicTurnsTheWindowRightToLeftAndMirrorsControls) {
     }
 }
 
-TEST_F(WindowTest, FlagsPairWithLanguagesByPosition) {
-    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/Arabic.bmp", bmp(20, 13));
-    fx.writeFile("Lang/English.bmp", bmp(20, 13));
-    frmMain w;
-    ASSERT_TRUE(w.load());
-    ASSERT_EQ(w.ComboLang->count(), 2);
-    EXPECT_FALSE(w.ComboLang->itemIcon(0).isNull());
-    EXPECT_FALSE(w.ComboLang->itemIcon(1).isNull());
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(WindowTest, LanguageWithoutFlagIsReportedAndListKeepsEarlierItems) {
-    fx.writeFile("Lang/Arabic.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/German.ini", "[Kelvanto]\n");
-    fx.writeFile("Lang/a.bmp", bmp(20, 13));
-    fx.writeFile("Lang/b.bmp", bmp(20, 13));
-    frmMain w;
-    ASSERT_TRUE(w.load());
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kelvanto"));
-    EXPECT_EQ(w.ComboLang->count(), 2);
-    // Start-up went on: English was still found and applied.
-    EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("English"));
-}
-
-TEST_F(WindowTest, AFlagThatCannotBeReadStopsTheListWithThePictureError) {
-    for (const char* name : {"Lang/Arabic.ini", "Lang/English.ini", "Lang/German.ini"})
-        fx.writeFile(name, "[Kelvanto]\n");
-    fx.writeFile("Lang/Arabic.bmp", bmp(20, 13));
-    fx.writeFile("Lang/English.bmp", "BM not a picture");
-    fx.writeFile("Lang/German.bmp", bmp(20, 13));
-    frmMain w;
-    ASSERT_TRUE(w.load());
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid picture: English.bmp"));
-    // Neither English nor German may show the flag after the broken one.
-    ASSERT_EQ(w.ComboLang->count(), 1);
-    EXPECT_EQ(w.ComboLang->itemText(0), QStringLiteral("Arabic"));
-}
-
-TEST_F(WindowTest, ALanguageFileInCapitalsIsReadStoredAndChosenAgainByItsRealName) {
-    fx.writeFile("Lang/Deutsch.INI", "[Kelvanto]\n10010=Alle konvertieren\n");
-    fx.writeFile("Lang/English.ini", "[Kelvanto]\n");
-    StoreLanguageSetting(QStringLiteral("Deutsch.INI"));
-    for (int run = 0; run < 2; ++run) { // the second window finds the stored choice
-        frmMain w;
-        ASSERT_TRUE(w.load());
-        EXPECT_EQ(w.ComboLang->currentText(), QStringLiteral("Deutsch"));
-        EXPECT_EQ(w.cmdConvert->text(), QStringLiteral("Alle konvertieren"));
-        EXPECT_EQ(ReadLanguageSetting(), QStringLiteral("Deutsch.INI"));
-        SetLanguageFile(QStringLiteral("English.ini"));
+// The language list and the choice made at start-up, from the language folder and the stored
+// choice. Each NAME.ini holds one caption, Convert All = NAME; a flag ending in "!" is no picture.
+TEST_F(WindowTest, LanguageListAndChoiceAtStartUp) {
+    const struct {
+        const char* name;
+        QString files;   // in Lang/
+        QString stored;  // the stored choice; empty: none
+        QString listed;  // the list's languages
+        QString shown;   // the list's choice; "": any
+        QString chosen;  // the file used and stored; "": any
+        int flags;       // items with a flag; -1: any
+        int boxes;       // boxes shown; -1: any
+        QString box;     // the box's text; "": any
+        QString convert; // the Convert All caption, in this window and the next; "": any
+        bool leftToRight;
+    } cases[] = {
+        {"a stored file that is gone gives the first", "Arabic.ini English.ini", "Klingon.ini",
+         "Arabic English", "Arabic", "Arabic.ini", -1, -1, "", "", false},
+        {"nothing stored gives English", "Arabic.ini English.ini", "", "Arabic English", "English",
+         "English.ini", -1, -1, "", "", true},
+        {"flags pair with languages by position", "Arabic.ini English.ini Arabic.bmp English.bmp",
+         "", "Arabic English", "", "", 2, 0, "", "", false},
+        // Start-up goes on: English is still found and applied.
+        {"a language without a flag is reported and the list keeps the earlier ones",
+         "Arabic.ini English.ini German.ini a.bmp b.bmp", "", "Arabic English", "English", "", -1,
+         1, "", "", false},
+        // Neither English nor German may show the flag after the broken one.
+        {"a flag that cannot be read stops the list",
+         "Arabic.ini English.ini German.ini Arabic.bmp English.bmp! German.bmp", "", "Arabic", "",
+         "", -1, 1, "Invalid picture: English.bmp", "", false},
+        {"a file in capitals is read, stored and chosen again by its real name",
+         "Deutsch.INI English.ini", "Deutsch.INI", "Deutsch English", "Deutsch", "Deutsch.INI", -1,
+         -1, "", "Deutsch", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(fx.langFolder()).removeRecursively();
+        kvtest::ClearUserSettings();
+        for (QString name : c.files.split(' ')) {
+            const bool broken = name.endsWith('!');
+            name.remove('!');
+            fx.writeFile("Lang/" + name,
+                         name.endsWith(".bmp")
+                             ? broken ? "BM not a picture" : bmp(20, 13)
+                             : "[Kelvanto]\n10010=" + name.section('.', 0, 0).toUtf8() + "\n");
+        }
+        if (!c.stored.isEmpty())
+            StoreLanguageSetting(c.stored);
+        for (int run = 0; run < (c.convert.isEmpty() ? 1 : 2); ++run) {
+            boxes.shown.clear();
+            frmMain w;
+            ASSERT_TRUE(w.load());
+            QStringList listed;
+            int flags = 0;
+            for (int i = 0; i < w.ComboLang->count(); ++i) {
+                listed << w.ComboLang->itemText(i);
+                flags += !w.ComboLang->itemIcon(i).isNull();
+            }
+            EXPECT_EQ(listed.join(' '), c.listed);
+            if (c.flags >= 0)
+                EXPECT_EQ(flags, c.flags);
+            if (!c.shown.isEmpty())
+                EXPECT_EQ(w.ComboLang->currentText(), c.shown);
+            if (!c.chosen.isEmpty()) {
+                EXPECT_EQ(LanguageFile(), c.chosen);
+                EXPECT_EQ(ReadLanguageSetting(), c.chosen);
+            }
+            if (!c.convert.isEmpty())
+                EXPECT_EQ(w.cmdConvert->text(), c.convert);
+            if (c.leftToRight)
+                EXPECT_EQ(w.layoutDirection(), Qt::LeftToRight);
+            if (c.boxes >= 0)
+                ASSERT_EQ(boxes.shown.size(), size_t(c.boxes));
+            if (c.boxes > 0)
+                EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kelvanto"));
+            if (!c.box.isEmpty())
+                EXPECT_EQ(boxes.shown[0].text, c.box);
+            SetLanguageFile(QStringLiteral("English.ini"));
+        }
     }
 }
 

@@ -251,9 +251,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             EXPECT_EQ(again[0].outcome, FileOutcome::Complete) << again[0].error.toStdString();
             for (const QString& made : stopped ? QStringList{again[0].output}
                                                : QStringList{ended[1].output, again[0].output}) {
-                const auto probe = RunTool("ffprobe", {"-v", "error", "-show_entries",
-                                                       "format=duration", "-of", "csv=p=0", made});
-                EXPECT_NEAR(probe.out.trimmed().toDouble(), 0.3, 0.25) << made.toStdString();
+                EXPECT_NEAR(FfprobeSeconds(made), 0.3, 0.25) << made.toStdString();
             }
         }
     }

@@ -37,14 +37,10 @@ ConversionOptions optionsWith(const QString& settings) {
 
 // ffprobe's view of the first audio stream.
 QMap<QString, QString> probe(const QString& path) {
-    QMap<QString, QString> m;
-    const auto r = RunTool("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                                       "stream=codec_name,sample_rate,channels,channel_layout,"
-                                       "bit_rate:format=duration",
-                                       "-of", "default=nw=1", path});
-    for (const QString& line : QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts))
-        m.insert(line.section('=', 0, 0), line.section('=', 1));
-    return m;
+    return FfprobeFields(path,
+                         "stream=codec_name,sample_rate,channels,channel_layout,bit_rate:"
+                         "format=duration",
+                         {"-select_streams", "a:0"});
 }
 
 // The first MPEG frame's channel mode and, from lame's tag in it, its bitrate method and the

@@ -94,7 +94,5 @@ TEST(TagWriter, KilledWhileTaggingLeavesTheOutputWholeAndNoCopyBeside) {
     EXPECT_TRUE(WriteOutputTags(out, kFormatMP3, tags).isEmpty());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("long.mp3")});
-    const auto probe = RunTool("ffprobe", {"-v", "error", "-show_entries", "format=duration",
-                                           "-of", "csv=p=0", out});
-    EXPECT_NEAR(probe.out.trimmed().toDouble(), 120.0, 0.5);
+    EXPECT_NEAR(FfprobeSeconds(out), 120.0, 0.5);
 }

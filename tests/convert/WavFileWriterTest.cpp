@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -21,12 +20,12 @@ namespace {
 
 // What ffprobe, an independent reader, makes of a file: "codec rate channels samples".
 QString probe(const QString& path) {
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-select_streams", "a:0", "-count_packets", "-show_entries",
-                        "stream=codec_name,sample_rate,channels,duration_ts", "-of",
-                        "default=nw=1:nk=1", path});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput()).simplified();
+    QStringList values;
+    for (const QString& line :
+         FfprobeLines(path, "stream=codec_name,sample_rate,channels,duration_ts",
+                      {"-select_streams", "a:0", "-count_packets"}))
+        values << line.section('=', 1);
+    return values.join(' ');
 }
 
 std::vector<char> ramp(int bytes) {

@@ -27,16 +27,10 @@ namespace {
 // ffprobe's reading, keys in lower case ("codec_name", "tag:title"). It decodes every frame;
 // "clean" is "1" when it found nothing wrong on the way.
 QMap<QString, QString> probe(const QString& path) {
-    const ProcessResult r = RunTool(
-        "ffprobe", {"-v", "error", "-count_frames", "-show_entries",
-                    "stream=codec_name,sample_rate,channels,bit_rate:format=format_name,duration:"
-                    "format_tags",
-                    "-of", "default=nw=1", path});
-    QMap<QString, QString> p;
-    for (const QString& line : QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts))
-        p.insert(line.section('=', 0, 0).toLower(), line.section('=', 1));
-    p["clean"] = r.exitCode == 0 && r.err.trimmed().isEmpty() ? "1" : "0";
-    return p;
+    return FfprobeFields(path,
+                         "stream=codec_name,sample_rate,channels,bit_rate:format=format_name,"
+                         "duration:format_tags",
+                         {"-count_frames"});
 }
 
 WmaOptions quality(int q, bool tags = false, const std::array<QString, 8>& texts = {}) {

@@ -2,8 +2,8 @@
 // and lengths, sample-exact rips, data tracks and damaged discs, one reader per disc, and
 // kelvanto-batch on an image.
 #include "CdImages.h"
-#include "TestSupport.h"
 #include "MediaTools.h"
+#include "TestSupport.h"
 #include "convert/OutputNaming.h"
 #include "convert/WavConverter.h"
 #include "engine/AudioError.h"
@@ -34,10 +34,6 @@ using namespace kv;
 using namespace kvtest;
 
 namespace {
-
-struct QuietHost final : AddFileHost {
-    void ShowAddFileError(const QString&) override {}
-};
 
 class NoStop final : public ConversionControl {
 public:
@@ -71,7 +67,7 @@ protected:
     static QString track(const QString& image, int n) { return MakeCdTrackPath(image, n); }
     static FileListRow add(QString path) {
         FileListModel model;
-        QuietHost host;
+        RecordingAddHost host;
         EXPECT_EQ(AddFile(path, model, host), AddFileResult::Added) << path.toStdString();
         return model.rowCount() == 1 ? model.table()->row(0) : FileListRow();
     }
@@ -318,13 +314,11 @@ TEST_F(CdTracks, RecognisesDiscsAmongPaths) {
 
 TEST_F(CdTracks, BatchToolAddsAndRipsTheTracksOfAnImage) {
     QTemporaryDir out;
-    QProcess p;
-    p.start(QStringLiteral(KV_PROGRAM_DIR "/kelvanto-batch"),
-            {"--convert", "--format", "wav", "--out", out.path(), cue});
-    ASSERT_TRUE(p.waitForFinished(120000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const ProgramRun r =
+        PrivateHome().run(BatchTool(), {"--convert", "--format", "wav", "--out", out.path(), cue});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QString wav = out.filePath("Track03.wav");
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).split('\n').value(1),
+    EXPECT_EQ(r.lines.value(1),
               QStringList({track(cue, 3), "Complete", "00:04", "CD Track", wav}).join('\t'));
     EXPECT_EQ(FfmpegDecode(wav, "s16le").value_or(QByteArray()), pcm[1]);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);

@@ -73,10 +73,6 @@ struct StuckGate {
     bool held = false, opened = false, left = false;
 };
 
-struct NoBox final : AddFileHost {
-    void ShowAddFileError(const QString&) override {}
-};
-
 class InputContainment : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -128,7 +124,7 @@ TEST_F(InputContainment, FifosFailAtOnceAndCancelsNeverWaitForAStuckWorker) {
     }
     FileListModel model;
     {
-        FileAdder adder(&model, std::make_unique<NoBox>());
+        FileAdder adder(&model, std::make_unique<RecordingAddHost>());
         adder.add({fifo, fifoList}, false);
         const bool finished = QTest::qWaitFor([&] { return !adder.isBusy(); }, kProbeBoundMs);
         while (!finished && !QTest::qWaitFor([&] { return !adder.isBusy(); }, 10))
@@ -143,7 +139,7 @@ TEST_F(InputContainment, FifosFailAtOnceAndCancelsNeverWaitForAStuckWorker) {
         return msSince(start);
     };
     StuckGate adderGate, expanderGate;
-    auto adder = std::make_unique<FileAdder>(&model, std::make_unique<NoBox>());
+    auto adder = std::make_unique<FileAdder>(&model, std::make_unique<RecordingAddHost>());
     adder->setMeasure([&](const QString&, const std::atomic<bool>*) {
         adderGate.hold();
         return FileMeasure{};

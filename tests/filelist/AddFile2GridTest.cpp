@@ -21,13 +21,6 @@ using namespace kvtest;
 
 namespace {
 
-struct RecordingHost final : AddFileHost {
-    void ClearSelectAll() override { ++cleared; }
-    void ShowAddFileError(const QString& text) override { errors << text; }
-    int cleared = 0;
-    QStringList errors;
-};
-
 const QColor kRed(220, 10, 10);
 
 class AddFileTest : public ::testing::Test {
@@ -46,7 +39,7 @@ protected:
     }
     QTemporaryDir dir;
     FileListModel model;
-    RecordingHost host;
+    RecordingAddHost host;
 };
 
 } // namespace

@@ -24,20 +24,12 @@ using namespace kvtest;
 
 namespace {
 
-struct RecordingHost final : AddFileHost {
-    explicit RecordingHost(QStringList* errors, int* cleared)
-        : errors_(errors), cleared_(cleared) {}
-    void ClearSelectAll() override { ++*cleared_; }
-    void ShowAddFileError(const QString& text) override { *errors_ << text; }
-    QStringList* errors_;
-    int* cleared_;
-};
-
 class FileAdderTest : public ::testing::Test {
 protected:
     void SetUp() override { RegisterDecoders(); }
     std::unique_ptr<FileAdder> makeAdder(FileListModel& m) {
-        return std::make_unique<FileAdder>(&m, std::make_unique<RecordingHost>(&errors, &cleared));
+        return std::make_unique<FileAdder>(&m,
+                                           std::make_unique<RecordingAddHost>(&errors, &cleared));
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString tone(const QString& name, double seconds, const QStringList& args = {}) const {
@@ -45,28 +37,10 @@ protected:
         EXPECT_TRUE(MakeSine(p, seconds, 8000, 1, args));
         return p;
     }
-    // `count` copies of one short WAV, named so that name order is number order.
-    QStringList copies(const QString& folder, int count) const {
-        EXPECT_TRUE(QDir().mkpath(folder));
-        const QString first = folder + QStringLiteral("/c0000.wav");
-        EXPECT_TRUE(MakeSine(first, 0.2, 8000, 1, {}));
-        QStringList out{first};
-        for (int i = 1; i < count; ++i) {
-            const QString p = folder + QStringLiteral("/c%1.wav").arg(i, 4, 10, QLatin1Char('0'));
-            EXPECT_TRUE(QFile::copy(first, p));
-            out << p;
-        }
-        return out;
-    }
     static bool waitIdle(FileAdder& adder, int ms = 60000) {
         return QTest::qWaitFor([&] { return !adder.isBusy(); }, ms);
     }
-    static QStringList paths(const FileListModel& m) {
-        QStringList out;
-        for (int i = 0; i < m.rowCount(); ++i)
-            out << m.table()->row(i).FilePath;
-        return out;
-    }
+    static QStringList paths(const FileListModel& m) { return RowPaths(*m.table()); }
 
     QTemporaryDir dir;
     QStringList errors;
@@ -144,7 +118,7 @@ TEST_F(FileAdderTest, RowsMatchTheOneFileDoorAndKeepThePathOrder) {
 
     // The same paths one by one through AddFile give the same rows and colours.
     FileListModel viaDoor;
-    RecordingHost doorHost(&errors, &cleared);
+    RecordingAddHost doorHost(&errors, &cleared);
     for (QString p : pick)
         AddFile(p, viaDoor, doorHost);
     EXPECT_EQ(paths(viaAdder), (QStringList{b, a, bad}));
@@ -181,7 +155,7 @@ TEST_F(FileAdderTest, QueuedPicksRunInTurnAndTheListMayChangeMeanwhile) {
     adder->add({b, c, a}, false);
     // Another door adds b before the first pick's rows go in: the adder checks again.
     QString bAgain = b;
-    RecordingHost other(&errors, &cleared);
+    RecordingAddHost other(&errors, &cleared);
     ASSERT_TRUE(AddFile2Grid(bAgain, model, other));
     ASSERT_TRUE(waitIdle(*adder));
 
@@ -209,7 +183,7 @@ TEST_F(FileAdderTest, QueuedPicksRunInTurnAndTheListMayChangeMeanwhile) {
 }
 
 TEST_F(FileAdderTest, ManyFilesArriveInOrderWithProgress) {
-    const QStringList files = copies(dir.filePath(QStringLiteral("many")), 400);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("many")), 400);
     FileListModel model;
     auto adder = makeAdder(model);
     QSignalSpy progress(adder.get(), &FileAdder::progress);
@@ -229,7 +203,7 @@ TEST_F(FileAdderTest, ManyFilesArriveInOrderWithProgress) {
 }
 
 TEST_F(FileAdderTest, CancelAndDestroyWhileMeasuring) {
-    const QStringList files = copies(dir.filePath(QStringLiteral("many")), 600);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("many")), 600);
     FileListModel model;
     auto adder = makeAdder(model);
     Gate gate(files.mid(0, 20));
@@ -270,7 +244,7 @@ TEST_F(FileAdderTest, CancelAndDestroyWhileMeasuring) {
 }
 
 TEST_F(FileAdderTest, LaterFilesMeasuredFirstStillGoInAfterTheEarlierOnes) {
-    const QStringList files = copies(dir.filePath(QStringLiteral("order")), 40);
+    const QStringList files = WavCopies(dir.filePath(QStringLiteral("order")), 40);
     FileListModel model;
     auto adder = makeAdder(model);
     adder->setCores(4); // several workers on any machine
