@@ -207,7 +207,7 @@ TEST_F(WindowTest, StoredChoiceSelectsAndAppliesThatLanguage) {
     fx.writeFile("Lang/German.ini",
                  "[Kelvanto]\n10010=Alle konvertieren\n20009=Dateipfad\n10062=Schlie\xC3\x9F"
                  "en\n"
-                 "10001=\n");
+                 "10001=\n10058=die Kelvanto-Entwickler\n");
     StoreLanguageSetting(QStringLiteral("German.ini"));
     frmMain w;
     ASSERT_TRUE(w.load());
@@ -220,6 +220,7 @@ TEST_F(WindowTest, StoredChoiceSelectsAndAppliesThatLanguage) {
     // A key with an empty value gives an empty caption; a missing key the default.
     EXPECT_EQ(w.chkSelectAll->text(), QString());
     EXPECT_EQ(w.cmdPlay->text(), QStringLiteral("Play"));
+    EXPECT_EQ(w.findChild<QLabel*>("lblRights")->text(), QStringLiteral("die Kelvanto-Entwickler"));
 
     // Picking English in the list switches every caption back and stores the choice.
     w.ComboLang->setCurrentIndex(0);
