@@ -21,6 +21,7 @@
 #include "ui/MessageBox.h"
 #include "ui/MyButton.h"
 #include "ui/PanelAnimation.h"
+#include "ui/ReadingOrder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -37,6 +38,7 @@
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -128,6 +130,7 @@ void exclusiveGroup(QObject* owner, std::initializer_list<QRadioButton*> options
 } // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    UseReadingOrderStyle();
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     model_ = new FileListModel(this);
@@ -602,6 +605,16 @@ void frmMain::applyReadingOrder(bool rightToLeft) {
         const QRect r = it.value();
         const int parentWidth = w->parentWidget()->width();
         w->move(rightToLeft ? parentWidth - r.x() - r.width() : r.x(), w->y());
+    }
+    // A label's text keeps its own reading order, and stands at the side the window reads
+    // from, as every other text of its panel: an English line of the about panel ends at the
+    // right in Arabic as the Arabic lines do.
+    for (QLabel* l : findChildren<QLabel*>()) {
+        if (!l->property("designAlignment").isValid())
+            l->setProperty("designAlignment", int(l->alignment()));
+        const auto design = Qt::Alignment(l->property("designAlignment").toInt());
+        if (!(design & Qt::AlignAbsolute))
+            l->setAlignment(rightToLeft ? QStyle::visualAlignment(Qt::RightToLeft, design) : design);
     }
     // The sliders keep their minimum at the left, so each end's label stays at its own end,
     // at the ends of the mirrored slider.
