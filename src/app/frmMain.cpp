@@ -614,7 +614,8 @@ void frmMain::applyReadingOrder(bool rightToLeft) {
             l->setProperty("designAlignment", int(l->alignment()));
         const auto design = Qt::Alignment(l->property("designAlignment").toInt());
         if (!(design & Qt::AlignAbsolute))
-            l->setAlignment(rightToLeft ? QStyle::visualAlignment(Qt::RightToLeft, design) : design);
+            l->setAlignment(rightToLeft ? QStyle::visualAlignment(Qt::RightToLeft, design)
+                                        : design);
     }
     // The sliders keep their minimum at the left, so each end's label stays at its own end,
     // at the ends of the mirrored slider.

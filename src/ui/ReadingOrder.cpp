@@ -16,7 +16,7 @@ QString isolated(const QString& text) {
     if (text.isEmpty() || text.contains(QLatin1Char('\t')))
         return text;
     const QChar open = text.isRightToLeft() ? QChar(0x2067) : QChar(0x2066); // RLI, LRI
-    return open + text + QChar(0x2069);                                     // PDI
+    return open + text + QChar(0x2069);                                      // PDI
 }
 
 } // namespace
@@ -30,8 +30,8 @@ void ReadingOrderStyle::drawItemText(QPainter* painter, const QRect& rect, int f
                                      QPalette::ColorRole textRole) const {
     if (!(flags & (Qt::TextForceLeftToRight | Qt::TextForceRightToLeft))) {
         // The side comes from the painter, as before; only the order of the letters changes.
-        const auto side = QStyle::visualAlignment(
-            painter->layoutDirection(), Qt::Alignment(flags & Qt::AlignHorizontal_Mask));
+        const auto side = QStyle::visualAlignment(painter->layoutDirection(),
+                                                  Qt::Alignment(flags & Qt::AlignHorizontal_Mask));
         flags = (flags & ~int(Qt::AlignHorizontal_Mask)) | int(side) | ReadingOrderFlag(text);
     }
     QProxyStyle::drawItemText(painter, rect, flags, pal, enabled, text, textRole);

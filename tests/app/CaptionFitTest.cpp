@@ -77,16 +77,18 @@ TEST(CaptionFit, EveryCaptionOfEveryLanguageFitsItsControl) {
         }
         // A label on the row of its control leaves a gap of 3 pixels or more between its text
         // and the control, never touches it.
-        const std::pair<const char*, QWidget*> pairs[] = {
-            {"Label25", w.cmbMP3StereoMode}, {"Label26", w.cmbMP3Freq},
-            {"Label5", w.optSameFolder},     {"Label8", w.lblFormat},
-            {"Label28", w.SliderMP3EncoderQuality}, {"lblSimultaneous", w.spnSimultaneous}};
+        const std::pair<const char*, QWidget*> pairs[] = {{"Label25", w.cmbMP3StereoMode},
+                                                          {"Label26", w.cmbMP3Freq},
+                                                          {"Label5", w.optSameFolder},
+                                                          {"Label8", w.lblFormat},
+                                                          {"Label28", w.SliderMP3EncoderQuality},
+                                                          {"lblSimultaneous", w.spnSimultaneous}};
         for (const auto& [name, control] : pairs) {
             auto* l = w.findChild<QLabel*>(name);
             const QRectF text = QFontMetricsF(l->font())
                                     .boundingRect(QRectF(l->contentsRect()),
-                                                  int(QStyle::visualAlignment(
-                                                      l->layoutDirection(), l->alignment())),
+                                                  int(QStyle::visualAlignment(l->layoutDirection(),
+                                                                              l->alignment())),
                                                   l->text())
                                     .translated(l->pos());
             const QRect c = control->geometry();

@@ -18,10 +18,10 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTableView>
-#include <QTest>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -365,10 +365,10 @@ TEST_F(WindowTest, LeftToRightTextsKeepTheirOrderAndEveryLineItsSide) {
     std::vector<std::pair<QImage, QRect>> english;
     for (QWidget* c : texts)
         english.emplace_back(c->grab().toImage(), textPart(c));
-    const std::vector<QLabel*> about = {w.findChild<QLabel*>("Label38"), w.lblVer,
-                                        w.findChild<QLabel*>("Label39"),
-                                        w.findChild<QLabel*>("Label40"),
-                                        w.findChild<QLabel*>("lblRights"), w.lblWebSite};
+    const std::vector<QLabel*> about = {
+        w.findChild<QLabel*>("Label38"),   w.lblVer,
+        w.findChild<QLabel*>("Label39"),   w.findChild<QLabel*>("Label40"),
+        w.findChild<QLabel*>("lblRights"), w.lblWebSite};
     for (const char* language : {"English.ini", "Arabic.ini"}) {
         w.ComboLang->setCurrentIndex(w.ComboLang->findData(QString::fromLatin1(language)));
         w.ComboLang_Click();
