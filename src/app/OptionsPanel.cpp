@@ -8,6 +8,7 @@
 #include "ui/FramePanel.h"
 #include "ui/MyButton.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -20,14 +21,16 @@ namespace {
 
 using S = OutputSetting;
 
-// Option buttons of a group can all be cleared, as a stored "False" for each asks.
+// Option buttons of a group can all be cleared, as a stored "False" for each asks; a click
+// never clears the chosen one.
 void setOption(QRadioButton* option, bool selected) {
     if (selected) {
         option->setChecked(true);
     } else if (option->isChecked()) {
-        option->setAutoExclusive(false);
+        QButtonGroup* group = option->group();
+        group->setExclusive(false);
         option->setChecked(false);
-        option->setAutoExclusive(true);
+        group->setExclusive(true);
     }
 }
 
@@ -40,6 +43,8 @@ OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
             if (on)
                 w_.frFormat[i]->raise();
         });
+        // A click on the chosen format changes nothing but brings its page forward.
+        connect(w_.optFileFormat[i], &QRadioButton::clicked, w_.frFormat[i], &QWidget::raise);
     }
 
     for (QRadioButton* o : {w_.optSameFolder, w_.optOtherFolder})

@@ -21,7 +21,9 @@
 #include "ui/MessageBox.h"
 #include "ui/MyButton.h"
 #include "ui/PanelAnimation.h"
+#include "ui/ReadingOrder.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,6 +38,7 @@
 #include <QRadioButton>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -118,10 +121,19 @@ QString captionDefault(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// Each set of option buttons excludes only its own members: a panel's automatic grouping takes
+// in the buttons of the pages lying on it, so a click on the chosen format could clear it.
+void exclusiveGroup(QObject* owner, std::initializer_list<QRadioButton*> options) {
+    auto* group = new QButtonGroup(owner);
+    for (QRadioButton* option : options)
+        group->addButton(option);
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget* parent, int maxJobs)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    UseReadingOrderStyle();
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     model_ = new FileListModel(this);
@@ -139,6 +151,8 @@ frmMain::frmMain(QWidget* parent, int maxJobs)
     connect(cmdHide, &QPushButton::clicked, this, &frmMain::cmdHide_Click);
     wma_ = new WindowsMediaOutput(*this);
     animation_ = new PanelAnimation(tmrAnimate, frMain, this);
+    PanelAnimation::Park(frFormats);
+    PanelAnimation::Park(frAbout);
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdCloseHelp, &QPushButton::clicked, this, &frmMain::cmdCloseHelp_Click);
     connect(MyButton1, &QPushButton::clicked, this, &frmMain::MyButton1_Click);
@@ -252,6 +266,7 @@ void frmMain::buildMainPanel() {
     label(p, "Label5", QRect(40, 412, 108, 22));
     optSameFolder = place(new QRadioButton(p), "optSameFolder", QRect(148, 412, 216, 22));
     optOtherFolder = place(new QRadioButton(p), "optOtherFolder", QRect(364, 412, 140, 22));
+    exclusiveGroup(this, {optSameFolder, optOtherFolder});
     txtOutPath = place(new QLineEdit(p), "txtOutPath", QRect(148, 438, 468, 24));
     cmdBrowse = button(p, "cmdBrowse", QRect(622, 437, 96, 26));
     label(p, "Label8", QRect(40, 472, 108, 22));
@@ -285,7 +300,7 @@ void frmMain::buildAboutPanel() {
     lblVer = label(p, "lblVer", QRect(96, 62, 200, 18));
     label(p, "Label39", QRect(96, 84, 372, 78));
     label(p, "Label40", QRect(96, 166, 92, 18));
-    label(p, "lblRights", QRect(188, 166, 280, 18), QStringLiteral("Kelvanto developers"));
+    label(p, "lblRights", QRect(188, 166, 280, 18));
     lblWebSite = label(p, "lblWebSite", QRect(96, 188, 280, 18));
     lblWebSite->setCursor(Qt::PointingHandCursor);
     lblWebSite->installEventFilter(this);
@@ -310,6 +325,7 @@ void frmMain::buildFormatsPanel(int maxJobs) {
             place(new QRadioButton(formats[i], p), "optFileFormat", QRect(14, 58 + i * 30, 76, 22));
         optFileFormat[i]->setProperty("Index", i);
     }
+    exclusiveGroup(this, {optFileFormat[0], optFileFormat[1], optFileFormat[2], optFileFormat[3]});
     for (int i = 0; i < 5; ++i) {
         frFormat[i] = place(new FramePanel(p), "frFormat", QRect(98, 52, 419, 190));
         frFormat[i]->setProperty("Index", i);
@@ -357,6 +373,7 @@ void frmMain::buildFormatPanels() {
                       QRect(10, 46, 172, 20));
     optMP3VBR = place(new QRadioButton(QStringLiteral("Variable Bitrate (VBR):"), mp3), "optMP3VBR",
                       QRect(10, 70, 172, 20));
+    exclusiveGroup(this, {optMP3CBR, optMP3ABR, optMP3VBR});
     cmbMP3CBitrate = fixedList(place(new QComboBox(mp3), "cmbMP3CBitrate", QRect(185, 20, 100, 22)),
                                OutputSetting::cmbMP3CBitrate);
     cmbMP3ABitrate = fixedList(place(new QComboBox(mp3), "cmbMP3ABitrate", QRect(185, 44, 100, 22)),
@@ -375,12 +392,13 @@ void frmMain::buildFormatPanels() {
         ->setAlignment(Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter);
     label(mp3, "Label29", QRect(238, 138, 100, 18))
         ->setAlignment(Qt::AlignAbsolute | Qt::AlignRight | Qt::AlignVCenter);
-    label(mp3, "Label26", QRect(10, 162, 91, 20));
-    cmbMP3Freq = fixedList(place(new ElidingComboBox(mp3), "cmbMP3Freq", QRect(101, 160, 108, 22)),
+    // Each label keeps a gap before its list, and each pair one before the next label.
+    label(mp3, "Label26", QRect(10, 162, 95, 20));
+    cmbMP3Freq = fixedList(place(new ElidingComboBox(mp3), "cmbMP3Freq", QRect(105, 160, 108, 22)),
                            OutputSetting::cmbMP3Freq);
-    label(mp3, "Label25", QRect(209, 162, 85, 20));
+    label(mp3, "Label25", QRect(221, 162, 89, 20));
     cmbMP3StereoMode =
-        fixedList(place(new ElidingComboBox(mp3), "cmbMP3StereoMode", QRect(294, 160, 123, 22)),
+        fixedList(place(new ElidingComboBox(mp3), "cmbMP3StereoMode", QRect(310, 160, 107, 22)),
                   OutputSetting::cmbMP3StereoMode);
 
     // Ogg Vorbis: modes, bitrates and quality.
@@ -389,6 +407,7 @@ void frmMain::buildFormatPanels() {
                       QRect(10, 8, 200, 20));
     optOGGVBR = place(new QRadioButton(QStringLiteral("Variable Bitrate (VBR) Value:-"), ogg),
                       "optOGGVBR", QRect(10, 34, 200, 20));
+    exclusiveGroup(this, {optOGGCBR, optOGGVBR});
     cmbOGGCBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGCBitrate", QRect(214, 6, 100, 22)),
                                OutputSetting::cmbOGGCBitrate);
     cmbOGGVBitrate = fixedList(place(new QComboBox(ogg), "cmbOGGVBitrate", QRect(214, 32, 100, 22)),
@@ -591,6 +610,17 @@ void frmMain::applyReadingOrder(bool rightToLeft) {
         const QRect r = it.value();
         const int parentWidth = w->parentWidget()->width();
         w->move(rightToLeft ? parentWidth - r.x() - r.width() : r.x(), w->y());
+    }
+    // A label's text keeps its own reading order, and stands at the side the window reads
+    // from, as every other text of its panel: an English line of the about panel ends at the
+    // right in Arabic as the Arabic lines do.
+    for (QLabel* l : findChildren<QLabel*>()) {
+        if (!l->property("designAlignment").isValid())
+            l->setProperty("designAlignment", int(l->alignment()));
+        const auto design = Qt::Alignment(l->property("designAlignment").toInt());
+        if (!(design & Qt::AlignAbsolute))
+            l->setAlignment(rightToLeft ? QStyle::visualAlignment(Qt::RightToLeft, design)
+                                        : design);
     }
     // The sliders keep their minimum at the left, so each end's label stays at its own end,
     // at the ends of the mirrored slider.

@@ -168,12 +168,13 @@ bool BatchDriver::nextJob(Walk& walk, Job& job, std::unique_lock<std::mutex>& lo
             continue;
         }
         ++walk.next;
-        walk.anyStarted = true;
         const ConversionOptions opts = options();
         const QString extension = OutputExtension(opts.outputFormat);
-        // No format chosen: nothing is done for the row.
+        // No format chosen: nothing is done for the row, and it does not count as started,
+        // so a batch that converts nothing never switches the computer off.
         if (extension.isEmpty())
             continue;
+        walk.anyStarted = true;
         const OutputName name = GetOutputFileName(row.path, extension, opts.folder);
         // A folder that cannot be made abandons the row; it keeps its status.
         if (name.outcome == OutputName::Outcome::FolderNotCreated) {

@@ -139,7 +139,8 @@ Q_SIGNALS:
     void fileSkipped(kv::FileListRowId id, const QString& source, const QString& error);
     // The output folder is missing although creating it reported no failure.
     void outputFolderMissing();
-    // After the last file of the batch has ended.
+    // After the last file of the batch has ended; `anyStarted` when a waiting row was taken
+    // with a format chosen.
     void finished(bool anyStarted);
 
 private:

@@ -71,6 +71,7 @@ constexpr CaptionEntry kCaptions[] = {
      "audio from video files to various audio formats. The program can also rip audio CD tracks to "
      "the supported formats."},
     {10059, "Label40", CaptionTarget::Caption, -1, "Copyright \u00a9"},
+    {10058, "lblRights", CaptionTarget::Caption, -1, "Kelvanto developers"},
     {10050, "Label4", CaptionTarget::Caption, -1, "   - Select Output Folder and Format"},
     {10051, "Label5", CaptionTarget::Caption, -1, "Output Folder:"},
     {10052, "Label6", CaptionTarget::Caption, -1, "  - Click Convert to start conversion"},

@@ -120,7 +120,8 @@ double LeadingNumber(const QString& item) {
     return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
 }
 
-std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QString& text) {
+std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QString& text,
+                                      OutOfRange outOfRange) {
     const QString t = text.trimmed();
     bool ok = false;
     switch (entry.kind) {
@@ -136,10 +137,15 @@ std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QSt
     }
     case K::Index:
     case K::Integer: {
-        const int v = t.toInt(&ok);
-        if (!ok || v < entry.min || v > entry.max)
+        const qlonglong v = t.toLongLong(&ok);
+        if (!ok)
             return std::nullopt;
-        return v;
+        if (v >= entry.min && v <= entry.max)
+            return static_cast<int>(v);
+        // A list has no nearer item to fall back on.
+        if (entry.kind == K::Integer && outOfRange == OutOfRange::Clamp)
+            return static_cast<int>(std::clamp<qlonglong>(v, entry.min, entry.max));
+        return std::nullopt;
     }
     case K::Text:
         break;
@@ -162,13 +168,13 @@ OutputSettings::OutputSettings() {
     }
 }
 
-bool OutputSettings::apply(OutputSetting id, const QString& text) {
+bool OutputSettings::apply(OutputSetting id, const QString& text, OutOfRange outOfRange) {
     const OutputSettingEntry& entry = EntryOf(id);
     if (entry.kind == K::Text) {
         outPath_ = text;
         return true;
     }
-    const std::optional<int> v = ParseSettingNumber(entry, text);
+    const std::optional<int> v = ParseSettingNumber(entry, text, outOfRange);
     if (!v)
         return false;
     if (entry.kind == K::Boolean && *v != 0) {
@@ -194,7 +200,7 @@ QString StoredText(CRegister& reg, OutputSetting id) {
 }
 
 std::optional<int> StoredNumber(CRegister& reg, OutputSetting id) {
-    return ParseSettingNumber(EntryOf(id), StoredText(reg, id));
+    return ParseSettingNumber(EntryOf(id), StoredText(reg, id), OutOfRange::Clamp);
 }
 
 void StoreSettings(CRegister& reg, const QList<std::pair<OutputSetting, QString>>& values) {
@@ -206,7 +212,7 @@ void StoreSettings(CRegister& reg, const QList<std::pair<OutputSetting, QString>
 
 void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values) {
     for (const OutputSettingEntry& entry : kEntries)
-        values.apply(entry.id, StoredText(reg, entry.id));
+        values.apply(entry.id, StoredText(reg, entry.id), OutOfRange::Clamp);
 }
 
 void WriteOutputSettings(CRegister& reg, const OutputSettings& values) {

@@ -69,10 +69,16 @@ const QStringList& ListItems(OutputSetting list);
 // The leading decimal number of a list item: "128 Kbps" 128, "44.1 KHz" 44.1, else 0.
 double LeadingNumber(const QString& item);
 
+// What a whole number outside a slider's or count's range becomes: a stored value is taken as
+// the control's setter takes it, pulled to the nearer end; a value asked for by name is refused.
+enum class OutOfRange { Refuse, Clamp };
+
 // A stored text as its control takes it: a boolean as "True"/"False" (any case) or a whole
-// number (0 is false), an index or a slider value as a whole number within its range. Empty
-// when the control cannot take it. Not for the output folder, whose every text is taken.
-std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QString& text);
+// number (0 is false), an index as a whole number within its list, a slider value or count as
+// a whole number, within its range or as `outOfRange` says. Empty when the control cannot take
+// it. Not for the output folder, whose every text is taken.
+std::optional<int> ParseSettingNumber(const OutputSettingEntry& entry, const QString& text,
+                                      OutOfRange outOfRange = OutOfRange::Refuse);
 // A control's value as the store holds it.
 QString SettingText(const OutputSettingEntry& entry, int number);
 
@@ -91,7 +97,7 @@ public:
     // Sets a value from its stored text the way its control would take it: selecting an
     // option button clears the other buttons of its group. False, and nothing changes, when
     // the control cannot take the text.
-    bool apply(OutputSetting id, const QString& text);
+    bool apply(OutputSetting id, const QString& text, OutOfRange outOfRange = OutOfRange::Refuse);
 
     // The visible text of a list's current item.
     QString item(OutputSetting list) const;
@@ -104,14 +110,14 @@ private:
 };
 
 // One stored value, its default when none is stored; as a number, empty when its control
-// cannot take the stored text.
+// cannot take the stored text (a slider value or count out of range is clamped).
 QString StoredText(CRegister& reg, OutputSetting id);
 std::optional<int> StoredNumber(CRegister& reg, OutputSetting id);
 // Writes values under their saved names, in one replacement of the store.
 void StoreSettings(CRegister& reg, const QList<std::pair<OutputSetting, QString>>& values);
 
-// Applies every stored value over `values`, in the loading order; a value the control cannot
-// take leaves that control as it was.
+// Applies every stored value over `values`, in the loading order, as StoredNumber reads it; a
+// value the control cannot take leaves that control as it was.
 void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values);
 // Writes the values in order, all at once; the format only when a format button is
 // selected.

@@ -1,5 +1,7 @@
 #include "ui/FramePanel.h"
 
+#include "ui/ReadingOrder.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -40,7 +42,8 @@ void FramePanel::paintEvent(QPaintEvent*) {
         const QRect textRect = header.adjusted(8, 0, -8, 0);
         // Absolute, or the painter would mirror the right-to-left choice back to the left.
         const int align = Qt::AlignVCenter | Qt::AlignAbsolute |
-                          (layoutDirection() == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft);
+                          (layoutDirection() == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft) |
+                          ReadingOrderFlag(caption_);
         // A light shadow keeps the title readable on the darker end of the header.
         p.setPen(QColor(255, 255, 255, 170));
         p.drawText(textRect.translated(1, 1), align, caption_);

@@ -1,5 +1,7 @@
 #include "ui/MyButton.h"
 
+#include "ui/ReadingOrder.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -70,7 +72,7 @@ void MyButton::paintEvent(QPaintEvent*) {
         shown.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
         shown.remove(QLatin1Char('&'));
         shown.replace(QLatin1Char('\x01'), QLatin1Char('&'));
-        p.drawText(content, Qt::AlignCenter | Qt::TextWordWrap, shown);
+        p.drawText(content, Qt::AlignCenter | Qt::TextWordWrap | ReadingOrderFlag(shown), shown);
     }
 }
 

@@ -17,10 +17,19 @@ PanelAnimation::PanelAnimation(QTimer* timer, FramePanel* mainPanel, QWidget* wi
     connect(timer_, &QTimer::timeout, this, &PanelAnimation::Tick);
 }
 
+void PanelAnimation::Park(QWidget* panel) {
+    // Out of sight and out of the focus chain: a parked panel's controls take no keys.
+    panel->hide();
+}
+
 void PanelAnimation::Open(QWidget* panel) {
     if (timer_->isActive())
         return;
     oMoveFrame = panel;
+    returnFocus_ = window_->focusWidget();
+    // Shown where it is parked, below the window's edge, so the rise looks as before; shown
+    // before the main panel goes inactive, so the focus moves onto the panel.
+    panel->show();
     mainPanel_->setActive(false);
     StartPanelAnimation(QStringLiteral("EDIT_FRAME_UP"));
 }
@@ -97,6 +106,11 @@ void PanelAnimation::SlidePanelDownStep() {
         timer_->stop();
         setTop(WindowHeightTwips());
         mainPanel_->setActive(true);
+        const bool hadFocus = oMoveFrame->isAncestorOf(window_->focusWidget());
+        Park(oMoveFrame);
+        // The keyboard goes back to where it was when the panel was opened.
+        if (hadFocus && returnFocus_ && returnFocus_->isEnabled())
+            returnFocus_->setFocus(Qt::OtherFocusReason);
         Q_EMIT parked(oMoveFrame);
         return;
     }

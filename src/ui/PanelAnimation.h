@@ -31,6 +31,8 @@ public:
     // panels park at the height of `window`.
     PanelAnimation(QTimer* timer, FramePanel* mainPanel, QWidget* window);
 
+    // A panel below the window's edge: hidden, so none of its controls takes focus or keys.
+    static void Park(QWidget* panel);
     // An opening button: ignored while the timer runs, so two quick clicks make one rise.
     void Open(QWidget* panel);
     // A closing button: the panel sinks from where it is, also while it is still rising.
@@ -62,6 +64,7 @@ private:
     FramePanel* mainPanel_;
     QWidget* window_;
     QHash<QWidget*, int> topTwips_;
+    QPointer<QWidget> returnFocus_; // the window's focus when the panel was opened
 };
 
 } // namespace kv

@@ -1,6 +1,7 @@
 // Every caption of every shipped language, laid out in its own control's font on the real
 // window, must fit the control; the adding strip speaks every language too.
 #include "app/frmMain.h"
+#include "controls/Slider.h"
 #include "filelist/FileAdder.h"
 #include "lang/CaptionTable.h"
 #include "lang/Captions.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTableView>
@@ -72,6 +74,26 @@ TEST(CaptionFit, EveryCaptionOfEveryLanguageFitsItsControl) {
                              ? fits(header->font(), section, Qt::AlignCenter, text)
                              : fits(w.findChild<QWidget*>(e.control), text)))
                 << LanguageFile().toStdString() << " " << e.control << ": " << text.toStdString();
+        }
+        // A label on the row of its control leaves a gap of 3 pixels or more between its text
+        // and the control, never touches it.
+        const std::pair<const char*, QWidget*> pairs[] = {{"Label25", w.cmbMP3StereoMode},
+                                                          {"Label26", w.cmbMP3Freq},
+                                                          {"Label5", w.optSameFolder},
+                                                          {"Label8", w.lblFormat},
+                                                          {"Label28", w.SliderMP3EncoderQuality},
+                                                          {"lblSimultaneous", w.spnSimultaneous}};
+        for (const auto& [name, control] : pairs) {
+            auto* l = w.findChild<QLabel*>(name);
+            const QRectF text = QFontMetricsF(l->font())
+                                    .boundingRect(QRectF(l->contentsRect()),
+                                                  int(QStyle::visualAlignment(l->layoutDirection(),
+                                                                              l->alignment())),
+                                                  l->text())
+                                    .translated(l->pos());
+            const QRect c = control->geometry();
+            EXPECT_GE(std::max(c.left() - text.right(), text.left() - c.right() - 1), 3.0)
+                << LanguageFile().toStdString() << " " << name;
         }
         // The pause button also reads "Resume" while a preview is paused.
         EXPECT_TRUE(fits(w.cmdPause, GetCaption(100016, QStringLiteral("Resume"))))

@@ -173,6 +173,12 @@ TEST_F(Options, TheWindowAndTheToolTakeTheSameStoredFiles) {
         {head + "optFileFormat= 3 \noptOGGCBR=TRUE\noptOGGVBR=1\ncmbOGGvBitrate=2\nsliderOGG=-2\n",
          "1110001", "OGG,Variable Bitrate 256 Kbps,Quality=-2"},
         {garbage, "1110001", kDefaultSummary},
+        // A slider value out of range is taken as its slider takes it: at the nearer end.
+        {head + "optFileFormat=1\nsliderWMA=150\n", "1110001", "WMA,Encoding Quality= 100"},
+        {head + "optFileFormat=3\nsliderOGG=-7\n", "1110001",
+         "OGG,Variable Bitrate 128 Kbps,Quality=-2"},
+        {head + "optMP3CBR=0\noptMP3VBR=1\nSliderMP3VBR=99999999999\nspnSimultaneous=0\n",
+         "1100101", "MP3,Joint Stereo,Auto Sampling,VBR Quality=9"},
     };
     for (const auto& c : cases) {
         QFile f(OutputSettingsFile());
@@ -243,6 +249,45 @@ TEST_F(Options, FormatPagesTheSummaryThePanelAndTheFolderPicker) {
     FinishSliding(w);
     EXPECT_EQ(w.frFormats->y(), w.height());
     EXPECT_TRUE(w.frMain->isActive());
+}
+
+// A click on the chosen format only brings its page forward; each set of option buttons keeps
+// its own choice, and the format chosen last is the one saved.
+TEST_F(Options, EveryButtonSetKeepsOneChoiceWhateverIsClicked) {
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const auto modes = [&] {
+        QString s;
+        for (QRadioButton* o : {w.optMP3CBR, w.optMP3ABR, w.optMP3VBR, w.optOGGCBR, w.optOGGVBR})
+            s += o->isChecked() ? '1' : '0';
+        return s;
+    };
+    QRadioButton* const* format = w.optFileFormat.data();
+    const struct {
+        std::vector<QRadioButton*> clicks;
+        int format;
+        const char* modes; // MP3 CBR, ABR, VBR, then Ogg CBR, VBR
+    } rows[] = {
+        {{format[3], w.optOGGCBR, format[3]}, 3, "10010"},
+        {{format[2], w.optMP3ABR, format[2], w.optMP3ABR}, 2, "01010"},
+        {{format[0], format[0]}, 0, "01010"},
+        {{format[1], format[3], format[1], format[1]}, 1, "01010"},
+    };
+    for (const auto& row : rows) {
+        w.cmdChangeFormat->click();
+        FinishSliding(w);
+        for (QRadioButton* o : row.clicks)
+            QTest::mouseClick(o, Qt::LeftButton);
+        EXPECT_EQ(w.optionsPanel()->Values().number(OutputSetting::optFileFormat), row.format);
+        EXPECT_EQ(frontPage(w), row.format);
+        EXPECT_EQ(modes(), QString::fromLatin1(row.modes)) << row.format;
+        QTest::mouseClick(w.cmdHide, Qt::LeftButton);
+        FinishSliding(w);
+    }
+    w.close();
+    EXPECT_EQ(StoredOutputSettings().at("optFileFormat"), QStringLiteral("1"));
 }
 
 // The options panel over the window, as docs/options.png (scripts/make-pictures.sh) shows it.

@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QSet>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 
@@ -125,6 +127,44 @@ TEST_F(Panels, OneRiseForQuickClicksAReversalAndNoInputToTheCoveredWindow) {
     EXPECT_EQ(w.lblFormat->text(), QStringLiteral("WAV, Bitrate will be as input"));
     QTest::mouseClick(w.cmdConvert, Qt::LeftButton);
     EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+// Tab walks only the controls in sight: never those of a parked panel, and while a panel is up,
+// only that panel's. A panel that sinks gives the keyboard back to the button that opened it.
+TEST_F(Panels, TheKeyboardReachesOnlyThePanelInSight) {
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const struct {
+        MyButton *open, *close;
+        QWidget *panel, *start, *reached;
+    } rows[] = {
+        {nullptr, nullptr, w.frMain, w.txtOutPath, w.cmdConvert},
+        {w.cmdChangeFormat, w.cmdHide, w.frFormats, w.cmdHide, w.spnSimultaneous},
+        {w.cmdAbout, w.cmdCloseHelp, w.frAbout, w.cmdCloseHelp, w.cmdCloseHelp},
+        {nullptr, nullptr, w.frMain, w.cmdConvert, w.txtOutPath},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.panel->objectName().toStdString());
+        if (row.open) {
+            row.open->setFocus();
+            QTest::keyClick(row.open, Qt::Key_Space);
+            FinishSliding(w);
+        }
+        row.start->setFocus();
+        QSet<QWidget*> seen;
+        for (int i = 0; i < 80 && w.focusWidget(); ++i) {
+            QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+            seen.insert(w.focusWidget());
+            EXPECT_TRUE(row.panel->isAncestorOf(w.focusWidget()))
+                << w.focusWidget()->objectName().toStdString();
+        }
+        EXPECT_TRUE(seen.contains(row.reached));
+        if (row.close) {
+            QTest::keyClick(row.close, Qt::Key_Space);
+            FinishSliding(w);
+            EXPECT_EQ(w.focusWidget(), row.open);
+        }
+    }
 }
 
 TEST_F(Panels, ThemeColoursEveryKindOfControl) {

@@ -5,6 +5,7 @@
 #include "ui/FramePanel.h"
 #include "ui/MyButton.h"
 
+#include "Sliding.h"
 #include "TestSupport.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -46,6 +49,37 @@ QString shownText(QWidget* w) {
     if (auto* l = qobject_cast<QLabel*>(w))
         return l->text();
     return {};
+}
+
+// Where the dark pixels (the letters) of a picture lie within a part of it.
+QRect inkBox(const QImage& picture, const QRect& within) {
+    QRect box;
+    for (int y = within.top(); y <= within.bottom(); ++y)
+        for (int x = within.left(); x <= within.right(); ++x)
+            if (qGray(picture.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// How many letter pixels of one picture have none in the other within a pixel around the same
+// place, the two laid over each other at their inks' corners (text drawn at a fraction of a
+// pixel shades its edges differently).
+int inkDifference(const QImage& a, const QRect& inA, const QImage& b, const QRect& inB) {
+    const QRect boxA = inkBox(a, inA), boxB = inkBox(b, inB);
+    const auto inked = [](const QImage& p, const QRect& box, int x, int y) {
+        return box.contains(box.topLeft() + QPoint(x, y)) &&
+               qGray(p.pixel(box.topLeft() + QPoint(x, y))) < 128;
+    };
+    int differ = 0;
+    for (int y = 0; y < boxA.height(); ++y)
+        for (int x = 0; x < boxA.width(); ++x) {
+            bool near = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    near = near || inked(b, boxB, x + dx, y + dy);
+            differ += inked(a, boxA, x, y) && !near;
+        }
+    return differ;
 }
 
 class WindowTest : public ::testing::Test {
@@ -207,7 +241,7 @@ TEST_F(WindowTest, StoredChoiceSelectsAndAppliesThatLanguage) {
     fx.writeFile("Lang/German.ini",
                  "[Kelvanto]\n10010=Alle konvertieren\n20009=Dateipfad\n10062=Schlie\xC3\x9F"
                  "en\n"
-                 "10001=\n");
+                 "10001=\n10058=die Kelvanto-Entwickler\n");
     StoreLanguageSetting(QStringLiteral("German.ini"));
     frmMain w;
     ASSERT_TRUE(w.load());
@@ -220,6 +254,7 @@ TEST_F(WindowTest, StoredChoiceSelectsAndAppliesThatLanguage) {
     // A key with an empty value gives an empty caption; a missing key the default.
     EXPECT_EQ(w.chkSelectAll->text(), QString());
     EXPECT_EQ(w.cmdPlay->text(), QStringLiteral("Play"));
+    EXPECT_EQ(w.findChild<QLabel*>("lblRights")->text(), QStringLiteral("die Kelvanto-Entwickler"));
 
     // Picking English in the list switches every caption back and stores the choice.
     w.ComboLang->setCurrentIndex(0);
@@ -277,6 +312,68 @@ TEST_F(WindowTest, ArabicTurnsTheWindowRightToLeftAndMirrorsControls) {
         EXPECT_EQ(high->x(), 167);
         minimumEndsLeft();
         EXPECT_EQ(w.findChild<QLabel*>("Label30")->text(), QStringLiteral("Low (Faster)"));
+    }
+}
+
+// In Arabic a left-to-right text keeps its reading order: its letters are drawn as in English,
+// only at the other side. And every line of the about panel stands at the side the window reads
+// from, in English at the left, in Arabic at the right.
+TEST_F(WindowTest, LeftToRightTextsKeepTheirOrderAndEveryLineItsSide) {
+    fx.copyShippedLanguages();
+    fx.writeFile("Deployment.ini", "[Addresses]\nWebSite=https://audio.example.net/kv\n");
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.cmbMP3Freq->setCurrentIndex(8); // "44.1 KHz"
+    // The part of each control that holds its text.
+    const auto textPart = [](QWidget* c) {
+        if (auto* combo = qobject_cast<QComboBox*>(c)) {
+            QStyleOptionComboBox opt;
+            opt.initFrom(combo);
+            opt.frame = true;
+            return c->style()->subControlRect(QStyle::CC_ComboBox, &opt,
+                                              QStyle::SC_ComboBoxEditField, c);
+        }
+        QStyleOptionButton opt;
+        opt.initFrom(c);
+        opt.text = static_cast<QAbstractButton*>(c)->text();
+        return c->style()->subElementRect(QStyle::SE_RadioButtonContents, &opt, c);
+    };
+    const std::vector<QWidget*> texts = {w.optMP3CBR, w.optOGGVBR, w.cmbMP3CBitrate, w.cmbMP3Freq};
+    std::vector<std::pair<QImage, QRect>> english;
+    for (QWidget* c : texts)
+        english.emplace_back(c->grab().toImage(), textPart(c));
+    const std::vector<QLabel*> about = {
+        w.findChild<QLabel*>("Label38"),   w.lblVer,
+        w.findChild<QLabel*>("Label39"),   w.findChild<QLabel*>("Label40"),
+        w.findChild<QLabel*>("lblRights"), w.lblWebSite};
+    for (const char* language : {"English.ini", "Arabic.ini"}) {
+        w.ComboLang->setCurrentIndex(w.ComboLang->findData(QString::fromLatin1(language)));
+        w.ComboLang_Click();
+        w.cmdAbout->click();
+        FinishSliding(w);
+        const QImage panel = w.frAbout->grab().toImage();
+        for (QLabel* l : about) {
+            const QRect ink = inkBox(panel, l->geometry());
+            ASSERT_FALSE(ink.isEmpty()) << l->objectName().toStdString();
+            const int gap = w.isRightToLeft() ? l->geometry().right() - ink.right()
+                                              : ink.left() - l->geometry().left();
+            EXPECT_LE(gap, 4) << language << " " << l->objectName().toStdString();
+        }
+        w.cmdCloseHelp->click();
+        FinishSliding(w);
+    }
+    ASSERT_TRUE(w.isRightToLeft());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const QImage arabic = texts[i]->grab().toImage();
+        const int letters = inkBox(english[i].first, english[i].second).width() *
+                            inkBox(english[i].first, english[i].second).height();
+        const QRect part = textPart(texts[i]);
+        EXPECT_LT(inkDifference(english[i].first, english[i].second, arabic, part) +
+                      inkDifference(arabic, part, english[i].first, english[i].second),
+                  letters / 50)
+            << texts[i]->objectName().toStdString();
     }
 }
 

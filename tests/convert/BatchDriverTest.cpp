@@ -32,6 +32,7 @@ struct Finished {
 // A batch's files as they end, in order; queued like the window's, so `ended` comes last.
 struct BatchRun {
     std::vector<Finished> files;
+    bool anyStarted = false;
     bool ended = false;
     bool wait() {
         return QTest::qWaitFor([this] { return ended; }, 60000);
@@ -44,7 +45,10 @@ void start(BatchDriver& driver, const QStringList& paths, BatchRun& run) {
         [&run](FileListRowId, FileOutcome outcome, const QString& output, const QString& error) {
             run.files.push_back({outcome, output, error});
         });
-    QObject::connect(&driver, &BatchDriver::finished, &driver, [&run] { run.ended = true; });
+    QObject::connect(&driver, &BatchDriver::finished, &driver, [&run](bool anyStarted) {
+        run.anyStarted = anyStarted;
+        run.ended = true;
+    });
     std::vector<BatchRow> rows;
     for (const QString& path : paths)
         rows.push_back({FileListRowId(rows.size() + 1), path, true, false});
@@ -139,6 +143,26 @@ TEST(BatchDriver, AFailedFileLeavesNoEmptyClaimBehind) {
         if (!c.leftOver.isNull()) {
             EXPECT_EQ(ReadBytes(out + "/junk.wav"), c.leftOver.toUtf8());
         }
+    }
+}
+
+// Only a row taken with a format chosen counts as started, so only such a batch may switch the
+// computer off.
+TEST(BatchDriver, ARowCountsAsStartedOnlyWithAFormatChosen) {
+    QTemporaryDir dir;
+    for (const int format : {-1, int(kFormatWAV)}) {
+        BatchDriver driver;
+        int calls = 0;
+        driver.setConverter(kFormatWAV, [&calls](auto&&...) {
+            ++calls;
+            return FileOutcome::Error;
+        });
+        driver.setOptions({format, {false, dir.path()}, {}, {}, {}});
+        BatchRun run;
+        start(driver, {dir.filePath(QStringLiteral("a.flac"))}, run);
+        ASSERT_TRUE(run.wait());
+        EXPECT_EQ(run.anyStarted, format >= 0) << format;
+        EXPECT_EQ(calls, format >= 0 ? 1 : 0);
     }
 }
 
