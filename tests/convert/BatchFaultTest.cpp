@@ -1,7 +1,8 @@
 // Real faults in the middle of a real batch, for every output format: the faulted row ends in
 // Error, nothing that was there before is touched, and the next file and the next batch work.
 // The fault is made while the converter is held at its first progress report. A Stop while
-// the encoder reads nothing ends the batch within seconds.
+// the encoder reads nothing ends the batch within seconds. A source whose reads hang in the
+// kernel holds only its own row.
 #include "convert/BatchDriver.h"
 #include "convert/Converters.h"
 #include "convert/EncoderProcess.h"
@@ -12,18 +13,21 @@
 
 #include "ConversionControls.h"
 #include "MediaTools.h"
+#include "StallingFs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <functional>
 #include <future>
+#include <map>
 #include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -68,6 +72,10 @@ int encoders(int signal = 0) {
         }
     }
     return killed;
+}
+
+int threads() {
+    return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }
 
 } // namespace
@@ -257,6 +265,83 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
     }
     // No encoder left running, no decoder left open.
     EXPECT_EQ(encoders(), 0);
+    EXPECT_EQ(LiveStreamCount(), 0);
+    SetProgramFolder(QString());
+}
+
+// The source on a file system that stops answering reads half-way, converted beside another
+// file: the other file completes, Stop returns at once and the event loop runs on while the
+// read is held; once it is answered the row ends Cancelled with a shorter file that plays.
+TEST(BatchFaults, ASourceWhoseReadsHangHoldsOnlyItsOwnRow) {
+    RegisterDecoders();
+    QTemporaryDir dir;
+    SetProgramFolder(dir.filePath("prog"));
+    const QString wav = dir.filePath("song.wav"), other = dir.filePath("other.flac");
+    ASSERT_TRUE(MakeSine(wav, 30, 44100, 2, {}));
+    ASSERT_TRUE(MakeSine(other, 0.3, 8000, 1, {"-c:a", "flac"}));
+    const QByteArray bytes = ReadBytes(wav);
+    for (const int format : {kFormatWAV, kFormatWMA}) {
+        const QString ext = OutputExtension(format);
+        SCOPED_TRACE(ext.toStdString());
+        StallingFs fs("song.wav", bytes, bytes.size() / 2);
+        ASSERT_TRUE(fs.mounted());
+        const QString out = dir.filePath("out-" + ext), keep = out + "/song." + ext;
+        ASSERT_TRUE(WriteBytes(keep, "precious"));
+        const int threadsBefore = threads();
+        std::map<FileListRowId, Ended> ended;
+        {
+            BatchDriver driver;
+            RegisterConverters(driver);
+            ConversionOptions options = ConversionOptionsFrom(OutputSettings{});
+            options.outputFormat = format;
+            options.folder = {false, out};
+            options.jobs = 2;
+            driver.setOptions(options);
+            // Answered before the driver waits for its workers, a failed check included.
+            const std::shared_ptr<void> answered(nullptr, [&](void*) { fs.release(); });
+            bool finished = false;
+            QObject::connect(&driver, &BatchDriver::fileFinished,
+                             [&](FileListRowId id, FileOutcome o, const QString& made,
+                                 const QString& err) { ended[id] = {o, made, err}; });
+            QObject::connect(&driver, &BatchDriver::finished, [&] { finished = true; });
+            ASSERT_TRUE(driver.start({{1, fs.path(), true, true}, {2, other, true, true}}, false));
+            ASSERT_TRUE(fs.waitHeld(std::chrono::minutes(1)));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count(2) == 1; }, 60000));
+            EXPECT_EQ(ended[2].outcome, FileOutcome::Complete) << ended[2].error.toStdString();
+            EXPECT_EQ(ended.count(1), 0u);
+
+            // A Stop that waited for the held worker is let go after a while, and fails.
+            std::promise<void> stopped;
+            const auto watchdog = std::async(std::launch::async, [&, f = stopped.get_future()] {
+                if (f.wait_for(std::chrono::seconds(2)) != std::future_status::ready)
+                    fs.release();
+            });
+            const auto asked = std::chrono::steady_clock::now();
+            driver.requestStop();
+            stopped.set_value();
+            EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(100));
+            bool ticked = false;
+            QTimer::singleShot(0, [&] { ticked = true; });
+            EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 5000));
+            EXPECT_EQ(fs.held(), 1);
+            EXPECT_TRUE(driver.isRunning());
+
+            fs.release();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 60000));
+            ASSERT_EQ(ended.count(1), 1u);
+            EXPECT_EQ(ended[1].outcome, FileOutcome::Cancelled) << ended[1].error.toStdString();
+            const std::optional<ProbeInfo> made = FfprobeAudio(ended[1].output);
+            ASSERT_TRUE(made.has_value()) << ended[1].output.toStdString();
+            EXPECT_GT(made->duration, 5.0);
+            EXPECT_LT(made->duration, 25.0);
+            EXPECT_EQ(ReadBytes(keep), QByteArray("precious"));
+
+            const std::vector<Ended> again = RunBatch(driver, {other});
+            ASSERT_EQ(again.size(), 1u);
+            EXPECT_EQ(again[0].outcome, FileOutcome::Complete) << again[0].error.toStdString();
+        }
+        EXPECT_EQ(threads(), threadsBefore);
+    }
     EXPECT_EQ(LiveStreamCount(), 0);
     SetProgramFolder(QString());
 }
