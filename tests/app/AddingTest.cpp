@@ -209,7 +209,7 @@ TEST_F(Adding, AudioDialogAddsOneFileOrSeveralInTheDialogsOrder) {
     ASSERT_EQ(audio.size(), 21);
     EXPECT_EQ(audio.first(), QStringLiteral("All Supported Audio Formats"));
     EXPECT_EQ(audio[1], QStringLiteral("Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)"));
-    EXPECT_EQ(audio.last(), QStringLiteral("ADX Files(*.adx)"));
+    EXPECT_EQ(audio.last(), QStringLiteral("MPEG-4 Audio Files(*.m4a)"));
 
     // Three files, not in name order: they go in as the dialog lists them.
     const QString c = tone(QStringLiteral("c.flac"));
