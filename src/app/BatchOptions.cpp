@@ -63,7 +63,8 @@ const std::vector<BatchOption>& BatchOptions() {
          [](BatchRequest& r, const QStringList&) { return switchOn(r.convert); }},
         {{QStringLiteral("format")},
          QStringLiteral("FORMAT"),
-         QStringLiteral("output format: wav, wma, mp3 or ogg (as --set optFileFormat)"),
+         QStringLiteral("output format: wav, wma, mp3, ogg, flac, opus or m4a (as --set "
+                        "optFileFormat)"),
          true,
          [](BatchRequest& r, const QStringList& values) {
              r.format = values.last();

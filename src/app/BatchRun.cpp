@@ -7,6 +7,7 @@
 #include "convert/Converters.h"
 #include "convert/WmaConverter.h"
 #include "engine/Decoders.h"
+#include "formats/Format.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/PathExpansion.h"
 #include "lang/Captions.h"
@@ -86,7 +87,7 @@ bool addPath(const QString& path, FileListModel& model, BatchHost& host) {
 }
 
 int formatIndex(const QString& name) {
-    for (int f = kFormatWAV; f <= kFormatOGG; ++f) {
+    for (int f = kFormatWAV; f <= LastFormatId(); ++f) {
         if (name.compare(OutputExtension(f), Qt::CaseInsensitive) == 0)
             return f;
     }
@@ -208,7 +209,8 @@ int RunBatch(const BatchRequest& request) {
         QStringList overrides = request.overrides;
         if (!request.format.isEmpty()) {
             if (formatIndex(request.format) < 0) {
-                printErr(QStringLiteral("kelvanto-batch: --format takes wav, wma, mp3 or ogg"));
+                printErr(QStringLiteral(
+                    "kelvanto-batch: --format takes wav, wma, mp3, ogg, flac, opus or m4a"));
                 return kBatchExitUsage;
             }
             // --format wins over --set optFileFormat.

@@ -127,6 +127,9 @@ QWidget* OptionsPanel::control(OutputSetting id) const {
         return w_.chkCopyTags;
     case S::txtOutPath:
     case S::optFileFormat:
+    case S::sliderFLACLevel:
+    case S::sliderOpusBitrate:
+    case S::sliderM4ABitrate:
         break;
     }
     return nullptr;
@@ -157,6 +160,8 @@ void OptionsPanel::setControl(OutputSetting id, int number) {
 
 void OptionsPanel::LoadSettings() {
     CRegister reg;
+    stored_ = OutputSettings();
+    ReadStoredOutputSettings(reg, stored_);
     // 1-2: the output folder.
     applyStored(reg, S::optOtherFolder, S::optSameFolder);
     w_.txtOutPath->setText(StoredText(reg, S::txtOutPath));
@@ -166,7 +171,8 @@ void OptionsPanel::LoadSettings() {
                          SettingText(EntryOf(S::optSameFolder), w_.optSameFolder->isChecked())},
                         {S::txtOutPath, w_.txtOutPath->text()}});
     // 4: the format and its page.
-    if (const std::optional<int> format = StoredNumber(reg, S::optFileFormat)) {
+    const std::optional<int> format = StoredNumber(reg, S::optFileFormat);
+    if (format && *format < static_cast<int>(w_.optFileFormat.size())) {
         w_.optFileFormat[*format]->setChecked(true);
         w_.frFormat[*format]->raise();
     }
@@ -235,6 +241,11 @@ OutputSettings OptionsPanel::Values() const {
         int number = 0;
         if (entry.id == S::txtOutPath) {
             v.setOutPath(w_.txtOutPath->text());
+            continue;
+        }
+        if (!c && entry.id != S::optFileFormat) {
+            // No control on this panel: the value stays as stored.
+            v.setNumber(entry.id, stored_.number(entry.id));
             continue;
         }
         if (entry.id == S::optFileFormat) {

@@ -53,6 +53,8 @@ private:
 
     frmMain& w_;
     bool loaded_ = false;
+    // The stored values, kept for the settings this panel has no control for.
+    OutputSettings stored_;
 };
 
 } // namespace kv

@@ -1,6 +1,7 @@
 #include "convert/BatchDriver.h"
 
 #include "engine/CdSource.h"
+#include "formats/Format.h"
 
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -22,8 +23,10 @@ QString OutputExtension(int format) {
         return QStringLiteral("mp3");
     case kFormatOGG:
         return QStringLiteral("ogg");
-    default:
-        return QString();
+    default: {
+        const Format* f = FormatOf(format);
+        return f != nullptr ? f->extension() : QString();
+    }
     }
 }
 
@@ -214,7 +217,7 @@ void BatchDriver::work(Walk& walk) {
         else if (converter == converters_.constEnd())
             control.error = QStringLiteral("%1 output is not available").arg(extension);
         else {
-            const ClaimInHand inHand(name);
+            const ClaimInHand inHand(job.name);
             outcome = (*converter)(job.row.path, name.path, job.options, control);
         }
         if (outcome == FileOutcome::Error)

@@ -2,6 +2,7 @@
 
 #include "convert/OutputNaming.h"
 #include "filelist/FileListTable.h"
+#include "settings/OutputSettings.h"
 
 #include <QHash>
 #include <QMutex>
@@ -19,8 +20,18 @@
 namespace kv {
 
 // The output formats, in the order of the format buttons.
-enum OutputFormat : int { kFormatWAV = 0, kFormatWMA = 1, kFormatMP3 = 2, kFormatOGG = 3 };
-QString OutputExtension(int format); // "wav", "wma", "mp3", "ogg"; "" for no format
+// (FLAC, Opus and M4A are encoded in-process: see formats/Format.h.)
+enum OutputFormat : int {
+    kFormatWAV = 0,
+    kFormatWMA = 1,
+    kFormatMP3 = 2,
+    kFormatOGG = 3,
+    kFormatFLAC = 4,
+    kFormatOpus = 5,
+    kFormatM4A = 6,
+};
+// "wav", "wma", "mp3", "ogg", "flac", "opus", "m4a"; "" for no format.
+QString OutputExtension(int format);
 
 // How an encoder picks its bitrate; None while no mode button is selected.
 enum class BitrateMode { None, Constant, Average, Variable };
@@ -64,6 +75,8 @@ struct ConversionOptions {
     // Files converted at once (spnSimultaneous); read when a batch starts.
     int jobs = 1;
     bool copyTags = true; // chkCopyTags: the source's tags into every "Complete" output
+    // Every output setting, for the formats that read their own (formats/Format.h).
+    OutputSettings settings;
     bool operator==(const ConversionOptions&) const = default;
 };
 

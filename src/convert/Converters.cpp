@@ -1,6 +1,7 @@
 #include "convert/Converters.h"
 
 #include "convert/BatchDriver.h"
+#include "convert/EncodedConverter.h"
 #include "convert/Mp3OggConverter.h"
 #include "convert/SourceWatch.h"
 #include "convert/TagWriter.h"
@@ -27,6 +28,11 @@ Converter plain(int format) {
             return ConvertToMP3_OGG(source, output, options, control);
         };
     }
+    if (const Format* f = FormatOf(format))
+        return [f](const QString& source, const QString& output, const ConversionOptions& options,
+                   ConversionControl& control) {
+            return ConvertEncoded(*f, source, output, options, control);
+        };
     return {};
 }
 
@@ -56,6 +62,8 @@ Converter ConverterFor(int format, Converter own) {
 void RegisterConverters(BatchDriver& driver, Converter wma) {
     for (const int format : {kFormatWAV, kFormatMP3, kFormatOGG})
         driver.setConverter(format, ConverterFor(format));
+    for (const Format* f : EncodedFormats())
+        driver.setConverter(f->id(), ConverterFor(f->id()));
     driver.setConverter(kFormatWMA, ConverterFor(kFormatWMA, std::move(wma)));
 }
 

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,7 +75,7 @@ Claim claim(const QString& path, FileIdentity& identity, HeldFile& held, int& er
 }
 
 // The claim the calling thread converts into (see ClaimInHand).
-thread_local const OutputName* claimInHand = nullptr;
+thread_local OutputName* claimInHand = nullptr;
 
 // A descriptor of its own on the claim in hand for `path`; -1 when none is in hand for it.
 int duplicateClaimInHand(const QString& path) {
@@ -80,6 +83,27 @@ int duplicateClaimInHand(const QString& path) {
         claimInHand->path != path)
         return -1;
     return ::fcntl(claimInHand->held->get(), F_DUPFD_CLOEXEC, 0);
+}
+// A process killed while it wrote leaves ".NAME.kvpart-PID-N" behind: the next staged output
+// in that folder removes those of processes that are gone.
+void sweepStagedLeftovers(const QString& folder) {
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr)
+        return;
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        const qsizetype mark = name.lastIndexOf(".kvpart-");
+        if (!name.startsWith('.') || mark < 0)
+            continue;
+        const QList<QByteArray> parts = name.mid(mark + 8).split('-');
+        bool pidOk = false, nOk = false;
+        const pid_t pid = parts.size() == 2 ? parts[0].toInt(&pidOk) : 0;
+        if (parts.size() == 2)
+            parts[1].toInt(&nOk);
+        if (pidOk && nOk && pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(dir), name.constData(), 0);
+    }
+    ::closedir(dir);
 }
 } // namespace
 
@@ -199,12 +223,104 @@ bool RemoveOwnOutput(int fd, const QString& path) {
     return LeadsTo(path, fd) && ::unlink(QFile::encodeName(path).constData()) == 0;
 }
 
-ClaimInHand::ClaimInHand(const OutputName& name) : previous_(claimInHand) {
+ClaimInHand::ClaimInHand(OutputName& name) : previous_(claimInHand) {
     claimInHand = &name;
 }
 
 ClaimInHand::~ClaimInHand() {
     claimInHand = previous_;
+}
+
+HeldFile ClaimInHandFile(const QString& path) {
+    return HeldFile(duplicateClaimInHand(path));
+}
+
+StagedOutput::~StagedOutput() {
+    if (fd_.valid())
+        discard();
+}
+
+bool StagedOutput::open(const QString& output, QString* error) {
+    QFile claim;
+    if (!OpenClaimedOutput(claim, output, error))
+        return false;
+    claim_ = UniqueFd(::fcntl(claim.handle(), F_DUPFD_CLOEXEC, 0));
+    output_ = output;
+    const QString folder = parentFolder(output);
+    QString name = output.mid(output.lastIndexOf(QLatin1Char('/')) + 1);
+    sweepStagedLeftovers(folder);
+    // A name near the file system's limit leaves its own out of the temporary one.
+    if (QFile::encodeName(name).size() > 200)
+        name.clear();
+    for (int n = 0; n < 1000; ++n) {
+        temp_ = folder + QStringLiteral("/.") + name + QStringLiteral(".kvpart-") +
+                QString::number(::getpid()) + QLatin1Char('-') + QString::number(n);
+        fd_ = UniqueFd(openRetrying(QFile::encodeName(temp_),
+                                    O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd_.valid())
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    if (error)
+        *error = SystemErrorText(temp_, errno);
+    temp_.clear();
+    RemoveOwnOutput(claim_.get(), output_);
+    return false;
+}
+
+bool StagedOutput::commit(QString* error) {
+    const QByteArray temp = QFile::encodeName(temp_), output = QFile::encodeName(output_);
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        discard();
+        return false;
+    };
+    if (!fd_.valid())
+        return fail(QStringLiteral("%1: no file to put in place").arg(output_));
+    if (!LeadsTo(output_, claim_.get()))
+        return fail(QStringLiteral("%1: the output was removed or replaced while it was written")
+                        .arg(output_));
+    // Exchanged, not renamed over: the claim moves to the temporary name, so a file another run
+    // made at the name in the meantime comes back rather than being lost.
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, output.constData(), RENAME_EXCHANGE) ==
+        0) {
+        if (!LeadsTo(temp_, claim_.get())) {
+            ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, output.constData(),
+                        RENAME_EXCHANGE);
+            return fail(QStringLiteral("%1: the output was replaced while it was written")
+                            .arg(output_));
+        }
+        RemoveOwnOutput(claim_.get(), temp_);
+    } else if (errno == EINVAL || errno == ENOSYS) {
+        // A file system without exchange: renamed over the claim, checked just before.
+        if (std::rename(temp.constData(), output.constData()) != 0)
+            return fail(SystemErrorText(output_, errno));
+    } else {
+        return fail(SystemErrorText(output_, errno));
+    }
+    // From now on the output is this file: what holds the claim holds it.
+    if (claimInHand != nullptr && claimInHand->path == output_) {
+        struct stat st {};
+        if (::fstat(fd_.get(), &st) == 0)
+            claimInHand->claim = {static_cast<std::uint64_t>(st.st_dev),
+                                  static_cast<std::uint64_t>(st.st_ino)};
+        claimInHand->held = std::make_shared<const HeldFile>(
+            HeldFile(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0)));
+    }
+    claim_ = UniqueFd(std::move(fd_));
+    temp_.clear();
+    return true;
+}
+
+void StagedOutput::discard() {
+    if (fd_.valid() && !temp_.isEmpty())
+        RemoveOwnOutput(fd_.get(), temp_);
+    if (claim_.valid() && !output_.isEmpty())
+        RemoveOwnOutput(claim_.get(), output_);
+    fd_ = UniqueFd();
+    temp_.clear();
 }
 
 HeldFile HoldOutput(const QString& path) {

@@ -76,14 +76,19 @@ bool RemoveOwnOutput(int fd, const QString& path);
 // that path take the very file claimed, wherever the name leads by then.
 class ClaimInHand {
 public:
-    explicit ClaimInHand(const OutputName& name);
+    // An output written under a temporary name and renamed into the claim's place
+    // (StagedOutput) becomes `name`'s held file from then on.
+    explicit ClaimInHand(OutputName& name);
     ~ClaimInHand();
     ClaimInHand(const ClaimInHand&) = delete;
     ClaimInHand& operator=(const ClaimInHand&) = delete;
 
 private:
-    const OutputName* previous_;
+    OutputName* previous_;
 };
+
+// A descriptor of its own on the claim in hand for `path` (invalid when none is in hand).
+HeldFile ClaimInHandFile(const QString& path);
 
 // The output at `path` held for the length of a conversion: the claim in hand for that path,
 // else the file the name leads to now (invalid when there is none).
@@ -96,6 +101,31 @@ HeldFile HoldOutput(const QString& path);
 // taken even when the name no longer leads to it. `error` gets the file and the system's
 // reason.
 bool OpenClaimedOutput(QFile& file, const QString& path, QString* error = nullptr);
+
+// An output written under a temporary name beside it (".<name>.kvpart-PID-N") and put in
+// the place of its claim only when it is whole, so a file cut off never carries the output's
+// name. The claim stays held meanwhile, so no other run takes the name.
+class StagedOutput {
+public:
+    StagedOutput() = default;
+    ~StagedOutput(); // a file never committed is discarded
+    StagedOutput(const StagedOutput&) = delete;
+    StagedOutput& operator=(const StagedOutput&) = delete;
+
+    // Takes the claim of `output` as OpenClaimedOutput does and makes the temporary file.
+    bool open(const QString& output, QString* error);
+    int fd() const { return fd_.get(); }
+    const QString& temporaryPath() const { return temp_; }
+    // Exchanges the temporary file with the claim, only while `output` still leads to the claim,
+    // then removes the claim; the claim in hand for `output` holds the new file from then on.
+    bool commit(QString* error);
+    // Removes the temporary file and the claim, each only while its name leads to it.
+    void discard();
+
+private:
+    UniqueFd claim_, fd_;
+    QString output_, temp_;
+};
 
 // "<path>: <the system's text for errno>".
 QString SystemErrorText(const QString& path, int errorNumber);

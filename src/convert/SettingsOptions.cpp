@@ -41,6 +41,7 @@ ConversionOptions ConversionOptionsFrom(const OutputSettings& v) {
     o.wma.quality = v.number(S::sliderWMA);
     o.jobs = v.number(S::spnSimultaneous);
     o.copyTags = v.selected(S::chkCopyTags);
+    o.settings = v;
     return o;
 }
 

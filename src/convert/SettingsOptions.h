@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/BatchDriver.h"
+#include "formats/Format.h"
 #include "settings/OutputSettings.h"
 
 #include <QStringList>

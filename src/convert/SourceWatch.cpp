@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <optional>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace kv {
@@ -25,7 +28,23 @@ Converter WatchingSource(Converter converter) {
         // to later, and a file made again in its place cannot get its inode number and pass
         // for it.
         HeldFile held = HoldOutput(output);
+        // Without a claim in hand, an empty file at the name is the claim: a converter that
+        // puts a new file in its place (StagedOutput) hands that one on.
+        std::optional<OutputName> own;
+        std::optional<ClaimInHand> inHand;
+        struct stat st {};
+        if (!ClaimInHandFile(output).valid() && held.valid() && ::fstat(held.get(), &st) == 0 &&
+            S_ISREG(st.st_mode) && st.st_size == 0) {
+            own = OutputName{OutputName::Outcome::Ok, output, {},
+                             {static_cast<std::uint64_t>(st.st_dev),
+                              static_cast<std::uint64_t>(st.st_ino)},
+                             std::make_shared<const HeldFile>(
+                                 HeldFile(::fcntl(held.get(), F_DUPFD_CLOEXEC, 0)))};
+            inHand.emplace(*own);
+        }
         const FileOutcome outcome = converter(source, output, options, control);
+        if (HeldFile now = ClaimInHandFile(output); now.valid())
+            held = std::move(now);
         if (outcome != FileOutcome::Complete)
             return outcome;
         // Written through an open file, the output outlives a folder removed meanwhile, out of

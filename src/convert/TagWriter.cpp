@@ -1,20 +1,25 @@
 #include "convert/TagWriter.h"
 
 #include "convert/ErrorLog.h"
+#include "formats/Format.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <QtEndian>
 
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
+#include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -26,6 +31,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include <cerrno>
@@ -195,6 +201,56 @@ bool writeMp3(CheckedStream& stream, const SourceTags& tags) {
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3);
 }
 
+// Bits per pixel and palette colours of a PNG or JPEG picture; nothing for other pictures.
+struct PictureDepth {
+    int depth = 0, colors = 0;
+};
+std::optional<PictureDepth> pictureDepth(const QByteArray& b) {
+    const auto u8 = [&](qsizetype at) { return static_cast<unsigned char>(b.at(at)); };
+    if (b.startsWith("\x89PNG\r\n\x1a\n") && b.size() >= 33 && b.mid(12, 4) == "IHDR") {
+        static constexpr int kSamples[] = {1, 0, 3, 1, 2, 0, 4}; // by colour type
+        const int bits = u8(24), type = u8(25);
+        if (type > 6 || kSamples[type] == 0)
+            return std::nullopt;
+        PictureDepth d{bits * kSamples[type], 0};
+        if (type == 3) { // a palette: its entries count
+            const qsizetype plte = b.indexOf("PLTE");
+            if (plte < 4)
+                return std::nullopt;
+            d.colors = static_cast<int>(qFromBigEndian<quint32>(b.constData() + plte - 4) / 3);
+        }
+        return d;
+    }
+    // JPEG: the frame header's precision times its components.
+    for (qsizetype at = 2; b.startsWith("\xff\xd8") && at + 9 < b.size();) {
+        if (u8(at) != 0xFF)
+            return std::nullopt;
+        const int marker = u8(at + 1);
+        const int length = (u8(at + 2) << 8) | u8(at + 3);
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC)
+            return PictureDepth{u8(at + 4) * u8(at + 9), 0};
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+// A FLAC picture block: its size, depth and colours all stated, or all 0 when not known.
+TagLib::FLAC::Picture* flacPicture(const SourceTags& tags) {
+    auto* picture = new TagLib::FLAC::Picture;
+    picture->setType(TagLib::FLAC::Picture::FrontCover);
+    picture->setMimeType(tagString(tags.coverMime));
+    const std::optional<PictureDepth> depth = pictureDepth(tags.cover);
+    if (depth && tags.coverWidth > 0 && tags.coverHeight > 0) {
+        picture->setWidth(tags.coverWidth);
+        picture->setHeight(tags.coverHeight);
+        picture->setColorDepth(depth->depth);
+        picture->setNumColors(depth->colors);
+    }
+    picture->setData(bytes(tags.cover));
+    return picture;
+}
+
 bool writeOgg(CheckedStream& stream, const SourceTags& tags) {
     TagLib::Ogg::Vorbis::File file(&stream, false);
     if (!file.isValid() || file.tag() == nullptr)
@@ -203,13 +259,53 @@ bool writeOgg(CheckedStream& stream, const SourceTags& tags) {
     mergeProperties(*comment, tags);
     if (!tags.cover.isEmpty()) {
         comment->removeAllPictures();
-        auto* picture = new TagLib::FLAC::Picture;
-        picture->setType(TagLib::FLAC::Picture::FrontCover);
-        picture->setMimeType(tagString(tags.coverMime));
-        picture->setWidth(tags.coverWidth);
-        picture->setHeight(tags.coverHeight);
-        picture->setData(bytes(tags.cover));
-        comment->addPicture(picture); // the comment owns it now
+        comment->addPicture(flacPicture(tags)); // the comment owns it now
+    }
+    return file.save();
+}
+
+// Vorbis comments in the FLAC header and the cover in a PICTURE block of its own.
+bool writeFlac(CheckedStream& stream, const SourceTags& tags) {
+    TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    if (!file.isValid())
+        return false;
+    mergeProperties(*file.xiphComment(true), tags);
+    if (!tags.cover.isEmpty()) {
+        file.removePictures();
+        file.addPicture(flacPicture(tags)); // the file owns it now
+    }
+    return file.save();
+}
+
+// Vorbis comments in the Opus header; the cover as METADATA_BLOCK_PICTURE.
+bool writeOpus(CheckedStream& stream, const SourceTags& tags) {
+    TagLib::Ogg::Opus::File file(&stream, false);
+    if (!file.isValid() || file.tag() == nullptr)
+        return false;
+    TagLib::Ogg::XiphComment* comment = file.tag();
+    mergeProperties(*comment, tags);
+    if (!tags.cover.isEmpty()) {
+        comment->removeAllPictures();
+        comment->addPicture(flacPicture(tags));
+    }
+    return file.save();
+}
+
+// MP4 atoms: TagLib's property names become ©nam, ©ART, trkn, disk...; the cover is covr.
+bool writeMp4(CheckedStream& stream, const SourceTags& tags) {
+    TagLib::MP4::File file(&stream, false);
+    if (!file.isValid() || file.tag() == nullptr)
+        return false;
+    TagLib::MP4::Tag* tag = file.tag();
+    mergeProperties(*tag, tags);
+    if (!tags.cover.isEmpty()) {
+        const auto kind = tags.coverMime == QLatin1String("image/png")   ? TagLib::MP4::CoverArt::PNG
+                          : tags.coverMime == QLatin1String("image/bmp") ? TagLib::MP4::CoverArt::BMP
+                          : tags.coverMime == QLatin1String("image/gif") ? TagLib::MP4::CoverArt::GIF
+                                                                         : TagLib::MP4::CoverArt::JPEG;
+        TagLib::MP4::CoverArtList covers;
+        covers.append(TagLib::MP4::CoverArt(kind, bytes(tags.cover)));
+        tag->setItem("covr", TagLib::MP4::Item(covers));
     }
     return file.save();
 }
@@ -442,7 +538,19 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
         break;
     }
     default:
-        return {};
+        switch (const Format* f = FormatOf(format); f != nullptr ? f->tagKind() : TagKind::None) {
+        case TagKind::FlacComments:
+            write = writeFlac;
+            break;
+        case TagKind::OpusComments:
+            write = writeOpus;
+            break;
+        case TagKind::Mp4Atoms:
+            write = writeMp4;
+            break;
+        case TagKind::None:
+            return {};
+        }
     }
 
     const QFileInfo out(output);

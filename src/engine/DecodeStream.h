@@ -8,12 +8,24 @@
 
 namespace kv {
 
+// The samples of a stream opened with StreamOpenOptions::wideSamples.
+enum class WideSamples {
+    None,  // 16-bit signed (or 8-bit unsigned), as every stream delivers them by default
+    Int32, // 32-bit signed, the source's bits (`sourceBits`) at the top
+    Float, // 32-bit float, full scale at 1.0
+};
+
 // What a stream delivers: interleaved PCM at the source's own rate and channel count,
-// 16-bit signed little-endian, or 8-bit unsigned when the source is 8-bit PCM.
+// 16-bit signed little-endian, or 8-bit unsigned when the source is 8-bit PCM (or, when asked
+// for, 32-bit samples from a wider source: `wide`).
 struct StreamInfo {
     int sampleRate = 0;
     int channels = 0;
     bool eightBit = false;
+    WideSamples wide = WideSamples::None;
+    // Significant bits of the source's samples: 8, 16, 24, 32 (float sources 32).
+    int sourceBits = 16;
+    int bytesPerSample() const { return eightBit ? 1 : wide != WideSamples::None ? 4 : 2; }
     // Speakers of the delivered channels as WAVE_FORMAT_EXTENSIBLE names them (FL 0x1, FR 0x2,
     // FC 0x4, LFE 0x8...), in that bit order; 0 when the order is not known.
     std::uint64_t channelMask = 0;
@@ -33,6 +45,10 @@ struct StreamOpenOptions {
     // stereo, 3.0, quad, 5.0, 5.1, 6.1, 7.1 (back speakers where a layout has a choice). Other
     // layouts are remixed into these, so every speaker lands where such a program puts it.
     bool countLayout = false;
+    // Sources wider than 16 bits keep their samples: 24- and 32-bit integers come as 32-bit
+    // integers, floats as 32-bit floats (StreamInfo::wide). 8- and 16-bit sources, and every
+    // source of a back-end other than FFmpeg's, stay 16-bit.
+    bool wideSamples = false;
 };
 
 // How the stream was opened: as a stream (FFmpeg, MIDI) or as a tracker module.
@@ -47,7 +63,7 @@ public:
 
     const StreamInfo& info() const { return info_; }
     ChannelKind kind() const { return kind_; }
-    int bytesPerFrame() const { return info_.channels * (info_.eightBit ? 1 : 2); }
+    int bytesPerFrame() const { return info_.channels * info_.bytesPerSample(); }
 
     std::int64_t length() const { return length_; }
     // True when the length comes from the container (reading to the end delivers exactly

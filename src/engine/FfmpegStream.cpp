@@ -115,13 +115,13 @@ const KnownFormat kKnownFormats[] = {
     {"avi", "avi",
      [](const QByteArray& h) { return startsWith(h, 0, "RIFF") && startsWith(h, 8, "AVI "); }},
     {"flac", "flac", [](const QByteArray& h) { return startsWith(h, 0, "fLaC"); }},
-    {"ogg spx", "ogg", [](const QByteArray& h) { return startsWith(h, 0, "OggS"); }},
+    {"ogg spx opus", "ogg", [](const QByteArray& h) { return startsWith(h, 0, "OggS"); }},
     {"wma wmv asf", "asf",
      [](const QByteArray& h) {
          return startsWith(h, 0,
                            "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv);
      }},
-    {"mp4 mov alac", "mov", [](const QByteArray& h) { return startsWith(h, 4, "ftyp"); }},
+    {"mp4 mov alac m4a", "mov", [](const QByteArray& h) { return startsWith(h, 4, "ftyp"); }},
     {"ape", "ape", [](const QByteArray& h) { return startsWith(h, 0, "MAC "); }},
     {"tta", "tta", [](const QByteArray& h) { return startsWith(h, 0, "TTA1"); }},
 };
@@ -278,6 +278,8 @@ private:
     // Ends decoding with `code`: what was delivered so far is not the whole file.
     bool fail(int code);
     void drainResampler();
+    // With wideSamples: the delivered format for a decoder's `format` (before any PCM went out).
+    void chooseWideFormat(AVSampleFormat format);
 
     // Before the handles, so it outlives them: FFmpeg calls it until the format is closed.
     OpenGuard guard_;
@@ -408,6 +410,8 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
         if (!pcm || badPackets_ > 0)
             return kAudioErrorFormat;
         info_.eightBit = !options.sixteenBit && par->codec_id == AV_CODEC_ID_PCM_U8;
+        if (options.wideSamples)
+            chooseWideFormat(codec_->sample_fmt);
         exact_ = true;
         length_ = 0;
         return kAudioOk;
@@ -463,6 +467,27 @@ int FfmpegStream::openStream(const QString& path, const StreamOpenOptions& optio
     return kAudioOk;
 }
 
+void FfmpegStream::chooseWideFormat(AVSampleFormat format) {
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+    if (packed == AV_SAMPLE_FMT_S32) {
+        // 24-bit sources decode into 32-bit samples; the stream says how many bits count.
+        const int bits = codec_->bits_per_raw_sample;
+        info_.sourceBits = bits > 16 && bits <= 32 ? bits : 32;
+        info_.wide = WideSamples::Int32;
+        outFormat_ = AV_SAMPLE_FMT_S32;
+    } else if (packed == AV_SAMPLE_FMT_FLT || packed == AV_SAMPLE_FMT_DBL) {
+        info_.sourceBits = 32;
+        info_.wide = WideSamples::Float;
+        outFormat_ = AV_SAMPLE_FMT_FLT;
+    } else if (packed == AV_SAMPLE_FMT_S64) {
+        info_.sourceBits = 32;
+        info_.wide = WideSamples::Int32;
+        outFormat_ = AV_SAMPLE_FMT_S32;
+    } else {
+        info_.sourceBits = info_.eightBit ? 8 : 16;
+    }
+}
+
 bool FfmpegStream::configureResampler(const AVFrame* frame) {
     swr_.reset();
     SwrContext* raw = nullptr;
@@ -508,6 +533,8 @@ FfmpegStream::Converted FfmpegStream::convert(const AVFrame* frame) {
         // Only an 8-bit PCM source is delivered as 8-bit; everything else as 16-bit.
         info_.eightBit = !options_.sixteenBit && isEightBit(frame->format);
         outFormat_ = info_.eightBit ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+        if (options_.wideSamples)
+            chooseWideFormat(static_cast<AVSampleFormat>(frame->format));
     }
     if (!swr_ || frame->format != swrInFormat_ || frame->sample_rate != swrInRate_ ||
         av_channel_layout_compare(&frame->ch_layout, &swrInLayout_) != 0) {

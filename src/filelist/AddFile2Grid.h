@@ -26,7 +26,9 @@ public:
 // Extensions a file may have, tested as a substring (so "mid" passes through ".midi").
 inline const QString kAcceptedExtensions = QStringLiteral(
     ".cda.wav.wma.mp1.mp2.mp3.mp4.ogg.aac.alac.flac.ac3.spx.mpc.tta.ape.ofr.midi.adx.wmv.asf.avi."
-    "mpg.mp2.mpeg.mp4.mov.dat");
+    "mpg.mp2.mpeg.mp4.mov.dat"
+    // The endings of the outputs Kelvanto writes beyond the described four.
+    ".opus.m4a");
 
 // NameNotReadable: a name whose bytes are not UTF-8 reached us decoded with U+FFFD in their
 // place, and more than one file of the folder fits it; the add reports it by name.

@@ -21,7 +21,7 @@ std::vector<DialogFilter> AudioDialogFilters() {
     return {
         {GetCaption(20001, QStringLiteral("All Supported Audio Formats")),
          split("*.cda;*.wav;*.wma;*.mp1;*.mp2;*.mp3;*.mp4;*.ogg;*.aac;*.alac;*.flac;*.ac3;*.spx;"
-               "*.mpc;*.tta;*.ape;*.ofr;*.midi;*.adx;*.mod;*.mo3;*.cue")},
+               "*.mpc;*.tta;*.ape;*.ofr;*.midi;*.adx;*.mod;*.mo3;*.opus;*.m4a;*.cue")},
         named(GetCaption(20002, QStringLiteral("Common Audio Files")), "*.wav;*.wma;*.mp3;*.ogg"),
         named(QStringLiteral("MPEG Files"), "*.mp1;*.mp2;*.mp3;*.mp4"),
         {QStringLiteral("CD Audio Tracks(*.cda)"), split("*.cda;*.cue")},
@@ -40,6 +40,8 @@ std::vector<DialogFilter> AudioDialogFilters() {
         named(QStringLiteral("MIDI Files"), "*.midi"),
         named(QStringLiteral("WavPack Encoded Files"), "*.wv"),
         named(QStringLiteral("ADX Files"), "*.adx"),
+        named(QStringLiteral("Opus Files"), "*.opus"),
+        named(QStringLiteral("MPEG-4 Audio Files"), "*.m4a"),
     };
 }
 

@@ -123,4 +123,13 @@ std::span<const MessageKey> MessageKeys() {
     return kMessages;
 }
 
+std::span<const MessageKey> FormatPageKeys() {
+    static constexpr MessageKey kPageKeys[] = {
+        {10071, "Compression Level:"},
+        {10072, "Bitrate for stereo:"},
+        {10073, "Lossless: bit depth and sampling rate as input"},
+    };
+    return kPageKeys;
+}
+
 } // namespace kv

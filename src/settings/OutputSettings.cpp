@@ -16,7 +16,7 @@ const std::array<OutputSettingEntry, kOutputSettingCount> kEntries = {{
     {S::optOtherFolder, "optOtherFolder", "optOtherFolder", K::Boolean, 0, 1, "True"},
     {S::optSameFolder, "optSameFolder", "optSameFolder", K::Boolean, 0, 1, "False"},
     {S::txtOutPath, "txtOutPath", "txtOutPath", K::Text, 0, 0, nullptr},
-    {S::optFileFormat, "optFileFormat", "optFileFormat", K::Index, 0, 3, "2"},
+    {S::optFileFormat, "optFileFormat", "optFileFormat", K::Index, 0, 6, "2"},
     {S::sliderWMA, "sliderWMA", "sliderWMA", K::Integer, 0, 100, "50"},
     {S::cmbMP3StereoMode, "cmbMP3StereoMode", "cmbMP3StereoMode", K::Index, 0, 4, "2"},
     {S::cmbMP3Freq, "cmbMP3Freq", "cmbMP3Freq", K::Index, 0, 9, "0"},
@@ -37,6 +37,9 @@ const std::array<OutputSettingEntry, kOutputSettingCount> kEntries = {{
     // The window offers 1 up to the number of cores; the store takes any sensible count.
     {S::spnSimultaneous, "spnSimultaneous", "spnSimultaneous", K::Integer, 1, 64, "1"},
     {S::chkCopyTags, "chkCopyTags", "chkCopyTags", K::Boolean, 0, 1, "True"},
+    {S::sliderFLACLevel, "sliderFLACLevel", "sliderFLACLevel", K::Integer, 0, 8, "5"},
+    {S::sliderOpusBitrate, "sliderOpusBitrate", "sliderOpusBitrate", K::Integer, 32, 256, "128"},
+    {S::sliderM4ABitrate, "sliderM4ABitrate", "sliderM4ABitrate", K::Integer, 64, 320, "256"},
 }};
 
 // Option buttons that exclude each other.
@@ -93,7 +96,9 @@ const QStringList& ListItems(OutputSetting list) {
         QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo"),
         QStringLiteral("Forced Joint Stereo"), QStringLiteral("Dual Channels")};
     static const QStringList formats = {QStringLiteral("WAV"), QStringLiteral("WMA"),
-                                        QStringLiteral("MP3"), QStringLiteral("OGG")};
+                                        QStringLiteral("MP3"), QStringLiteral("OGG"),
+                                        QStringLiteral("FLAC"), QStringLiteral("OPUS"),
+                                        QStringLiteral("M4A")};
     static const QStringList none;
     switch (list) {
     case S::optFileFormat:
@@ -227,7 +232,7 @@ void WriteOutputSettings(CRegister& reg, const OutputSettings& values) {
     StoreSettings(reg, texts);
 }
 
-std::optional<QString> FormatSummary(const OutputSettings& v) {
+std::optional<QString> DescribedFormatSummary(const OutputSettings& v) {
     const auto number = [&](OutputSetting id) { return QString::number(v.number(id)); };
     switch (v.number(S::optFileFormat)) {
     case 0:

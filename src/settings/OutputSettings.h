@@ -34,8 +34,12 @@ enum class OutputSetting : int {
     cmbOGGVBitrate,
     spnSimultaneous, // files converted at once; after the nineteen of the original store
     chkCopyTags,
+    // The formats encoded in-process, after the twenty-one above.
+    sliderFLACLevel,   // FLAC compression level, 0 to 8
+    sliderOpusBitrate, // Opus kbit/s for stereo, 32 to 256
+    sliderM4ABitrate,  // AAC kbit/s for stereo, 64 to 320
 };
-inline constexpr int kOutputSettingCount = 21;
+inline constexpr int kOutputSettingCount = 24;
 
 enum class SettingKind {
     Boolean, // an option button or a check box: "True"/"False"
@@ -123,8 +127,9 @@ void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values);
 // selected.
 void WriteOutputSettings(CRegister& reg, const OutputSettings& values);
 
-// The summary line of the main window; empty when the line keeps its previous text (no
-// format selected, or MP3 without a mode).
-std::optional<QString> FormatSummary(const OutputSettings& values);
+// The summary line of the described four formats (FormatSummary in formats/Format.h gives
+// every format's); empty when the line keeps its previous text (no format selected, another
+// format, or MP3 without a mode).
+std::optional<QString> DescribedFormatSummary(const OutputSettings& values);
 
 } // namespace kv

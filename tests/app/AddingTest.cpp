@@ -156,10 +156,10 @@ TEST_F(Adding, AudioDialogAddsOneFileOrSeveralInTheDialogsOrder) {
     EXPECT_TRUE(boxes.shown.empty());
     ASSERT_EQ(dialogs.fileTitles, QStringList{QStringLiteral("Select one or more audio files")});
     const QStringList audio = labels(dialogs.lastFilters);
-    ASSERT_EQ(audio.size(), 19);
+    ASSERT_EQ(audio.size(), 21);
     EXPECT_EQ(audio.first(), QStringLiteral("All Supported Audio Formats"));
     EXPECT_EQ(audio[1], QStringLiteral("Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)"));
-    EXPECT_EQ(audio.last(), QStringLiteral("ADX Files(*.adx)"));
+    EXPECT_EQ(audio.last(), QStringLiteral("MPEG-4 Audio Files(*.m4a)"));
 
     // Three files, not in name order: they go in as the dialog lists them.
     const QString c = tone(QStringLiteral("c.flac"));
@@ -437,7 +437,7 @@ TEST_F(Adding, TheRealPickersAnsweredFromTheTest) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(paths(), (QStringList{c, a}));
     EXPECT_EQ(title, QStringLiteral("Select one or more audio files"));
-    ASSERT_EQ(filters.size(), 19);
+    ASSERT_EQ(filters.size(), 21);
     EXPECT_TRUE(filters.first().startsWith(QStringLiteral("All Supported Audio Formats (*.cda")));
 
     // Cancelled, the video picker adds nothing.

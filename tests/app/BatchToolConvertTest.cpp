@@ -177,7 +177,7 @@ TEST_F(ToolConvert, RowsNotConvertedExitOneAndSayWhy) {
 TEST_F(ToolConvert, BadUsageGivesExitStatusTwo) {
     const QString a = flac("a.flac", 0.5);
     EXPECT_EQ(run({"--format", "wav", a}).exitCode, 2);
-    EXPECT_EQ(run({"--convert", "--format", "flac", a}).exitCode, 2);
+    EXPECT_EQ(run({"--convert", "--format", "wv", a}).exitCode, 2);
     EXPECT_EQ(run({"--convert", "--out"}).exitCode, 2);
     EXPECT_EQ(run({"--convert", "--out", dir.path(), "--same-folder", a}).exitCode, 2);
     EXPECT_EQ(run({"--convert", "--set", "optFileFormat=9", "--same-folder", a}).exitCode, 2);

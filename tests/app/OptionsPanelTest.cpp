@@ -117,7 +117,7 @@ TEST_F(Options, ARestartKeepsEveryControlAndRestoreDefaultsPutsThemBack) {
         EXPECT_EQ(w.lblFormat->text(), kDefaultSummary); // until "Save && Close"
         w.close();
     }
-    EXPECT_EQ(StoredOutputSettings().size(), 21u);
+    EXPECT_EQ(StoredOutputSettings().size(), static_cast<size_t>(kOutputSettingCount));
     EXPECT_EQ(StoredOutputSettings().count("cmbOGGvBitrate"), 1u);
     EXPECT_EQ(StoredOutputSettings().at("chkCopyTags"), QStringLiteral("False"));
 

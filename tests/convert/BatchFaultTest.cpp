@@ -115,12 +115,13 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
                            "encoder killed",
                            "encoder stopped reading, then Stop"};
     int run = 0;
-    for (const int format : {kFormatWAV, kFormatWMA, kFormatMP3, kFormatOGG}) {
+    for (const int format : {kFormatWAV, kFormatWMA, kFormatMP3, kFormatOGG, kFormatFLAC,
+                             kFormatOpus, kFormatM4A}) {
         for (const Fault fault : {FullDisk, FolderRemoved, FolderRemade, SourceTruncated,
                                   SourceReplaced, EncoderKilled, EncoderStalled}) {
             const bool stopped = fault == EncoderStalled;
-            if ((fault == EncoderKilled || stopped) &&
-                (format == kFormatWAV || format == kFormatWMA))
+            if ((fault == EncoderKilled || stopped) && format != kFormatMP3 &&
+                format != kFormatOGG)
                 continue; // written in-process: no encoder to kill
             const QString ext = OutputExtension(format);
             SCOPED_TRACE(QStringLiteral("%1 / %2").arg(ext, names[fault]).toStdString());
@@ -232,7 +233,7 @@ TEST(BatchFaults, EveryFormatSurvivesEveryFaultMidFile) {
             // A full disk is named as such, whoever wrote.
             const QString disk = tmpfs ? "No space left on device" : "File too large";
             const QString fullDiskWhy[] = {disk, disk, "lame exited with status 1",
-                                           "oggenc could not write all of"};
+                                           "oggenc could not write all of", disk, disk, disk};
             if (fault == FullDisk) {
                 EXPECT_TRUE(ended[0].error.contains(fullDiskWhy[format]))
                     << ended[0].error.toStdString();

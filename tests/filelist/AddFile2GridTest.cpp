@@ -95,9 +95,10 @@ TEST(AddFilePaths, NormalisingAndExtensions) {
     EXPECT_EQ(ExtensionOf(QStringLiteral("/m/song.MP3")), QStringLiteral("MP3"));
     EXPECT_EQ(ExtensionOf(QStringLiteral("/m.dir/song")), QString());
     EXPECT_EQ(ExtensionOf(QStringLiteral("/m/a.b.flac")), QStringLiteral("flac"));
-    for (const char* ok : {"MP3", "wav", "CDA", "mid", "midi", "fla", "mp", "Mov", "dat", "ofr"})
+    for (const char* ok :
+         {"MP3", "wav", "CDA", "mid", "midi", "fla", "mp", "Mov", "dat", "ofr", "opus", "M4A"})
         EXPECT_TRUE(IsAcceptedExtension(QString::fromLatin1(ok))) << ok;
-    for (const char* no : {"", "mod", "mo3", "wv", "m4a", "txt", "wavx", "flacc"})
+    for (const char* no : {"", "mod", "mo3", "wv", "m4b", "txt", "wavx", "flacc", "opuss"})
         EXPECT_FALSE(IsAcceptedExtension(QString::fromLatin1(no))) << no;
     EXPECT_TRUE(IsCdTrack(QStringLiteral("/cd/track01.CDA")));
     EXPECT_TRUE(IsCdTrack(QStringLiteral("/cd/Track02.cDa")));
@@ -134,7 +135,7 @@ TEST_F(AddFileTest, DuplicatesAndRefusedExtensionsAddNothingSilently) {
     QString upper = tone(QStringLiteral("A.wav"));
     EXPECT_TRUE(AddFile2Grid(upper, model, host));
 
-    for (const char* name : {"tune.mod", "tune.mo3", "tune.wv", "noextension", "x.m4a"}) {
+    for (const char* name : {"tune.mod", "tune.mo3", "tune.wv", "noextension", "x.m4b"}) {
         QString p = bytes(QString::fromLatin1(name), MakeProTrackerModule());
         EXPECT_EQ(AddFile(p, model, host), AddFileResult::NotAccepted) << name;
     }

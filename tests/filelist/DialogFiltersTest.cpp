@@ -29,9 +29,10 @@ TEST(DialogFilters, AudioEntriesInOrderWithTheirLabels) {
                   "Advanced Audio Coding Files(*.aac)", "Dolby Digital Files(*.ac3)",
                   "Monkey's Audio Files(*.ape)", "OptimFROG Files(*.ofr)", "Speex Files(*.spx)",
                   "True Audio Files(*.tta)", "Free Lossless Audio Codec Files(*.flac)",
-                  "MIDI Files(*.midi)", "WavPack Encoded Files(*.wv)", "ADX Files(*.adx)"}));
+                  "MIDI Files(*.midi)", "WavPack Encoded Files(*.wv)", "ADX Files(*.adx)",
+                  "Opus Files(*.opus)", "MPEG-4 Audio Files(*.m4a)"}));
     // CD images are picked for their tracks.
-    EXPECT_EQ(f[0].patterns.size(), 22);
+    EXPECT_EQ(f[0].patterns.size(), 24);
     EXPECT_EQ(f[0].patterns.last(), QStringLiteral("*.cue"));
     EXPECT_EQ(f[3].patterns.join(';'), QStringLiteral("*.cda;*.cue"));
     EXPECT_EQ(

@@ -1,7 +1,13 @@
-// The output settings without a window: the summary line and the companion tool's overrides.
-// Stored files and the batch options are tested on the window (OptionsPanelTest).
+// The output settings without a window: the summary line, the companion tool's overrides and
+// the values of the formats encoded in-process. Stored files and the batch options are tested
+// on the window (OptionsPanelTest).
+#include "formats/Format.h"
+#include "settings/CRegister.h"
 #include "settings/OutputSettings.h"
 #include "settings/SettingOverrides.h"
+#include "settings/SettingsFile.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +41,9 @@ TEST(OutputSettings, SummaryLine) {
         {with({{S::optFileFormat, 3}, {S::optOGGVBR, 0}, {S::sliderOGG, -2}}),
          "OGG,Variable Bitrate 128 Kbps,Quality=-2"},
         {with({{S::optFileFormat, -1}}), nullptr},
+        {with({{S::optFileFormat, 4}, {S::sliderFLACLevel, 8}}), "FLAC,Compression Level=8"},
+        {with({{S::optFileFormat, 5}}), "OPUS,Variable Bitrate 128 Kbps,48 KHz"},
+        {with({{S::optFileFormat, 6}, {S::sliderM4ABitrate, 64}}), "M4A,AAC-LC 64 Kbps"},
     };
     for (const auto& c : cases) {
         const std::optional<QString> s = FormatSummary(c.values);
@@ -53,7 +62,8 @@ TEST(OutputSettings, OverridesNameTheirFault) {
         {"SLIDEROGG=-2", nullptr},    {"cmbOGGvBitrate=0", nullptr},
         {"optSameFolder=1", nullptr}, {"txtOutPath=", nullptr},
         {"nosuch=1", "\"nosuch\""},   {"sliderOGG=11", "-2 to 10"},
-        {"optFileFormat=4", "WAV"},   {"optMP3CBR=yes", "True or False (1 or 0)"},
+        {"optFileFormat=7", "M4A"},   {"optMP3CBR=yes", "True or False (1 or 0)"},
+        {"sliderOpusBitrate=257", "32 to 256"}, {"SLIDERFLACLEVEL=0", nullptr},
         {"sliderWMA", "NAME=VALUE"},
     };
     for (const auto& c : cases) {
@@ -70,4 +80,41 @@ TEST(OutputSettings, OverridesNameTheirFault) {
     OutputSettings v;
     ASSERT_TRUE(ApplySettingOverride(v, "optSameFolder=True").isEmpty());
     EXPECT_FALSE(v.selected(S::optOtherFolder));
+}
+
+// The new formats' values are stored after the twenty-one described ones and come back as
+// written; a store written before them loads with their defaults.
+TEST(OutputSettings, NewFormatValuesRoundTripAfterTheOthers) {
+    const QString path = UserSettingsPath(QStringLiteral("Settings"));
+    QFile::remove(path);
+    CRegister reg;
+    OutputSettings older;
+    older.setNumber(S::sliderOGG, 7);
+    QList<std::pair<OutputSetting, QString>> described;
+    for (const OutputSettingEntry& e : OutputSettingTable())
+        if (static_cast<int>(e.id) < 21 && e.kind != SettingKind::Text)
+            described.append({e.id, SettingText(e, older.number(e.id))});
+    StoreSettings(reg, described);
+    OutputSettings loaded = with({{S::sliderFLACLevel, 1}, {S::sliderOpusBitrate, 40}});
+    ReadStoredOutputSettings(reg, loaded);
+    EXPECT_EQ(loaded.number(S::sliderOGG), 7);
+    EXPECT_EQ(loaded.number(S::sliderFLACLevel), 5);
+    EXPECT_EQ(loaded.number(S::sliderOpusBitrate), 128);
+    EXPECT_EQ(loaded.number(S::sliderM4ABitrate), 256);
+
+    const OutputSettings v = with({{S::optFileFormat, 6},
+                                   {S::sliderFLACLevel, 0},
+                                   {S::sliderOpusBitrate, 256},
+                                   {S::sliderM4ABitrate, 96}});
+    WriteOutputSettings(reg, v);
+    OutputSettings back;
+    ReadStoredOutputSettings(reg, back);
+    EXPECT_EQ(back, v);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    const qsizetype lastDescribed = text.indexOf("chkCopyTags=");
+    ASSERT_GE(lastDescribed, 0);
+    for (const char* name : {"sliderFLACLevel=0", "sliderOpusBitrate=256", "sliderM4ABitrate=96"})
+        EXPECT_GT(text.indexOf(name), lastDescribed) << name;
 }

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "engine/DecodeStream.h"
+#include "settings/OutputSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace kv {
+
+// How a format carries the source's tags (see WriteOutputTags).
+enum class TagKind {
+    None,
+    FlacComments, // Vorbis comments and PICTURE blocks in the FLAC header
+    OpusComments, // Vorbis comments in Ogg Opus, the cover as METADATA_BLOCK_PICTURE
+    Mp4Atoms,     // iTunes-style MP4 atoms: trkn, disk, covr...
+};
+
+// Where a packet went, for a format that indexes its file after the trailer.
+struct PacketPlace {
+    std::int64_t sample = 0; // first sample, at the output's rate
+    std::int64_t offset = 0; // bytes from the start of the file
+    int samples = 0;
+};
+
+// How the file writer encodes and muxes: one FFmpeg encoder in one FFmpeg muxer.
+struct EncoderSetup {
+    const char* encoder = nullptr; // FFmpeg's encoder name
+    const char* muxer = nullptr;   // FFmpeg's muxer name
+    int sampleRate = 0;            // what is encoded; the writer resamples to it
+    int sampleFormat = -1;         // an AVSampleFormat the encoder takes
+    int bitsPerRawSample = 0;      // significant bits of integer samples (0: all)
+    std::int64_t bitrate = 0;      // bit/s; 0 for none
+    int compressionLevel = -1;     // -1 for the encoder's own
+    // Encoder and muxer options (AVOptions by name).
+    std::vector<std::pair<QByteArray, QByteArray>> encoderOptions, muxerOptions;
+    // Bytes of padding the muxer leaves after the header (-1: its own).
+    int headerPadding = -1;
+    // The whole-file step after the trailer, on the file open on `fd`, with every packet's
+    // place; false with `why` set when it fails.
+    std::function<bool(int fd, const std::vector<PacketPlace>& packets, QString& why)> afterTrailer;
+};
+
+// One output format written in-process through libavcodec and libavformat: what it reads of
+// the output settings, how the decoder delivers its input, how it encodes, how its tags are
+// written and how the window sums it up. Each lives in a file pair of its own and is one line
+// of the registry (Formats.cpp).
+class Format {
+public:
+    virtual ~Format() = default;
+    virtual int id() const = 0;                // its optFileFormat value
+    virtual QString name() const = 0;          // its button and --format name, "FLAC"
+    virtual QString extension() const = 0;     // "flac"
+    virtual TagKind tagKind() const = 0;
+    // The output settings it reads, in the order they are stored.
+    virtual std::vector<OutputSetting> settings() const = 0;
+    // What it asks of the decode stream (channels, wide samples).
+    virtual StreamOpenOptions streamOptions() const = 0;
+    // The encoder for a source delivered as `source` and about `seconds` long (0 when not
+    // known), with the values in `settings`.
+    virtual EncoderSetup encoderSetup(const StreamInfo& source, double seconds,
+                                      const OutputSettings& settings) const = 0;
+    // The main window's summary line for these settings.
+    virtual QString summary(const OutputSettings& settings) const = 0;
+};
+
+// The formats encoded in-process, in the order of their buttons; FormatOf(id) is nullptr for
+// the described four.
+const std::vector<const Format*>& EncodedFormats();
+const Format* FormatOf(int id);
+// The highest optFileFormat value of any format.
+int LastFormatId();
+
+// The summary line of the main window; empty when the line keeps its previous text (no
+// format selected, or MP3 without a mode).
+std::optional<QString> FormatSummary(const OutputSettings& values);
+
+// The channel mask (WAVE bits) of a count layout: mono, stereo, 3.0, quad, 5.0, 5.1, 6.1, 7.1.
+std::uint64_t CountLayoutMask(int channels);
+// Bitrate for `channels` from the stereo bitrate: each coupled pair of a surround layout gets
+// the stereo bitrate and each single channel half of it (Vorbis channel order streams).
+std::int64_t ScaledBitrate(std::int64_t stereo, int channels);
+
+} // namespace kv
