@@ -167,7 +167,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
     for (const char* name : {"b.wav", "album/1.wav", "album/2.flac", "album/sub/3.wav", "c.mp3"})
         ASSERT_TRUE(kvtest::MakeSine(music.filePath(QString::fromUtf8(name)), 1, 8000, 1, {}));
     ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("album/notes.txt")), "la"));
-    ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("song.opus")), "OggS"));
+    ASSERT_TRUE(kvtest::WriteBytes(music.filePath(QStringLiteral("song.wv")), "OggS"));
 
     // This process is the open window, listening where the user's next launch looks.
     InstanceChannel channel(user.socket());
@@ -185,7 +185,7 @@ TEST(SecondLaunch, HandsItsPathsToTheOpenWindowWhichAddsThemAsAddFolderDoes) {
     user.start(second, kProgram,
                {QStringLiteral("b.wav"), QStringLiteral("album"),
                 QUrl::fromLocalFile(music.filePath(QStringLiteral("c.mp3"))).toString(),
-                QStringLiteral("song.opus")});
+                QStringLiteral("song.wv")});
     QStringList rows;
     const QStringList expected = {music.filePath("b.wav"), music.filePath("album/1.wav"),
                                   music.filePath("album/2.flac"), music.filePath("c.mp3")};
