@@ -1,4 +1,5 @@
 #include "convert/WmaFileWriter.h"
+#include "engine/FfmpegHandles.h"
 
 #include "convert/LittleEndian.h"
 #include "convert/OutputNaming.h"
@@ -30,24 +31,6 @@ namespace {
 
 std::atomic<const char*> encoderName{"wmav2"};
 
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct DictFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 // The file is closed with the context; the trailer is written only by finish().
 struct MuxerFreer {
     bool memory = false;
@@ -64,11 +47,6 @@ struct MuxerFreer {
     }
 };
 
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
 
 const AVOutputFormat* asfFormat() {

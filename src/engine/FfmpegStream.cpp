@@ -1,4 +1,5 @@
 #include "engine/FfmpegStream.h"
+#include "engine/FfmpegHandles.h"
 
 #include "engine/AudioError.h"
 #include "engine/Mp3Gapless.h"
@@ -31,23 +32,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
 
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 
 // Consecutive undecodable packets after which a damaged file counts as ended.
 constexpr int kMaxBadPackets = 500;

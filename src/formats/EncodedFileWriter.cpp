@@ -1,4 +1,5 @@
 #include "formats/EncodedFileWriter.h"
+#include "engine/FfmpegHandles.h"
 
 #include <QFile>
 
@@ -18,24 +19,6 @@ extern "C" {
 namespace kv {
 namespace {
 
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct DictFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 // The file is closed with the context; the trailer is written only by finish().
 struct MuxerFreer {
     void operator()(AVFormatContext* c) const {
@@ -45,13 +28,7 @@ struct MuxerFreer {
     }
 };
 
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
-using DictPtr = std::unique_ptr<AVDictionary, DictFreer>;
 
 QString avErrorText(int rc) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

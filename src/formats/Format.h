@@ -81,8 +81,6 @@ int LastFormatId();
 // format selected, or MP3 without a mode).
 std::optional<QString> FormatSummary(const OutputSettings& values);
 
-// The channel mask (WAVE bits) of a count layout: mono, stereo, 3.0, quad, 5.0, 5.1, 6.1, 7.1.
-std::uint64_t CountLayoutMask(int channels);
 // Bitrate for `channels` from the stereo bitrate: each coupled pair of a surround layout gets
 // the stereo bitrate and each single channel half of it (Vorbis channel order streams).
 std::int64_t ScaledBitrate(std::int64_t stereo, int channels);

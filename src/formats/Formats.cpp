@@ -41,21 +41,6 @@ std::optional<QString> FormatSummary(const OutputSettings& values) {
     return DescribedFormatSummary(values);
 }
 
-std::uint64_t CountLayoutMask(int channels) {
-    static constexpr std::uint64_t kMasks[] = {
-        0,
-        AV_CH_LAYOUT_MONO,
-        AV_CH_LAYOUT_STEREO,
-        AV_CH_LAYOUT_SURROUND,
-        AV_CH_LAYOUT_QUAD,
-        AV_CH_LAYOUT_5POINT0_BACK,
-        AV_CH_LAYOUT_5POINT1_BACK,
-        AV_CH_LAYOUT_6POINT1,
-        AV_CH_LAYOUT_7POINT1,
-    };
-    return channels >= 1 && channels <= 8 ? kMasks[channels] : 0;
-}
-
 std::int64_t ScaledBitrate(std::int64_t stereo, int channels) {
     // Streams and coupled pairs of the Vorbis channel orders (Opus mapping family 1); AAC's
     // channel elements pair the same speakers.
