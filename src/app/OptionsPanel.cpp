@@ -39,6 +39,8 @@ void setOption(QRadioButton* option, bool selected) {
 OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
     for (int i = 0; i < static_cast<int>(w_.optFileFormat.size()); ++i) {
         FramePanel* page = w_.FormatPage(i);
+        if (!page)
+            continue;
         // Choosing a format shows its page; the summary waits for "Save && Close".
         connect(w_.optFileFormat[i], &QRadioButton::toggled, page, [page](bool on) {
             if (on)
@@ -180,7 +182,8 @@ void OptionsPanel::LoadSettings() {
     const std::optional<int> format = StoredNumber(reg, S::optFileFormat);
     if (format && *format < static_cast<int>(w_.optFileFormat.size())) {
         w_.optFileFormat[*format]->setChecked(true);
-        w_.FormatPage(*format)->raise();
+        if (FramePanel* page = w_.FormatPage(*format))
+            page->raise();
     }
     // 5: from here on, the WMA quality may ask the encoder for its bitrates.
     w_.bLoading = false;
