@@ -303,11 +303,9 @@ TEST_F(Options, EveryButtonSetKeepsOneChoiceWhateverIsClicked) {
         EXPECT_EQ(w.optionsPanel()->Values().number(OutputSetting::optFileFormat), row.format);
         EXPECT_EQ(frontPage(w), row.format);
         // The page of an in-process format shows its own slider, never the WMA notice.
-        const OutputSetting sliders[] = {OutputSetting::sliderFLACLevel,
-                                         OutputSetting::sliderOpusBitrate,
-                                         OutputSetting::sliderM4ABitrate};
+        const char* const sliders[] = {"sliderFLACLevel", "sliderOpusBitrate", "sliderM4ABitrate"};
         if (row.format >= 4)
-            EXPECT_EQ(shownSlider(w), QString::fromLatin1(EntryOf(sliders[row.format - 4]).name));
+            EXPECT_EQ(shownSlider(w), QString::fromLatin1(sliders[row.format - 4]));
         EXPECT_FALSE(w.frFormat[4]->isVisibleTo(w.frFormats));
         EXPECT_EQ(modes(), QString::fromLatin1(row.modes)) << row.format;
         QTest::mouseClick(w.cmdHide, Qt::LeftButton);
@@ -323,25 +321,20 @@ TEST_F(Options, TheNewFormatsSlidersStepSaveAndLoadBack) {
     const struct {
         int format;
         const char* slider;
-        StoredValues before;
-        int rightPresses; // negative: left
+        const char* before; // stored before the window opens
+        int rightPresses;   // negative: left
         const char* stored;
         const char* summary;
     } rows[] = {
-        {4, "sliderFLACLevel", {}, 4, "8", "FLAC,Compression Level=8"},
+        {4, "sliderFLACLevel", "5", 4, "8", "FLAC,Compression Level=8"},
         // A stored value off the steps moves to the step below, then on by steps of 8.
-        {5,
-         "sliderOpusBitrate",
-         {{"sliderOpusBitrate", "130"}},
-         -2,
-         "120",
-         "OPUS,Variable Bitrate 120 Kbps,48 KHz"},
-        {6, "sliderM4ABitrate", {}, -3, "208", "M4A,AAC-LC 208 Kbps"},
+        {5, "sliderOpusBitrate", "130", -2, "120", "OPUS,Variable Bitrate 120 Kbps,48 KHz"},
+        {6, "sliderM4ABitrate", "256", -3, "208", "M4A,AAC-LC 208 Kbps"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.slider);
         ClearUserSettings();
-        StoreOutputSettings(row.before);
+        StoreOutputSettings({{row.slider, row.before}});
         {
             frmMain w;
             ASSERT_TRUE(w.load());
