@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the pictures of the README (docs/) and of the manual (data/Help/images/) anew from the
-# real window under Xvfb: a batch under way, the options panel up, the about panel up.
+# real window under Xvfb: a batch under way, the options panel up, the pages of FLAC, Opus and
+# M4A, the about panel up.
 # The pictures show the paths of a home folder made for them, /home/user (or KV_PICTURE_HOME),
 # which must not exist beforehand and is removed afterwards; /home must be writable (root).
 # Usage: scripts/make-pictures.sh [BUILD_DIR]
@@ -42,7 +43,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb \
     "$build/tools/kv-screenshots" "$work/out" "$home"
 
 mkdir -p "$root/data/Help/images"
-for name in window options about; do
+for name in window options options-flac options-opus options-m4a about; do
     cp "$work/out/$name.png" "$root/data/Help/images/$name.png"
 done
 cp "$work/out/window.png" "$root/docs/screenshot.png"

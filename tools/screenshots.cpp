@@ -1,6 +1,8 @@
 // Takes the pictures of the README and the manual from the real window: a batch under way
-// over a list of files in mixed states, the options panel up, and the about panel up.
-//   kv-screenshots OUTDIR HOME   (writes window.png, options.png and about.png)
+// over a list of files in mixed states, the options panel up, the page of each format encoded
+// in-process, and the about panel up.
+//   kv-screenshots OUTDIR HOME   (writes window.png, options.png, about.png and
+//                                 options-<format>.png: options-flac.png...)
 // HOME must be a fresh folder (no .config or Music in it): it becomes the home folder whose
 // music the pictures show, so give it an ordinary name (scripts/make-pictures.sh uses
 // /home/user). The settings of whoever runs it are not touched. It runs under Xvfb with a private
@@ -9,8 +11,10 @@
 #include "convert/Converters.h"
 #include "filelist/FileAdder.h"
 #include "filelist/PathExpansion.h"
+#include "formats/Format.h"
 #include "lang/Captions.h"
 #include "settings/ProgramFolder.h"
+#include "ui/FramePanel.h"
 #include "ui/MyButton.h"
 #include "ui/PanelAnimation.h"
 
@@ -20,6 +24,7 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QProcess>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -199,6 +204,20 @@ int main(int argc, char** argv) {
     bool saved = true;
     w.cmdChangeFormat->click();
     saved = shot(w).save(out.filePath(QStringLiteral("options.png"))) && saved;
+    // Each in-process format's page: the options panel alone, its button chosen.
+    QRadioButton* chosen = nullptr;
+    for (QRadioButton* o : w.optFileFormat)
+        chosen = o->isChecked() ? o : chosen;
+    for (const kv::Format* f : kv::EncodedFormats()) {
+        w.optFileFormat[f->id()]->click();
+        const QImage window = shot(w);
+        const qreal dpr = window.devicePixelRatio();
+        const QRect panel(w.frFormats->pos() * dpr, w.frFormats->size() * dpr);
+        const QString name = QStringLiteral("options-%1.png").arg(f->name().toLower());
+        saved = window.copy(panel).save(out.filePath(name)) && saved;
+    }
+    if (chosen)
+        chosen->click();
     w.cmdHide->click();
     settle(w);
     w.cmdAbout->click();

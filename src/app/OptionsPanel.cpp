@@ -38,13 +38,16 @@ void setOption(QRadioButton* option, bool selected) {
 
 OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
     for (int i = 0; i < static_cast<int>(w_.optFileFormat.size()); ++i) {
+        FramePanel* page = w_.FormatPage(i);
+        if (!page)
+            continue;
         // Choosing a format shows its page; the summary waits for "Save && Close".
-        connect(w_.optFileFormat[i], &QRadioButton::toggled, this, [this, i](bool on) {
+        connect(w_.optFileFormat[i], &QRadioButton::toggled, page, [page](bool on) {
             if (on)
-                w_.frFormat[i]->raise();
+                page->raise();
         });
         // A click on the chosen format changes nothing but brings its page forward.
-        connect(w_.optFileFormat[i], &QRadioButton::clicked, w_.frFormat[i], &QWidget::raise);
+        connect(w_.optFileFormat[i], &QRadioButton::clicked, page, &QWidget::raise);
     }
 
     for (QRadioButton* o : {w_.optSameFolder, w_.optOtherFolder})
@@ -65,6 +68,8 @@ OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
         connect(c, &QComboBox::currentIndexChanged, this, &OptionsPanel::changed);
     for (Slider* s : {w_.sliderWMA, w_.SliderMP3VBR, w_.SliderMP3EncoderQuality, w_.sliderOGG})
         connect(s, &Slider::Change, this, &OptionsPanel::changed);
+    for (const FormatPageControls& page : w_.encodedPages)
+        connect(page.slider, &Slider::Change, this, &OptionsPanel::changed);
     for (QLineEdit* t : w_.txtWMATags)
         connect(t, &QLineEdit::textChanged, this, &OptionsPanel::changed);
     connect(w_.txtOutPath, &QLineEdit::textChanged, this, &OptionsPanel::changed);
@@ -127,9 +132,12 @@ QWidget* OptionsPanel::control(OutputSetting id) const {
         return w_.chkCopyTags;
     case S::txtOutPath:
     case S::optFileFormat:
-    case S::sliderFLACLevel:
-    case S::sliderOpusBitrate:
-    case S::sliderM4ABitrate:
+        break;
+    default:
+        // The sliders of the in-process formats' pages.
+        for (const FormatPageControls& page : w_.encodedPages)
+            if (page.format->page().slider == id)
+                return page.slider;
         break;
     }
     return nullptr;
@@ -174,7 +182,8 @@ void OptionsPanel::LoadSettings() {
     const std::optional<int> format = StoredNumber(reg, S::optFileFormat);
     if (format && *format < static_cast<int>(w_.optFileFormat.size())) {
         w_.optFileFormat[*format]->setChecked(true);
-        w_.frFormat[*format]->raise();
+        if (FramePanel* page = w_.FormatPage(*format))
+            page->raise();
     }
     // 5: from here on, the WMA quality may ask the encoder for its bitrates.
     w_.bLoading = false;
@@ -185,6 +194,8 @@ void OptionsPanel::LoadSettings() {
     applyStored(reg, S::sliderOGG, S::cmbOGGVBitrate);
     applyOggRule();
     applyStored(reg, S::chkCopyTags, S::chkCopyTags);
+    // The in-process formats' values, each as its slider takes it.
+    applyStored(reg, S::sliderFLACLevel, S::sliderM4ABitrate);
     // 10.
     UpdateFormatSummary();
     // Files converted at once.

@@ -319,15 +319,26 @@ void frmMain::buildFormatsPanel(int maxJobs) {
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     spnSimultaneous = place(new QSpinBox(p), "spnSimultaneous", QRect(470, 28, 46, 22));
     spnSimultaneous->setRange(1, std::clamp(maxJobs, 1, kMaxJobs));
+    // One column of buttons, the described four first; room for seven above chkCopyTags.
     const QStringList& formats = ListItems(OutputSetting::optFileFormat);
-    for (int i = 0; i < 4; ++i) {
-        optFileFormat[i] =
-            place(new QRadioButton(formats[i], p), "optFileFormat", QRect(14, 58 + i * 30, 76, 22));
-        optFileFormat[i]->setProperty("Index", i);
+    auto* formatGroup = new QButtonGroup(this);
+    for (int i = 0; i <= LastFormatId(); ++i) {
+        const Format* encoded = FormatOf(i);
+        auto* option = place(new QRadioButton(encoded ? encoded->name() : formats.value(i), p),
+                             "optFileFormat", QRect(14, 54 + i * 28, 76, 22));
+        option->setProperty("Index", i);
+        formatGroup->addButton(option);
+        optFileFormat.push_back(option);
     }
-    exclusiveGroup(this, {optFileFormat[0], optFileFormat[1], optFileFormat[2], optFileFormat[3]});
+    // Each in-process format's page from its own description, under the described pages.
+    const QRect pageRect(98, 52, 419, 190);
+    const PlaceControl placeControl = [this](QWidget* w, const QString& name, const QRect& at) {
+        place(w, "", at)->setObjectName(name);
+    };
+    for (const Format* f : EncodedFormats())
+        encodedPages.push_back(BuildFormatPage(*f, p, pageRect, placeControl));
     for (int i = 0; i < 5; ++i) {
-        frFormat[i] = place(new FramePanel(p), "frFormat", QRect(98, 52, 419, 190));
+        frFormat[i] = place(new FramePanel(p), "frFormat", pageRect);
         frFormat[i]->setProperty("Index", i);
     }
     buildFormatPanels();
@@ -628,9 +639,13 @@ void frmMain::applyReadingOrder(bool rightToLeft) {
                                                                       {"Label27", "Label32"},
                                                                       {"Label30", "Label29"},
                                                                       {"Label20", "Label21"}};
-    for (const auto& [lowName, highName] : kSliderEnds) {
-        QLabel* low = findChild<QLabel*>(QLatin1String(lowName));
-        QLabel* high = findChild<QLabel*>(QLatin1String(highName));
+    std::vector<std::pair<QLabel*, QLabel*>> ends;
+    for (const auto& [lowName, highName] : kSliderEnds)
+        ends.emplace_back(findChild<QLabel*>(QLatin1String(lowName)),
+                          findChild<QLabel*>(QLatin1String(highName)));
+    for (const FormatPageControls& page : encodedPages)
+        ends.emplace_back(page.low, page.high);
+    for (const auto& [low, high] : ends) {
         if (!low || !high || !rightToLeft)
             continue;
         const QRect l = designRects_.value(low), h = designRects_.value(high);
@@ -638,6 +653,15 @@ void frmMain::applyReadingOrder(bool rightToLeft) {
         low->move(width - h.x() - h.width(), low->y());
         high->move(width - l.x() - high->width(), high->y());
     }
+}
+
+FramePanel* frmMain::FormatPage(int format) const {
+    if (format >= 0 && format < 4)
+        return frFormat[format];
+    for (const FormatPageControls& page : encodedPages)
+        if (page.format->id() == format)
+            return page.panel;
+    return nullptr;
 }
 
 void frmMain::placePanels() {

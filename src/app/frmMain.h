@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FormatPages.h"
 #include "convert/BatchDriver.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/FileListModel.h"
@@ -95,7 +96,12 @@ public:
 
     // Controls named by the program, in arrays where it has arrays.
     FramePanel *frMain = nullptr, *MyFrame1 = nullptr, *frAbout = nullptr, *frFormats = nullptr;
+    // The pages of the described four formats by optFileFormat, and the WMA notice at 4.
     std::array<FramePanel*, 5> frFormat{};
+    // The pages of the formats encoded in-process, in the order of EncodedFormats().
+    std::vector<FormatPageControls> encodedPages;
+    // The page of a format button (never the WMA notice); nullptr for no such format.
+    FramePanel* FormatPage(int format) const;
     QTableView* Grid = nullptr;
     QComboBox* ComboLang = nullptr;
     MyButton *cmdAbout = nullptr, *MyButton1 = nullptr, *cmdMinimize = nullptr, *cmdClose = nullptr;
@@ -109,7 +115,7 @@ public:
     QCheckBox *chkSelectAll = nullptr, *chkShutdown = nullptr, *chkWMAFileTags = nullptr;
     QCheckBox* chkCopyTags = nullptr;
     QRadioButton *optSameFolder = nullptr, *optOtherFolder = nullptr;
-    std::array<QRadioButton*, 4> optFileFormat{};
+    std::vector<QRadioButton*> optFileFormat; // by optFileFormat value, 0 up to LastFormatId()
     QRadioButton *optMP3CBR = nullptr, *optMP3VBR = nullptr, *optMP3ABR = nullptr;
     QRadioButton *optOGGCBR = nullptr, *optOGGVBR = nullptr;
     QLineEdit* txtOutPath = nullptr;

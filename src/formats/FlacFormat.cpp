@@ -155,4 +155,8 @@ bool WriteFlacSeekTable(int fd, const std::vector<PacketPlace>& frames, int samp
     return true;
 }
 
+Format::Page FlacFormat::page() const {
+    return {OutputSetting::sliderFLACLevel, 0, 8, 1, nullptr, 10071, 10074, 10075, 10073};
+}
+
 } // namespace kv

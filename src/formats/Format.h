@@ -68,6 +68,17 @@ public:
                                       const OutputSettings& settings) const = 0;
     // The main window's summary line for these settings.
     virtual QString summary(const OutputSettings& settings) const = 0;
+
+    // Its options page, as the window builds it: a title, one slider with its value echoed
+    // (and the unit, if any), a label under each end of the slider and a note line. The texts
+    // are caption keys; the caption table holds their defaults under the page's label names.
+    struct Page {
+        OutputSetting slider;  // the setting the slider holds
+        int min, max, step;    // its range; the arrow keys and the pointer move by step
+        const char* unit;      // after the echoed value ("Kbps"), or nullptr
+        int titleKey, lowKey, highKey, noteKey;
+    };
+    virtual Page page() const = 0;
 };
 
 // The formats encoded in-process, in the order of their buttons; FormatOf(id) is nullptr for

@@ -53,4 +53,8 @@ QString M4aFormat::summary(const OutputSettings& settings) const {
     return QStringLiteral("M4A,AAC-LC %1 Kbps").arg(kbps(settings));
 }
 
+Format::Page M4aFormat::page() const {
+    return {OutputSetting::sliderM4ABitrate, 64, 320, 16, "Kbps", 10072, 10075, 10076, 10078};
+}
+
 } // namespace kv

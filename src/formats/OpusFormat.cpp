@@ -43,4 +43,8 @@ QString OpusFormat::summary(const OutputSettings& settings) const {
     return QStringLiteral("OPUS,Variable Bitrate %1 Kbps,48 KHz").arg(kbps(settings));
 }
 
+Format::Page OpusFormat::page() const {
+    return {OutputSetting::sliderOpusBitrate, 32, 256, 8, "Kbps", 10072, 10075, 10076, 10077};
+}
+
 } // namespace kv

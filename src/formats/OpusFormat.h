@@ -22,6 +22,7 @@ public:
     EncoderSetup encoderSetup(const StreamInfo& source, double seconds,
                               const OutputSettings& settings) const override;
     QString summary(const OutputSettings& settings) const override;
+    Page page() const override;
 };
 
 } // namespace kv

@@ -90,6 +90,24 @@ constexpr CaptionEntry kCaptions[] = {
     {10063, "MyButton1", CaptionTarget::ToolTip, -1, "Help"},
     {10064, "lblSimultaneous", CaptionTarget::Caption, -1, "Simultaneous conversions"},
     {10070, "chkCopyTags", CaptionTarget::Caption, -1, "Copy tags from the source"},
+    // The pages of the formats encoded in-process (app/FormatPages.h names their labels).
+    {10071, "lblFLACTitle", CaptionTarget::Caption, -1, "Compression Level:"},
+    {10074, "lblFLACLow", CaptionTarget::Caption, -1, "Faster"},
+    {10075, "lblFLACHigh", CaptionTarget::Caption, -1, "Smaller file"},
+    {10073, "lblFLACNote", CaptionTarget::Caption, -1,
+     "Lossless: bit depth and sampling rate as input"},
+    {10072, "lblOPUSTitle", CaptionTarget::Caption, -1, "Bitrate for stereo:"},
+    {10075, "lblOPUSLow", CaptionTarget::Caption, -1, "Smaller file"},
+    {10076, "lblOPUSHigh", CaptionTarget::Caption, -1, "Better quality"},
+    {10077, "lblOPUSNote", CaptionTarget::Caption, -1,
+     "Mono gets half this rate; surround gets it for each pair of channels and half for each "
+     "single channel. Always encoded at 48 kHz."},
+    {10072, "lblM4ATitle", CaptionTarget::Caption, -1, "Bitrate for stereo:"},
+    {10075, "lblM4ALow", CaptionTarget::Caption, -1, "Smaller file"},
+    {10076, "lblM4AHigh", CaptionTarget::Caption, -1, "Better quality"},
+    {10078, "lblM4ANote", CaptionTarget::Caption, -1,
+     "AAC-LC. Mono gets half this rate; surround gets it for each pair of channels and half for "
+     "each single channel."},
 };
 
 constexpr MessageKey kMessages[] = {
@@ -121,15 +139,6 @@ std::span<const CaptionEntry> CaptionTable() {
 
 std::span<const MessageKey> MessageKeys() {
     return kMessages;
-}
-
-std::span<const MessageKey> FormatPageKeys() {
-    static constexpr MessageKey kPageKeys[] = {
-        {10071, "Compression Level:"},
-        {10072, "Bitrate for stereo:"},
-        {10073, "Lossless: bit depth and sampling rate as input"},
-    };
-    return kPageKeys;
 }
 
 } // namespace kv

@@ -26,8 +26,4 @@ std::span<const CaptionEntry> CaptionTable();
 // Keys looked up when a message, status or dialog title is shown.
 std::span<const MessageKey> MessageKeys();
 
-// Captions of the options pages of the formats encoded in-process (FLAC, Opus, M4A): the
-// level's and the bitrate's labels and FLAC's note.
-std::span<const MessageKey> FormatPageKeys();
-
 } // namespace kv

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,13 +39,23 @@ protected:
     RecordingMessageBoxes boxes;
 };
 
-// The format page in front of the others.
+constexpr int kNotice = 100;
+
+// The format page in front of the others, kNotice for the WMA notice.
 int frontPage(const frmMain& w) {
     int front = -1;
-    for (QObject* child : w.frFormats->children())
-        for (int i = 0; i < 4; ++i)
-            front = child == w.frFormat[i] ? i : front;
+    for (QObject* child : w.frFormats->children()) {
+        front = child == w.frFormat[4] ? kNotice : front;
+        for (int i = 0; i < static_cast<int>(w.optFileFormat.size()); ++i)
+            front = child == w.FormatPage(i) ? i : front;
+    }
     return front;
+}
+
+// The slider a user sees where the pages of FLAC, Opus and M4A have theirs.
+QString shownSlider(const frmMain& w) {
+    const QWidget* at = w.frFormats->childAt(w.frFormat[0]->geometry().topLeft() + QPoint(160, 46));
+    return qobject_cast<const Slider*>(at) ? at->objectName() : QString();
 }
 
 // Which rule-bound controls are usable: txtOutPath, cmdBrowse, cmbMP3CBitrate, cmbMP3ABitrate,
@@ -179,6 +190,12 @@ TEST_F(Options, TheWindowAndTheToolTakeTheSameStoredFiles) {
          "OGG,Variable Bitrate 128 Kbps,Quality=-2"},
         {head + "optMP3CBR=0\noptMP3VBR=1\nSliderMP3VBR=99999999999\nspnSimultaneous=0\n",
          "1100101", "MP3,Joint Stereo,Auto Sampling,VBR Quality=9"},
+        // The in-process formats: a value off the slider's steps is kept, one out of range
+        // lands on the nearer end.
+        {head + "optFileFormat=4\nsliderFLACLevel=-3\n", "1110001", "FLAC,Compression Level=0"},
+        {head + "optFileFormat=5\nsliderOpusBitrate=130\n", "1110001",
+         "OPUS,Variable Bitrate 130 Kbps,48 KHz"},
+        {head + "optFileFormat=6\nsliderM4ABitrate=999\n", "1110001", "M4A,AAC-LC 320 Kbps"},
     };
     for (const auto& c : cases) {
         QFile f(OutputSettingsFile());
@@ -274,6 +291,9 @@ TEST_F(Options, EveryButtonSetKeepsOneChoiceWhateverIsClicked) {
         {{format[2], w.optMP3ABR, format[2], w.optMP3ABR}, 2, "01010"},
         {{format[0], format[0]}, 0, "01010"},
         {{format[1], format[3], format[1], format[1]}, 1, "01010"},
+        {{format[4], format[4]}, 4, "01010"},
+        {{format[5], format[2], format[5]}, 5, "01010"},
+        {{format[6], w.optMP3CBR, format[6]}, 6, "10010"},
     };
     for (const auto& row : rows) {
         w.cmdChangeFormat->click();
@@ -282,12 +302,79 @@ TEST_F(Options, EveryButtonSetKeepsOneChoiceWhateverIsClicked) {
             QTest::mouseClick(o, Qt::LeftButton);
         EXPECT_EQ(w.optionsPanel()->Values().number(OutputSetting::optFileFormat), row.format);
         EXPECT_EQ(frontPage(w), row.format);
+        // The page of an in-process format shows its own slider, never the WMA notice.
+        const char* const sliders[] = {"sliderFLACLevel", "sliderOpusBitrate", "sliderM4ABitrate"};
+        if (row.format >= 4)
+            EXPECT_EQ(shownSlider(w), QString::fromLatin1(sliders[row.format - 4]));
+        EXPECT_FALSE(w.frFormat[4]->isVisibleTo(w.frFormats));
         EXPECT_EQ(modes(), QString::fromLatin1(row.modes)) << row.format;
         QTest::mouseClick(w.cmdHide, Qt::LeftButton);
         FinishSliding(w);
     }
     w.close();
-    EXPECT_EQ(StoredOutputSettings().at("optFileFormat"), QStringLiteral("1"));
+    EXPECT_EQ(StoredOutputSettings().at("optFileFormat"), QStringLiteral("6"));
+}
+
+// Each in-process format's slider moves by its steps from the keyboard, "Save && Close" sums it
+// up, and a fresh window loads it back with its page in front.
+TEST_F(Options, TheNewFormatsSlidersStepSaveAndLoadBack) {
+    const struct {
+        int format;
+        const char* slider;
+        const char* before; // stored before the window opens
+        int rightPresses;   // negative: left
+        const char* stored;
+        const char* summary;
+    } rows[] = {
+        {4, "sliderFLACLevel", "5", 4, "8", "FLAC,Compression Level=8"},
+        // A stored value off the steps moves to the step below, then on by steps of 8.
+        {5, "sliderOpusBitrate", "130", -2, "120", "OPUS,Variable Bitrate 120 Kbps,48 KHz"},
+        {6, "sliderM4ABitrate", "256", -3, "208", "M4A,AAC-LC 208 Kbps"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.slider);
+        ClearUserSettings();
+        StoreOutputSettings({{row.slider, row.before}});
+        {
+            frmMain w;
+            ASSERT_TRUE(w.load());
+            w.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+            w.cmdChangeFormat->click();
+            FinishSliding(w);
+            QTest::mouseClick(w.optFileFormat[row.format], Qt::LeftButton);
+            auto* slider = w.findChild<Slider*>(QString::fromLatin1(row.slider));
+            ASSERT_NE(slider, nullptr);
+            QSignalSpy changed(w.optionsPanel(), &OptionsPanel::changed);
+            for (int i = 0; i < std::abs(row.rightPresses); ++i)
+                QTest::keyClick(slider, row.rightPresses > 0 ? Qt::Key_Right : Qt::Key_Left);
+            EXPECT_GE(changed.count(), 1);
+            QTest::mouseClick(w.cmdHide, Qt::LeftButton);
+            EXPECT_EQ(w.lblFormat->text(), QString::fromLatin1(row.summary));
+            w.close();
+        }
+        EXPECT_EQ(StoredOutputSettings().at(row.slider), QString::fromLatin1(row.stored));
+        frmMain w;
+        ASSERT_TRUE(w.load());
+        EXPECT_EQ(w.lblFormat->text(), QString::fromLatin1(row.summary));
+        EXPECT_EQ(frontPage(w), row.format);
+        EXPECT_EQ(w.findChild<Slider*>(QString::fromLatin1(row.slider))->value(),
+                  QString::fromLatin1(row.stored).toInt());
+        EXPECT_EQ(storedPart(w.CurrentConversionOptions()), toolOptions());
+    }
+    // The pointer lands on a step too: a third of the way along is 64 + 256 / 3, about 149,
+    // shown as the step of 16 nearest to it.
+    frmMain w;
+    ASSERT_TRUE(w.load());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto* m4a = w.findChild<Slider*>(QStringLiteral("sliderM4ABitrate"));
+    QTest::mouseClick(m4a, Qt::LeftButton, {}, QPoint(m4a->width() / 3, m4a->height() / 2));
+    EXPECT_EQ(m4a->value() % 16, 0);
+    EXPECT_NEAR(m4a->value(), 149, 12);
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("lblM4AValue"))->text(),
+              QStringLiteral("%1 Kbps").arg(m4a->value()));
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 // The options panel over the window, as docs/options.png (scripts/make-pictures.sh) shows it.

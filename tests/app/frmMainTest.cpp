@@ -134,7 +134,7 @@ TEST_F(WindowTest, EveryNamedControlExistsOnItsPanel) {
                              "lblSliderOGG",
                              "cmbWMAEncodingBitrate"})
         EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("optFileFormat")).size(), 4);
+    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("optFileFormat")).size(), 7);
     EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("frFormat")).size(), 5);
     EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("txtWMATags")).size(), 8);
     EXPECT_EQ(w.findChild<QObject*>(QStringLiteral("tmrAnimate")), w.tmrAnimate);

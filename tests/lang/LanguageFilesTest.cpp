@@ -38,8 +38,6 @@ QMap<QString, QString> expectedKeys() {
         keys.insert(QString::number(e.key), QString::fromUtf8(e.defaultText).trimmed());
     for (const MessageKey& m : MessageKeys())
         keys.insert(QString::number(m.key), QString::fromUtf8(m.defaultText).trimmed());
-    for (const MessageKey& m : FormatPageKeys())
-        keys.insert(QString::number(m.key), QString::fromUtf8(m.defaultText).trimmed());
     return keys;
 }
 
