@@ -1,8 +1,8 @@
-#include "convert/WmaFileWriter.h"
+#include "formats/WmaFileWriter.h"
 #include "engine/FfmpegHandles.h"
 
-#include "convert/LittleEndian.h"
-#include "convert/OutputNaming.h"
+#include "formats/LittleEndian.h"
+#include "formats/OutputFile.h"
 
 #include <QFile>
 #include <QtEndian>
