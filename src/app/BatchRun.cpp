@@ -5,7 +5,7 @@
 #include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
 #include "convert/Converters.h"
-#include "convert/WmaConverter.h"
+#include "formats/WmaFormat.h"
 #include "engine/Decoders.h"
 #include "formats/Format.h"
 #include "filelist/AddFile2Grid.h"
@@ -87,9 +87,9 @@ bool addPath(const QString& path, FileListModel& model, BatchHost& host) {
 }
 
 int formatIndex(const QString& name) {
-    for (int f = kFormatWAV; f <= LastFormatId(); ++f) {
-        if (name.compare(OutputExtension(f), Qt::CaseInsensitive) == 0)
-            return f;
+    for (const Format* f : Formats()) {
+        if (name.compare(f->extension(), Qt::CaseInsensitive) == 0)
+            return f->id();
     }
     return -1;
 }

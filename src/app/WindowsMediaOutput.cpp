@@ -1,8 +1,8 @@
 #include "app/WindowsMediaOutput.h"
 
 #include "app/frmMain.h"
-#include "convert/WmaConverter.h"
-#include "convert/WmaSupport.h"
+#include "formats/WmaFormat.h"
+#include "formats/WmaSupport.h"
 #include "lang/Captions.h"
 #include "settings/DeploymentSettings.h"
 #include "settings/ProgramFolder.h"

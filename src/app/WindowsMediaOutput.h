@@ -1,7 +1,7 @@
 #pragma once
 
 #include "convert/BatchDriver.h"
-#include "convert/WmaBitrates.h"
+#include "formats/WmaBitrates.h"
 
 #include <QObject>
 #include <QString>

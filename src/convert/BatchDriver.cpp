@@ -13,23 +13,6 @@
 
 namespace kv {
 
-QString OutputExtension(int format) {
-    switch (format) {
-    case kFormatWAV:
-        return QStringLiteral("wav");
-    case kFormatWMA:
-        return QStringLiteral("wma");
-    case kFormatMP3:
-        return QStringLiteral("mp3");
-    case kFormatOGG:
-        return QStringLiteral("ogg");
-    default: {
-        const Format* f = FormatOf(format);
-        return f != nullptr ? f->extension() : QString();
-    }
-    }
-}
-
 int JobsPerCore() {
     return std::clamp(QThread::idealThreadCount(), 1, kMaxJobs);
 }

@@ -1,39 +1,19 @@
 #include "convert/Converters.h"
 
 #include "convert/BatchDriver.h"
-#include "convert/EncodedConverter.h"
-#include "convert/Mp3OggConverter.h"
 #include "convert/SourceWatch.h"
-#include "convert/TagWriter.h"
-#include "convert/WavConverter.h"
-#include "convert/WmaConverter.h"
+#include "formats/Format.h"
+#include "formats/TagWriter.h"
 
 namespace kv {
 namespace {
 
 Converter plain(int format) {
-    switch (format) {
-    case kFormatWAV:
-        return [](const QString& source, const QString& output, const ConversionOptions&,
-                  ConversionControl& control) { return ConvertToWAV(source, output, control); };
-    case kFormatWMA:
-        return [](const QString& source, const QString& output, const ConversionOptions& options,
-                  ConversionControl& control) {
-            return ConvertToWMA(source, output, options.wma, control);
-        };
-    case kFormatMP3:
-    case kFormatOGG:
-        return [](const QString& source, const QString& output, const ConversionOptions& options,
-                  ConversionControl& control) {
-            return ConvertToMP3_OGG(source, output, options, control);
-        };
-    }
-    if (const Format* f = FormatOf(format))
-        return [f](const QString& source, const QString& output, const ConversionOptions& options,
-                   ConversionControl& control) {
-            return ConvertEncoded(*f, source, output, options, control);
-        };
-    return {};
+    const Format* f = FormatOf(format);
+    if (f == nullptr)
+        return {};
+    return [f](const QString& source, const QString& output, const ConversionOptions& options,
+               ConversionControl& control) { return f->convert(source, output, options, control); };
 }
 
 // Tags go into a finished file only: the encoders' command lines stay as they are, and a
@@ -60,11 +40,10 @@ Converter ConverterFor(int format, Converter own) {
 }
 
 void RegisterConverters(BatchDriver& driver, Converter wma) {
-    for (const int format : {kFormatWAV, kFormatMP3, kFormatOGG})
-        driver.setConverter(format, ConverterFor(format));
-    for (const Format* f : EncodedFormats())
-        driver.setConverter(f->id(), ConverterFor(f->id()));
-    driver.setConverter(kFormatWMA, ConverterFor(kFormatWMA, std::move(wma)));
+    for (const Format* f : Formats()) {
+        Converter own = f->id() == kFormatWMA ? wma : Converter();
+        driver.setConverter(f->id(), ConverterFor(f->id(), std::move(own)));
+    }
 }
 
 } // namespace kv

@@ -1,5 +1,6 @@
 #include "formats/EncodedFileWriter.h"
-#include "engine/FfmpegHandles.h"
+
+#include "formats/EncoderCore.h"
 
 #include <QFile>
 
@@ -18,23 +19,6 @@ extern "C" {
 
 namespace kv {
 namespace {
-
-// The file is closed with the context; the trailer is written only by finish().
-struct MuxerFreer {
-    void operator()(AVFormatContext* c) const {
-        if (c->pb != nullptr)
-            avio_closep(&c->pb);
-        avformat_free_context(c);
-    }
-};
-
-using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
-
-QString avErrorText(int rc) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(rc, text, sizeof text);
-    return QString::fromLocal8Bit(text);
-}
 
 AVSampleFormat inputFormat(const StreamInfo& in) {
     if (in.eightBit)
@@ -91,98 +75,12 @@ SwrPtr openResampler(const AVChannelLayout& layout, AVSampleFormat from, int fro
 
 } // namespace
 
-struct EncodedFileWriter::State {
-    CodecPtr codec;
-    MuxerPtr muxer;
-    AVStream* stream = nullptr;
-    SwrPtr swr;
-    FifoPtr fifo;
-    FramePtr frame;
-    PacketPtr packet;
+struct EncodedFileWriter::State : EncoderCore {
     StreamInfo input;
     EncoderSetup setup;
-    std::vector<char> carry;          // part of a PCM frame left by the last write
-    std::vector<std::uint8_t> planes; // the resampler's output
-    std::vector<PacketPlace> places;
-    int frameSize = 0;
-    std::int64_t nextPts = 0;
     int fd = -1;
-    bool failed = false;
-    QString path;
-    QString error;
 
-    bool fail(const QString& what, int rc = 0) {
-        if (muxer && muxer->pb != nullptr && muxer->pb->error < 0)
-            error = path + QStringLiteral(": ") + avErrorText(muxer->pb->error);
-        else
-            error = rc < 0 ? what + QStringLiteral(": ") + avErrorText(rc) : what;
-        failed = true;
-        return false;
-    }
     QString encoderName() const { return QString::fromLatin1(setup.encoder); }
-
-    bool send(const AVFrame* f) {
-        if (avcodec_send_frame(codec.get(), f) < 0)
-            return false;
-        for (;;) {
-            const int rc = avcodec_receive_packet(codec.get(), packet.get());
-            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-                return true;
-            if (rc < 0)
-                return false;
-            // Where each packet goes, for a format that indexes its frames afterwards.
-            if (setup.afterTrailer)
-                places.push_back({packet->pts, avio_tell(muxer->pb),
-                                  static_cast<int>(packet->duration)});
-            av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            if (av_write_frame(muxer.get(), packet.get()) < 0 ||
-                (muxer->pb != nullptr && muxer->pb->error < 0))
-                return false;
-            av_packet_unref(packet.get());
-        }
-    }
-
-    bool encodeFromFifo(bool all) {
-        while (av_audio_fifo_size(fifo.get()) >= frameSize ||
-               (all && av_audio_fifo_size(fifo.get()) > 0)) {
-            if (av_frame_make_writable(frame.get()) < 0)
-                return false;
-            // The last frame may be short: the encoder pads it and says so.
-            const int n = std::min(frameSize, av_audio_fifo_size(fifo.get()));
-            frame->nb_samples = n;
-            if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->data), n) != n)
-                return false;
-            frame->pts = nextPts;
-            nextPts += n;
-            const bool sent = send(frame.get());
-            frame->nb_samples = frameSize;
-            if (!sent)
-                return false;
-        }
-        return true;
-    }
-
-    bool resample(const std::uint8_t* in, int frames) {
-        const int capacity = swr_get_out_samples(swr.get(), frames);
-        if (capacity <= 0)
-            return true;
-        const int channels = codec->ch_layout.nb_channels;
-        const int bytesPerSample = av_get_bytes_per_sample(codec->sample_fmt);
-        const bool planar = av_sample_fmt_is_planar(codec->sample_fmt) != 0;
-        const size_t planeBytes =
-            static_cast<size_t>(capacity) * bytesPerSample * (planar ? 1 : channels);
-        const int planeCount = planar ? channels : 1;
-        if (planes.size() < planeBytes * planeCount)
-            planes.resize(planeBytes * planeCount);
-        std::uint8_t* out[AV_NUM_DATA_POINTERS] = {};
-        for (int p = 0; p < planeCount; ++p)
-            out[p] = planes.data() + p * planeBytes;
-        const int got = swr_convert(swr.get(), out, capacity, in ? &in : nullptr, in ? frames : 0);
-        if (got < 0)
-            return false;
-        return got == 0 || av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(out), got) == got;
-    }
 };
 
 EncodedFileWriter::EncodedFileWriter() : s_(std::make_unique<State>()) {}
@@ -201,6 +99,7 @@ bool EncodedFileWriter::open(int fd, const QString& path, const StreamInfo& inpu
     s.setup = setup;
     s.path = path;
     s.fd = fd;
+    s.recordPlaces = static_cast<bool>(setup.afterTrailer);
     const AVCodec* encoder = avcodec_find_encoder_by_name(setup.encoder);
     const AVOutputFormat* muxer = av_guess_format(setup.muxer, nullptr, nullptr);
     if (encoder == nullptr || muxer == nullptr)
@@ -267,11 +166,7 @@ bool EncodedFileWriter::open(int fd, const QString& path, const StreamInfo& inpu
     if (s.stream == nullptr || avcodec_parameters_from_context(s.stream->codecpar, c) < 0)
         return s.fail(QStringLiteral("the output stream cannot be set up"));
     s.stream->time_base = c->time_base;
-    AVDictionary* rawIo = nullptr;
-    av_dict_set(&rawIo, "protocol_whitelist", "file", 0);
-    const int opened = avio_open2(&raw->pb, url.constData(), AVIO_FLAG_WRITE, nullptr, &rawIo);
-    DictPtr ioOpts(rawIo);
-    if (opened < 0)
+    if (const int opened = s.openFile(fd); opened < 0)
         return s.fail(path, opened);
     AVDictionary* rawMuxerOpts = nullptr;
     for (const auto& [name, value] : setup.muxerOptions)
@@ -287,37 +182,9 @@ bool EncodedFileWriter::write(const char* data, std::int64_t bytes) {
     State& s = *s_;
     if (s.failed || !s.muxer)
         return false;
-    const int frameBytes = s.input.channels * s.input.bytesPerSample();
-    while (bytes > 0) {
-        // Whole PCM frames only; a split one waits for its rest.
-        if (!s.carry.empty()) {
-            const std::int64_t need = frameBytes - static_cast<std::int64_t>(s.carry.size());
-            const std::int64_t take = std::min(need, bytes);
-            s.carry.insert(s.carry.end(), data, data + take);
-            data += take;
-            bytes -= take;
-            if (static_cast<int>(s.carry.size()) < frameBytes)
-                return true;
-            const bool ok = s.resample(reinterpret_cast<const std::uint8_t*>(s.carry.data()), 1);
-            s.carry.clear();
-            if (!ok)
-                return s.fail(QStringLiteral("the encoder %1 failed").arg(s.encoderName()));
-            continue;
-        }
-        // At most a second at a time, so the resampler's buffer stays small.
-        const std::int64_t frames =
-            std::min<std::int64_t>(bytes / frameBytes, std::max(s.input.sampleRate, 1));
-        if (frames == 0) {
-            s.carry.assign(data, data + bytes);
-            return true;
-        }
-        if (!s.resample(reinterpret_cast<const std::uint8_t*>(data), static_cast<int>(frames)) ||
-            !s.encodeFromFifo(false))
-            return s.fail(QStringLiteral("the encoder %1 failed").arg(s.encoderName()));
-        data += frames * frameBytes;
-        bytes -= frames * frameBytes;
-    }
-    return true;
+    return s.writePcm(data, bytes, s.input.channels * s.input.bytesPerSample(),
+                      s.input.sampleRate,
+                      QStringLiteral("the encoder %1 failed").arg(s.encoderName()));
 }
 
 bool EncodedFileWriter::finish() {

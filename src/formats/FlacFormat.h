@@ -7,7 +7,7 @@ namespace kv {
 // FLAC: lossless, the source's bit depth kept (16 stays 16; 24, 32 and float become 24), rates
 // up to 384 kHz and up to eight channels in FLAC's own speaker orders, the audio's MD5 in the
 // stream info and a seek point every ten seconds.
-class FlacFormat final : public Format {
+class FlacFormat final : public EncodedFormat {
 public:
     static constexpr int kId = 4;
     static constexpr int kMaxRate = 384000;

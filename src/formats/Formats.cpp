@@ -1,8 +1,14 @@
 #include "formats/Format.h"
 
+#include "formats/Conversion.h"
+
 #include "formats/FlacFormat.h"
 #include "formats/M4aFormat.h"
+#include "formats/Mp3Format.h"
+#include "formats/OggFormat.h"
 #include "formats/OpusFormat.h"
+#include "formats/WavFormat.h"
+#include "formats/WmaFormat.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -12,33 +18,66 @@ extern "C" {
 
 namespace kv {
 
-const std::vector<const Format*>& EncodedFormats() {
+namespace {
+// The one instance of format F.
+template <typename F> const Format* one() {
+    static const F format;
+    return &format;
+}
+} // namespace
+
+const std::vector<const Format*>& Formats() {
     // One line a format.
-    static const FlacFormat flac;
-    static const OpusFormat opus;
-    static const M4aFormat m4a;
-    static const std::vector<const Format*> all = {&flac, &opus, &m4a};
+    static const std::vector<const Format*> all = {
+        one<WavFormat>(),
+        one<WmaFormat>(),
+        one<Mp3Format>(),
+        one<OggFormat>(),
+        one<FlacFormat>(),
+        one<OpusFormat>(),
+        one<M4aFormat>(),
+    };
     return all;
 }
 
+const std::vector<const Format*>& EncodedFormats() {
+    static const std::vector<const Format*> encoded = [] {
+        std::vector<const Format*> v;
+        for (const Format* f : Formats())
+            if (dynamic_cast<const EncodedFormat*>(f) != nullptr)
+                v.push_back(f);
+        return v;
+    }();
+    return encoded;
+}
+
 const Format* FormatOf(int id) {
-    for (const Format* f : EncodedFormats())
+    for (const Format* f : Formats())
         if (f->id() == id)
             return f;
     return nullptr;
 }
 
 int LastFormatId() {
-    int last = 3; // OGG, the last of the described four
-    for (const Format* f : EncodedFormats())
+    int last = -1;
+    for (const Format* f : Formats())
         last = std::max(last, f->id());
     return last;
 }
 
+QString OutputExtension(int format) {
+    const Format* f = FormatOf(format);
+    return f != nullptr ? f->extension() : QString();
+}
+
 std::optional<QString> FormatSummary(const OutputSettings& values) {
-    if (const Format* f = FormatOf(values.number(OutputSetting::optFileFormat)))
-        return f->summary(values);
-    return DescribedFormatSummary(values);
+    const Format* f = FormatOf(values.number(OutputSetting::optFileFormat));
+    if (f == nullptr)
+        return std::nullopt;
+    QString line = f->summary(values);
+    if (line.isNull())
+        return std::nullopt;
+    return line;
 }
 
 std::int64_t ScaledBitrate(std::int64_t stereo, int channels) {

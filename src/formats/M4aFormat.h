@@ -7,7 +7,7 @@ namespace kv {
 // AAC-LC in an MP4 file (.m4a) with its index at the front. AAC takes a fixed list of rates:
 // above 48 kHz becomes 48 kHz, a rate not in the list the next one up. Up to 5.1 is kept, more
 // channels are mixed down to 5.1; the bitrate scales with the channels as for Opus.
-class M4aFormat final : public Format {
+class M4aFormat final : public EncodedFormat {
 public:
     static constexpr int kId = 6;
     static constexpr int kMaxRate = 48000;

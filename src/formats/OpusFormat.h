@@ -7,7 +7,7 @@ namespace kv {
 // Opus in Ogg: always 48 kHz (other rates resampled with the best filter at hand), VBR at the
 // chosen stereo bitrate, mono at half of it and surround (3 to 8 channels, mapping family 1) at
 // one stereo bitrate per coupled pair and half of it per single stream.
-class OpusFormat final : public Format {
+class OpusFormat final : public EncodedFormat {
 public:
     static constexpr int kId = 5;
     static constexpr int kRate = 48000;

@@ -232,33 +232,4 @@ void WriteOutputSettings(CRegister& reg, const OutputSettings& values) {
     StoreSettings(reg, texts);
 }
 
-std::optional<QString> DescribedFormatSummary(const OutputSettings& v) {
-    const auto number = [&](OutputSetting id) { return QString::number(v.number(id)); };
-    switch (v.number(S::optFileFormat)) {
-    case 0:
-        return QStringLiteral("WAV, Bitrate will be as input");
-    case 1:
-        return QStringLiteral("WMA,Encoding Quality= ") + number(S::sliderWMA);
-    case 2: {
-        const QString head = QStringLiteral("MP3,") + v.item(S::cmbMP3StereoMode) +
-                             QLatin1Char(',') + v.item(S::cmbMP3Freq);
-        if (v.selected(S::optMP3CBR))
-            return head + QStringLiteral(",Constant Bitrate ") + v.item(S::cmbMP3CBitrate);
-        if (v.selected(S::optMP3ABR))
-            return head + QStringLiteral(",Average Bitrate ") + v.item(S::cmbMP3ABitrate);
-        if (v.selected(S::optMP3VBR))
-            return head + QStringLiteral(",VBR Quality=") + number(S::SliderMP3VBR);
-        return std::nullopt;
-    }
-    case 3:
-        if (v.selected(S::optOGGCBR))
-            return QStringLiteral("OGG,Constant Bitrate ") + v.item(S::cmbOGGCBitrate) +
-                   QStringLiteral(",Quality=") + number(S::sliderOGG);
-        return QStringLiteral("OGG,Variable Bitrate ") + v.item(S::cmbOGGVBitrate) +
-               QStringLiteral(",Quality=") + number(S::sliderOGG);
-    default:
-        return std::nullopt;
-    }
-}
-
 } // namespace kv

@@ -127,9 +127,4 @@ void ReadStoredOutputSettings(CRegister& reg, OutputSettings& values);
 // selected.
 void WriteOutputSettings(CRegister& reg, const OutputSettings& values);
 
-// The summary line of the described four formats (FormatSummary in formats/Format.h gives
-// every format's); empty when the line keeps its previous text (no format selected, another
-// format, or MP3 without a mode).
-std::optional<QString> DescribedFormatSummary(const OutputSettings& values);
-
 } // namespace kv

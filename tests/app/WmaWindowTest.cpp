@@ -4,7 +4,7 @@
 #include "app/WindowsMediaOutput.h"
 #include "app/frmMain.h"
 #include "controls/Slider.h"
-#include "convert/WmaFileWriter.h"
+#include "formats/WmaFileWriter.h"
 #include "filelist/FileAdder.h"
 #include "net/FileDownload.h"
 #include "settings/ProgramFolder.h"

@@ -1,9 +1,9 @@
 // The batch driver with real conversions: output names shared between runs, and what a
 // failed file leaves behind.
 #include "convert/BatchDriver.h"
-#include "convert/Mp3OggConverter.h"
+#include "formats/Mp3OggConverter.h"
 #include "convert/SettingsOptions.h"
-#include "convert/WavConverter.h"
+#include "formats/WavFormat.h"
 #include "engine/Decoders.h"
 
 #include "MediaTools.h"

@@ -5,7 +5,7 @@
 // kernel holds only its own row.
 #include "convert/BatchDriver.h"
 #include "convert/Converters.h"
-#include "convert/EncoderProcess.h"
+#include "formats/EncoderProcess.h"
 #include "convert/SettingsOptions.h"
 #include "engine/DecodeStream.h"
 #include "engine/Decoders.h"

@@ -5,7 +5,7 @@
 #include "MediaTools.h"
 #include "TestSupport.h"
 #include "convert/OutputNaming.h"
-#include "convert/WavConverter.h"
+#include "formats/WavFormat.h"
 #include "engine/AudioError.h"
 #include "engine/CdAudio.h"
 #include "engine/CdSource.h"

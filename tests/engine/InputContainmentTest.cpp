@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "convert/Converters.h"
 #include "convert/SettingsOptions.h"
-#include "convert/SourceTags.h"
+#include "formats/SourceTags.h"
 #include "engine/Decoders.h"
 #include "filelist/FileAdder.h"
 #include "filelist/LengthProbe.h"

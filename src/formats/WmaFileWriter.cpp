@@ -1,8 +1,9 @@
-#include "convert/WmaFileWriter.h"
-#include "engine/FfmpegHandles.h"
+#include "formats/WmaFileWriter.h"
 
-#include "convert/LittleEndian.h"
-#include "convert/OutputNaming.h"
+#include "formats/EncoderCore.h"
+
+#include "formats/LittleEndian.h"
+#include "formats/OutputFile.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -30,24 +31,6 @@ namespace kv {
 namespace {
 
 std::atomic<const char*> encoderName{"wmav2"};
-
-// The file is closed with the context; the trailer is written only by finish().
-struct MuxerFreer {
-    bool memory = false;
-    void operator()(AVFormatContext* c) const {
-        if (c->pb != nullptr && memory) {
-            uint8_t* bytes = nullptr;
-            avio_close_dyn_buf(c->pb, &bytes);
-            av_free(bytes);
-            c->pb = nullptr;
-        } else if (c->pb != nullptr) {
-            avio_closep(&c->pb);
-        }
-        avformat_free_context(c);
-    }
-};
-
-using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFreer>;
 
 const AVOutputFormat* asfFormat() {
     return av_guess_format("asf", nullptr, nullptr);
@@ -276,108 +259,11 @@ bool WmaEncoderPresent() {
     return codec != nullptr && codec->type == AVMEDIA_TYPE_AUDIO && asfFormat() != nullptr;
 }
 
-struct WmaFileWriter::State {
-    CodecPtr codec;
-    MuxerPtr muxer;
-    AVStream* stream = nullptr;
-    SwrPtr swr;
-    FifoPtr fifo;
-    FramePtr frame;
-    PacketPtr packet;
+struct WmaFileWriter::State : EncoderCore {
     PcmFormat input;
-    std::vector<char> carry;          // part of a PCM frame left by the last write
-    std::vector<std::uint8_t> planes; // the resampler's output, one plane per channel
-    int frameSize = 0;                // samples per encoder frame
-    std::int64_t nextPts = 0;
-    bool failed = false;
     int fd = -1; // the file written; -1 in memory
     asf::TagObjects tags;
-    QString path;
-    QString error; // why the last step failed, when known
-
-    // The file's own error (a full disk, a removed folder) tells more than the step that saw it.
-    bool fail(const QString& what, int rc = 0);
-
-    bool resample(const std::uint8_t* in, int frames);
-    bool encodeFromFifo(bool all);
-    bool send(const AVFrame* f);
 };
-
-static QString avErrorText(int rc) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(rc, text, sizeof text);
-    return QString::fromLocal8Bit(text);
-}
-
-bool WmaFileWriter::State::fail(const QString& what, int rc) {
-    if (muxer && muxer->pb != nullptr && muxer->pb->error < 0)
-        error = path + QStringLiteral(": ") + avErrorText(muxer->pb->error);
-    else
-        error = rc < 0 ? what + QStringLiteral(": ") + avErrorText(rc) : what;
-    failed = true;
-    return false;
-}
-
-bool WmaFileWriter::State::send(const AVFrame* f) {
-    if (avcodec_send_frame(codec.get(), f) < 0)
-        return false;
-    for (;;) {
-        const int rc = avcodec_receive_packet(codec.get(), packet.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return true;
-        if (rc < 0)
-            return false;
-        av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
-        packet->stream_index = stream->index;
-        // The muxer takes the packet's data and leaves it empty.
-        if (av_interleaved_write_frame(muxer.get(), packet.get()) < 0 ||
-            (muxer->pb != nullptr && muxer->pb->error < 0))
-            return false;
-    }
-}
-
-bool WmaFileWriter::State::encodeFromFifo(bool all) {
-    while (av_audio_fifo_size(fifo.get()) >= frameSize ||
-           (all && av_audio_fifo_size(fifo.get()) > 0)) {
-        if (av_frame_make_writable(frame.get()) < 0)
-            return false;
-        // The last frame may be short; the encoder pads it.
-        const int n = std::min(frameSize, av_audio_fifo_size(fifo.get()));
-        frame->nb_samples = n;
-        if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->data), n) != n)
-            return false;
-        frame->pts = nextPts;
-        nextPts += n;
-        const bool sent = send(frame.get());
-        frame->nb_samples = frameSize;
-        if (!sent)
-            return false;
-    }
-    return true;
-}
-
-bool WmaFileWriter::State::resample(const std::uint8_t* in, int frames) {
-    const int capacity = swr_get_out_samples(swr.get(), frames);
-    if (capacity <= 0)
-        return true;
-    const int channels = codec->ch_layout.nb_channels;
-    const int bytesPerSample = av_get_bytes_per_sample(codec->sample_fmt);
-    const bool planar = av_sample_fmt_is_planar(codec->sample_fmt) != 0;
-    const size_t planeBytes =
-        static_cast<size_t>(capacity) * bytesPerSample * (planar ? 1 : channels);
-    const int planeCount = planar ? channels : 1;
-    if (planes.size() < planeBytes * planeCount)
-        planes.resize(planeBytes * planeCount);
-    std::uint8_t* out[AV_NUM_DATA_POINTERS] = {};
-    for (int p = 0; p < planeCount; ++p)
-        out[p] = planes.data() + p * planeBytes;
-    const int got = swr_convert(swr.get(), out, capacity, in ? &in : nullptr, in ? frames : 0);
-    if (got < 0)
-        return false;
-    if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(out), got) != got)
-        return false;
-    return true;
-}
 
 WmaFileWriter::WmaFileWriter() : s_(std::make_unique<State>()) {}
 WmaFileWriter::~WmaFileWriter() = default;
@@ -388,6 +274,7 @@ bool WmaFileWriter::open(int fd, const QString& path, const PcmFormat& input, in
     s.input = input;
     s.path = path;
     s.fd = fd;
+    s.interleaved = true;
     for (const auto& [name, text] : tags) {
         if (name.size() > asf::kMaxTextUnits || text.size() > asf::kMaxTextUnits)
             return s.fail(QStringLiteral("the WMA tag %1 is longer than %2 characters")
@@ -444,14 +331,7 @@ bool WmaFileWriter::open(int fd, const QString& path, const PcmFormat& input, in
         if (avio_open_dyn_buf(&raw->pb) < 0)
             return s.fail(QStringLiteral("out of memory"));
     } else {
-        // Through the descriptor: the very file held, wherever its name leads by now.
-        const QByteArray url = QByteArrayLiteral("file:/proc/self/fd/") + QByteArray::number(fd);
-        AVDictionary* rawOpts = nullptr;
-        av_dict_set(&rawOpts, "protocol_whitelist", "file", 0);
-        const int opened =
-            avio_open2(&raw->pb, url.constData(), AVIO_FLAG_WRITE, nullptr, &rawOpts);
-        std::unique_ptr<AVDictionary, DictFreer> opts(rawOpts);
-        if (opened < 0)
+        if (const int opened = s.openFile(fd); opened < 0)
             return s.fail(path, opened);
     }
     if (const int written = avformat_write_header(raw, nullptr); written < 0)
@@ -469,37 +349,8 @@ bool WmaFileWriter::write(const char* data, std::int64_t bytes) {
     State& s = *s_;
     if (s.failed || !s.muxer)
         return false;
-    const int frameBytes = s.input.bytesPerFrame();
-    while (bytes > 0) {
-        // Whole PCM frames only; a split one waits for its rest.
-        if (!s.carry.empty()) {
-            const std::int64_t need = frameBytes - static_cast<std::int64_t>(s.carry.size());
-            const std::int64_t take = std::min(need, bytes);
-            s.carry.insert(s.carry.end(), data, data + take);
-            data += take;
-            bytes -= take;
-            if (static_cast<int>(s.carry.size()) < frameBytes)
-                return true;
-            const bool ok = s.resample(reinterpret_cast<const std::uint8_t*>(s.carry.data()), 1);
-            s.carry.clear();
-            if (!ok)
-                return s.fail(QStringLiteral("the WMA encoder failed"));
-            continue;
-        }
-        // Blocks of at most a second, so the resampler's buffer stays small.
-        const std::int64_t frames =
-            std::min<std::int64_t>(bytes / frameBytes, std::max(s.input.sampleRate, 1));
-        if (frames == 0) {
-            s.carry.assign(data, data + bytes);
-            return true;
-        }
-        if (!s.resample(reinterpret_cast<const std::uint8_t*>(data), static_cast<int>(frames)) ||
-            !s.encodeFromFifo(false))
-            return s.fail(QStringLiteral("the WMA encoder failed"));
-        data += frames * frameBytes;
-        bytes -= frames * frameBytes;
-    }
-    return true;
+    return s.writePcm(data, bytes, s.input.bytesPerFrame(), s.input.sampleRate,
+                      QStringLiteral("the WMA encoder failed"));
 }
 
 bool WmaFileWriter::finish() {

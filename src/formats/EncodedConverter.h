@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/BatchDriver.h"
+#include "formats/Conversion.h"
 #include "formats/Format.h"
 
 namespace kv {
@@ -13,7 +13,7 @@ inline constexpr int kEncodedBlockBytes = 262144;
 // whole (StagedOutput): Complete, or Cancelled with the part written finished and in place so
 // that it plays. Error removes the temporary file and the claim, each only while its name
 // leads to it.
-FileOutcome ConvertEncoded(const Format& format, const QString& source, const QString& output,
+FileOutcome ConvertEncoded(const EncodedFormat& format, const QString& source, const QString& output,
                            const ConversionOptions& options, ConversionControl& control);
 
 } // namespace kv

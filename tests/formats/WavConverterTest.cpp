@@ -1,4 +1,4 @@
-#include "convert/WavConverter.h"
+#include "formats/WavFormat.h"
 #include "engine/DecodeStream.h"
 #include "engine/Decoders.h"
 

@@ -1,4 +1,4 @@
-#include "convert/WavFileWriter.h"
+#include "formats/WavFileWriter.h"
 
 #include "MediaTools.h"
 #include "TestSupport.h"

@@ -1,6 +1,6 @@
-#include "convert/DecodePump.h"
+#include "formats/DecodePump.h"
 
-#include "convert/BatchDriver.h"
+#include "formats/Conversion.h"
 #include "engine/AudioError.h"
 #include "engine/DecodeStream.h"
 

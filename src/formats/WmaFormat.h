@@ -1,7 +1,7 @@
 #pragma once
 
-#include "convert/BatchDriver.h"
-#include "convert/WmaBitrates.h"
+#include "formats/Format.h"
+#include "formats/WmaBitrates.h"
 
 #include <array>
 
@@ -27,5 +27,20 @@ QString ApplyWmaTagOption(WmaOptions& options, const QString& assignment);
 // made at that name meanwhile stays). `chosen` gets the bitrate list and the entry picked.
 FileOutcome ConvertToWMA(const QString& source, const QString& output, const WmaOptions& options,
                          ConversionControl& control, WmaBitrateChoice* chosen = nullptr);
+
+// WMA: encoded in-process at the bitrate the quality picks (see ConvertToWMA); its tags are
+// ASF attributes, the tag boxes winning.
+class WmaFormat final : public Format {
+public:
+    int id() const override { return kFormatWMA; }
+    QString name() const override { return QStringLiteral("WMA"); }
+    QString extension() const override { return QStringLiteral("wma"); }
+    TagKind tagKind() const override { return TagKind::AsfAttributes; }
+    std::vector<OutputSetting> settings() const override { return {OutputSetting::sliderWMA}; }
+    FileOutcome convert(const QString& source, const QString& output,
+                        const ConversionOptions& options,
+                        ConversionControl& control) const override;
+    QString summary(const OutputSettings& settings) const override;
+};
 
 } // namespace kv

@@ -1,7 +1,7 @@
-#include "convert/WavFileWriter.h"
+#include "formats/WavFileWriter.h"
 
-#include "convert/LittleEndian.h"
-#include "convert/OutputNaming.h"
+#include "formats/LittleEndian.h"
+#include "formats/OutputFile.h"
 
 #include <QtEndian>
 
@@ -13,7 +13,7 @@
 namespace kv {
 namespace {
 
-QByteArray formatChunk(const WavFormat& f) {
+QByteArray formatChunk(const WavLayout& f) {
     QByteArray b("fmt ", 4);
     put32(b, 16);
     put16(b, 1); // PCM
@@ -28,7 +28,7 @@ QByteArray formatChunk(const WavFormat& f) {
 constexpr qint64 kDs64ChunkBytes = 36; // "ds64", size 28, three 64-bit sizes, table length
 } // namespace
 
-QByteArray WavFileWriter::PlainHeader(const WavFormat& format, std::uint32_t dataBytes) {
+QByteArray WavFileWriter::PlainHeader(const WavLayout& format, std::uint32_t dataBytes) {
     QByteArray h("RIFF", 4);
     put32(h, dataBytes == 0 ? 0 : dataBytes + 36);
     h.append("WAVE", 4);
@@ -38,7 +38,7 @@ QByteArray WavFileWriter::PlainHeader(const WavFormat& format, std::uint32_t dat
     return h;
 }
 
-bool WavFileWriter::create(const QString& path, const WavFormat& format) {
+bool WavFileWriter::create(const QString& path, const WavLayout& format) {
     format_ = format;
     dataBytes_ = 0;
     path_ = path;

@@ -1,4 +1,4 @@
-#include "convert/EncoderProcess.h"
+#include "formats/EncoderProcess.h"
 
 #include "settings/ProgramFolder.h"
 

@@ -1,13 +1,13 @@
-#include "convert/EncodedConverter.h"
+#include "formats/EncodedConverter.h"
 
-#include "convert/DecodePump.h"
-#include "convert/OutputNaming.h"
+#include "formats/DecodePump.h"
+#include "formats/OutputFile.h"
 #include "engine/Decoders.h"
 #include "formats/EncodedFileWriter.h"
 
 namespace kv {
 
-FileOutcome ConvertEncoded(const Format& format, const QString& source, const QString& output,
+FileOutcome ConvertEncoded(const EncodedFormat& format, const QString& source, const QString& output,
                            const ConversionOptions& options, ConversionControl& control) {
     StagedOutput staged;
     QString why;
@@ -42,6 +42,12 @@ FileOutcome ConvertEncoded(const Format& format, const QString& source, const QS
         return FileOutcome::Error;
     }
     return outcome;
+}
+
+FileOutcome EncodedFormat::convert(const QString& source, const QString& output,
+                                   const ConversionOptions& options,
+                                   ConversionControl& control) const {
+    return ConvertEncoded(*this, source, output, options, control);
 }
 
 } // namespace kv

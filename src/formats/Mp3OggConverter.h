@@ -1,7 +1,7 @@
 #pragma once
 
-#include "convert/BatchDriver.h"
-#include "convert/EncoderProcess.h"
+#include "formats/Conversion.h"
+#include "formats/EncoderProcess.h"
 
 #include <QStringList>
 

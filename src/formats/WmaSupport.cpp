@@ -1,6 +1,6 @@
-#include "convert/WmaSupport.h"
+#include "formats/WmaSupport.h"
 
-#include "convert/WmaFileWriter.h"
+#include "formats/WmaFileWriter.h"
 #include "settings/ProgramFolder.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "convert/SourceTags.h"
+#include "formats/SourceTags.h"
 
 #include "engine/UserFile.h"
 

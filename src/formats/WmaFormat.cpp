@@ -1,9 +1,8 @@
-#include "convert/WmaConverter.h"
+#include "formats/WmaFormat.h"
 
-#include "convert/DecodePump.h"
-
-#include "convert/OutputNaming.h"
-#include "convert/WmaFileWriter.h"
+#include "formats/DecodePump.h"
+#include "formats/OutputFile.h"
+#include "formats/WmaFileWriter.h"
 #include "engine/Decoders.h"
 
 #include <QFile>
@@ -89,6 +88,16 @@ FileOutcome ConvertToWMA(const QString& source, const QString& output, const Wma
         return fail(writer.errorString());
 
     return PumpIntoWriter(stream, kWmaBlockBytes, control, source, writer, fail);
+}
+
+FileOutcome WmaFormat::convert(const QString& source, const QString& output,
+                               const ConversionOptions& options, ConversionControl& control) const {
+    return ConvertToWMA(source, output, options.wma, control);
+}
+
+QString WmaFormat::summary(const OutputSettings& settings) const {
+    return QStringLiteral("WMA,Encoding Quality= ") +
+           QString::number(settings.number(OutputSetting::sliderWMA));
 }
 
 } // namespace kv

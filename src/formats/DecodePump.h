@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/BatchDriver.h"
+#include "formats/Conversion.h"
 #include "engine/DecodeStream.h"
 
 #include <QString>

@@ -1,5 +1,5 @@
-#include "convert/Mp3OggConverter.h"
-#include "convert/ErrorLog.h"
+#include "formats/Mp3OggConverter.h"
+#include "formats/ErrorLog.h"
 #include "convert/SettingsOptions.h"
 #include "engine/Decoders.h"
 #include "settings/ProgramFolder.h"

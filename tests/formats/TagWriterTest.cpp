@@ -1,7 +1,7 @@
 // Outputs the tag writer must leave exactly as they were: an RF64 file, whose form TagLib does
 // not know, and any output when the disk fills up while its tagged copy is written or the
 // program is killed while tagging.
-#include "convert/TagWriter.h"
+#include "formats/TagWriter.h"
 
 #include "MediaTools.h"
 #include "TestSupport.h"

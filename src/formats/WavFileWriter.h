@@ -7,7 +7,7 @@
 
 namespace kv {
 
-struct WavFormat {
+struct WavLayout {
     int sampleRate = 0;
     int channels = 0;
     int bitsPerSample = 16;
@@ -33,7 +33,7 @@ public:
     // Opens the file (missing, or the empty one claimed for this output; see
     // OpenClaimedOutput) and writes the header. False when it cannot, or when the header
     // cannot state the format (a rate whose byte rate passes 32 bits): then no file is made.
-    bool create(const QString& path, const WavFormat& format);
+    bool create(const QString& path, const WavLayout& format);
     bool write(const char* data, std::int64_t bytes);
     // Patches the sizes and closes the file; false when the file could not be finished.
     bool finish();
@@ -50,7 +50,7 @@ public:
     void setPlainLimit(std::uint64_t bytes) { plainLimit_ = bytes; }
 
     // The 44-byte header of the plain form.
-    static QByteArray PlainHeader(const WavFormat& format, std::uint32_t dataBytes);
+    static QByteArray PlainHeader(const WavLayout& format, std::uint32_t dataBytes);
 
 private:
     bool rewriteAsRf64();
@@ -59,7 +59,7 @@ private:
     QFile file_;
     QString path_;
     QString error_;
-    WavFormat format_;
+    WavLayout format_;
     std::uint64_t dataBytes_ = 0;
     std::uint64_t plainLimit_ = kMaxPlainDataBytes;
 };

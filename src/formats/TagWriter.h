@@ -1,7 +1,7 @@
 #pragma once
 
-#include "convert/BatchDriver.h"
-#include "convert/SourceTags.h"
+#include "formats/Conversion.h"
+#include "formats/SourceTags.h"
 
 #include <QStringList>
 

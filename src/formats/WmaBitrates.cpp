@@ -1,6 +1,6 @@
-#include "convert/WmaBitrates.h"
+#include "formats/WmaBitrates.h"
 
-#include "convert/WmaFileWriter.h"
+#include "formats/WmaFileWriter.h"
 #include "settings/Rounding.h"
 
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "convert/ErrorLog.h"
+#include "formats/ErrorLog.h"
 
 #include "settings/NativePath.h"
 #include "settings/ProgramFolder.h"

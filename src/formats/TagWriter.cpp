@@ -1,6 +1,6 @@
-#include "convert/TagWriter.h"
+#include "formats/TagWriter.h"
 
-#include "convert/ErrorLog.h"
+#include "formats/ErrorLog.h"
 #include "formats/Format.h"
 
 #include <QDir>
@@ -516,17 +516,17 @@ void ApplyWmaBoxes(SourceTags& tags, const WmaOptions& wma) {
 
 QStringList WriteOutputTags(const QString& output, int format, const SourceTags& tags) {
     bool (*write)(CheckedStream&, const SourceTags&) = nullptr;
-    switch (format) {
-    case kFormatMP3:
+    switch (const Format* f = FormatOf(format); f != nullptr ? f->tagKind() : TagKind::None) {
+    case TagKind::Id3v23:
         write = writeMp3;
         break;
-    case kFormatOGG:
+    case TagKind::VorbisInOgg:
         write = writeOgg;
         break;
-    case kFormatWMA:
+    case TagKind::AsfAttributes:
         write = writeWma;
         break;
-    case kFormatWAV: {
+    case TagKind::RiffInfo: {
         bool any = false;
         for (int f = 0; f < kTagFieldCount; ++f)
             any = any || (kInfoIds[f] != nullptr && !tags.texts[f].isEmpty());
@@ -537,20 +537,17 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
         write = writeWav;
         break;
     }
-    default:
-        switch (const Format* f = FormatOf(format); f != nullptr ? f->tagKind() : TagKind::None) {
-        case TagKind::FlacComments:
-            write = writeFlac;
-            break;
-        case TagKind::OpusComments:
-            write = writeOpus;
-            break;
-        case TagKind::Mp4Atoms:
-            write = writeMp4;
-            break;
-        case TagKind::None:
-            return {};
-        }
+    case TagKind::FlacComments:
+        write = writeFlac;
+        break;
+    case TagKind::OpusComments:
+        write = writeOpus;
+        break;
+    case TagKind::Mp4Atoms:
+        write = writeMp4;
+        break;
+    case TagKind::None:
+        return {};
     }
 
     const QFileInfo out(output);
@@ -580,7 +577,7 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
 void CopySourceTags(const QString& source, const QString& output, int format,
                     const WmaOptions& wma) {
     SourceTags tags = ReadSourceTags(source);
-    if (format == kFormatWMA)
+    if (const Format* f = FormatOf(format); f != nullptr && f->tagKind() == TagKind::AsfAttributes)
         ApplyWmaBoxes(tags, wma);
     QStringList leftOut = tags.leftOut;
     if (!tags.empty())

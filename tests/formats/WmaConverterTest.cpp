@@ -1,8 +1,8 @@
 // WMA output as ffprobe reads it back: formats, bitrates, tags, a cancel and the failures; the
 // bitrate list and the quality's pick; the support check and its seam.
-#include "convert/WmaConverter.h"
-#include "convert/WmaFileWriter.h"
-#include "convert/WmaSupport.h"
+#include "formats/WmaFormat.h"
+#include "formats/WmaFileWriter.h"
+#include "formats/WmaSupport.h"
 #include "engine/DecodeStream.h"
 #include "engine/Decoders.h"
 #include "settings/ProgramFolder.h"
