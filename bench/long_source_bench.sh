@@ -3,13 +3,14 @@
 # our peak memory (the encoder processes of MP3 and Ogg Vorbis apart), the output's length, and
 # for WAV that the file is RF64. The source is a one-minute slow square wave looped and
 # encoded as FLAC, which packs six hours into about 550 MB rather than 12 GB.
-# Usage: bench/long_source_bench.sh [build-dir] [hours] [formats...]   (default: 6, all four)
+# Usage: bench/long_source_bench.sh [build-dir] [hours] [formats...]   (default: 6, all seven:
+# wav wma mp3 ogg flac opus m4a)
 set -euo pipefail
 build="${1:-$(dirname "$0")/../build}"
 hours="${2:-6}"
 shift $(( $# > 2 ? 2 : $# ))
 formats=("$@")
-[ "${#formats[@]}" -gt 0 ] || formats=(wav wma mp3 ogg)
+[ "${#formats[@]}" -gt 0 ] || formats=(wav wma mp3 ogg flac opus m4a)
 tool="$build/bin/kelvanto-batch"
 work=$(mktemp -d "${KV_BENCH_TMP:-/tmp}/kelvanto-long.XXXXXX")
 trap 'rm -rf "$work"' EXIT

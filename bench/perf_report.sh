@@ -3,7 +3,7 @@
 # the command, a summary table (ours against the reference tool for each format, the batch
 # scaling, probing, preview, the window's stall, peak memory) and each benchmark's own output.
 # The runs are shortened (KV_BENCH_RUNS, default 3 here) so the whole report takes about a
-# quarter of an hour on two cores; run it on a quiet machine.
+# half an hour on two cores; run it on a quiet machine.
 # Usage: bench/perf_report.sh [build-dir] [report, default docs/PERFORMANCE.md]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,6 +30,9 @@ run() {
 run wav bash "$root/bench/wav_bench.sh" "$build"
 run mp3ogg bash "$root/bench/mp3ogg_bench.sh" "$build"
 run wma bash "$root/bench/wma_bench.sh" "$build"
+run formats bash "$root/bench/formats_bench.sh" "$build"
+run formats_check bash "$root/bench/formats_check.sh" "$build"
+run long_new bash "$root/bench/long_source_bench.sh" "$build" 2 flac opus m4a
 run jobs bash "$root/bench/jobs_bench.sh" "$build"
 run probe_mixed "$build/bench/probe_bench" mixed 200
 run probe_wavs "$build/bench/probe_bench" wavs 3000
@@ -78,6 +81,10 @@ mem=$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
     row "MP3, 10-minute FLAC" "$(pick mp3ogg '^mp3' ours)" "$(pick mp3ogg '^mp3' pipeline)" "\`ffmpeg -f wav - \\| lame\`, same arguments"
     row "Ogg Vorbis, 10-minute FLAC" "$(pick mp3ogg '^ogg' ours)" "$(pick mp3ogg '^ogg' pipeline)" "\`ffmpeg -f wav - \\| oggenc\`, same arguments"
     row "WMA, 10-minute FLAC" "$(pick wma '^elapsed' ours)" "$(pick wma '^elapsed' ffmpeg)" "\`ffmpeg -c:a wmav2 -b:a 128k\`"
+    row "FLAC level 5, 10-minute FLAC" "$(pick formats '^flac wall' ours)" "$(pick formats '^flac wall' ffmpeg)" "\`ffmpeg -c:a flac -compression_level 5\`"
+    row "FLAC level 5, 10-minute FLAC" "$(pick formats '^flac wall' ours)" "$(pick formats '^flac wall' flac-5)" "\`flac -5\`"
+    row "Opus 128 kbit/s, 10-minute FLAC" "$(pick formats '^opus wall' ours)" "$(pick formats '^opus wall' ffmpeg)" "\`ffmpeg -af aresample=resampler=soxr:precision=28 -ar 48000 -sample_fmt flt -c:a libopus -b:a 128k -vbr on\`"
+    row "M4A 256 kbit/s, 10-minute FLAC" "$(pick formats '^m4a +wall' ours)" "$(pick formats '^m4a +wall' ffmpeg)" "\`ffmpeg -c:a aac -b:a 256k -movflags +faststart\`"
     row "20 x 30 s FLAC to MP3, \`--jobs 2\` against \`--jobs 1\`" "$(pick jobs '^scaling' 2)" "$(pick jobs '^scaling' 1)" "the same batch with \`--jobs 1\` (aim: ratio at most 0.55 on two cores)"
     echo
     echo "| Measure | Result |"
@@ -86,10 +93,12 @@ mem=$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
     echo "| Preview, Play click to first audio | $(grep -h 'Play click' "$work/preview.out" | sed 's/Play click to first audio, //' | paste -sd ';' | sed 's/;/; /g') |"
     echo "| The window's longest stall during a batch | $(head -1 "$work/stall.out") |"
     echo "| Peak memory, two 2-hour sources at once (\`--jobs 2\`) | $(grep -h '^peak memory' "$work/jobs.out" | sed 's/.*: //') (aim: under 100 MB) |"
+    echo "| FLAC lossless (decoded MD5 = source's, 16-bit, 24-bit, 5.1), Opus length within 1 ms, AAC within 1,024 samples | $(tail -1 "$work/formats_check.out") |"
+    echo "| Peak memory, a 2-hour 96 kHz 24-bit source to FLAC, Opus, M4A | $(grep -h 'peak memory' "$work/long_new.out" | sed 's/: .*peak memory */ /; s/, output.*//' | paste -sd ';' | sed 's/;/, /g') (aim: under 100 MB) |"
     echo "| Launch to painted window | $(head -1 "$work/startup.out" | sed 's/^launch to painted window: //') |"
     echo
     echo "## Each benchmark's output"
-    for name in wav mp3ogg wma jobs probe_mixed probe_wavs probe_junk probe_cancel preview stall startup filelist settings; do
+    for name in wav mp3ogg wma formats formats_check long_new jobs probe_mixed probe_wavs probe_junk probe_cancel preview stall startup filelist settings; do
         echo
         echo "### $name ($(cat "$work/$name.secs") s)"
         echo

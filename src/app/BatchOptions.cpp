@@ -214,6 +214,7 @@ bool ParseBatchCommandLine(const QStringList& arguments, BatchRequest& request, 
 }
 
 QString BatchHelpText() {
+    constexpr int kDescriptionColumn = 23, kHelpWidth = 80;
     QString text = QString::fromLatin1(kUsageLine) + QString::fromLatin1(kDescription) +
                    QStringLiteral("\nOptions:\n");
     for (const BatchOption& option : BatchOptions()) {
@@ -223,7 +224,20 @@ QString BatchHelpText() {
         QString left = QStringLiteral("  ") + spelled.join(QStringLiteral(", "));
         if (!option.valueName.isEmpty())
             left += QLatin1Char(' ') + option.valueName;
-        text += left.leftJustified(22) + QLatin1Char(' ') + option.description + QLatin1Char('\n');
+        // The description goes on under itself, word by word, within a terminal's width.
+        QString line = left.leftJustified(kDescriptionColumn - 1) + QLatin1Char(' ');
+        qsizetype start = line.size();
+        for (const QString& word : option.description.split(QLatin1Char(' '))) {
+            if (line.size() > start && line.size() + 1 + word.size() > kHelpWidth) {
+                text += line + QLatin1Char('\n');
+                line = QString(kDescriptionColumn, QLatin1Char(' '));
+                start = line.size();
+            }
+            if (line.size() > start)
+                line += QLatin1Char(' ');
+            line += word;
+        }
+        text += line + QLatin1Char('\n');
     }
     text += QStringLiteral("\nSettings for --set, as NAME=DEFAULT and what VALUE may be:\n");
     text += SettingOverrideHelp().join(QLatin1Char('\n')) + QLatin1Char('\n');

@@ -148,10 +148,15 @@ bool EncodedFileWriter::open(int fd, const QString& path, const StreamInfo& inpu
                                      std::max(s.frameSize, 1)));
     if (!s.frame || !s.packet || !s.fifo)
         return s.fail(QStringLiteral("out of memory"));
-    s.swr = openResampler(c->ch_layout, inputFormat(input), input.sampleRate, c->sample_fmt,
-                          c->sample_rate);
-    if (!s.swr)
-        return s.fail(QStringLiteral("the resampler cannot be opened"));
+    // Samples already in the encoder's rate and interleaved format need no resampler.
+    const bool convert =
+        input.sampleRate != c->sample_rate || inputFormat(input) != c->sample_fmt;
+    if (convert) {
+        s.swr = openResampler(c->ch_layout, inputFormat(input), input.sampleRate, c->sample_fmt,
+                              c->sample_rate);
+        if (!s.swr)
+            return s.fail(QStringLiteral("the resampler cannot be opened"));
+    }
 
     // The muxer writes through the descriptor: the very file held, wherever its name leads.
     // The MP4 muxer opens it again by this name to move its index to the front.

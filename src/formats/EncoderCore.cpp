@@ -91,6 +91,10 @@ bool EncoderCore::encodeFromFifo(bool all) {
 }
 
 bool EncoderCore::resample(const std::uint8_t* in, int frames) {
+    if (!swr) { // nothing to convert: straight into the FIFO, one copy fewer
+        void* plane = const_cast<std::uint8_t*>(in);
+        return in == nullptr || av_audio_fifo_write(fifo.get(), &plane, frames) == frames;
+    }
     const int capacity = swr_get_out_samples(swr.get(), frames);
     if (capacity <= 0)
         return true;

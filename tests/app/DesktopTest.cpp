@@ -115,7 +115,7 @@ TEST(InstalledTree, RunsFindsItsLanguagesAndManualAndUninstallsCleanly) {
             QImage(share + QStringLiteral("icons/hicolor/%1x%1/apps/").arg(size) + kAppId + ".png")
                 .size(),
             QSize(size, size));
-    // The manual of the installed program folder, with its three pictures.
+    // The manual of the installed program folder, with its six pictures.
     EXPECT_EQ(ProgramFolderFor(bin), data);
     const QString manual = data + QStringLiteral("/Help/index.html");
     const QString html = QString::fromUtf8(kvtest::ReadBytes(manual));
@@ -123,7 +123,7 @@ TEST(InstalledTree, RunsFindsItsLanguagesAndManualAndUninstallsCleanly) {
     for (const auto& m :
          QRegularExpression(QStringLiteral("<img src=\"([^\"]+)\"")).globalMatch(html))
         pictures += !QImage(data + QStringLiteral("/Help/") + m.captured(1)).isNull();
-    EXPECT_EQ(pictures, 3);
+    EXPECT_EQ(pictures, 6);
     // Every link inside the manual leads to a place in it.
     for (const auto& m : QRegularExpression(QStringLiteral("href=\"#([^\"]+)\"")).globalMatch(html))
         EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(m.captured(1))))
