@@ -6,32 +6,10 @@
 # time, the ratios (aim: at most 1.05) and our peak memory.
 # Usage: bench/formats_bench.sh [build-dir]
 set -euo pipefail
-build="${1:-$(dirname "$0")/../build}"
-tool="$build/bin/kelvanto-batch"
-runs="${KV_BENCH_RUNS:-5}" # runs of each command; bench/perf_report.sh asks for fewer
-work=$(mktemp -d /tmp/kelvanto-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config"
-mkdir -p "$HOME"
+source "$(dirname "$0")/bench_common.sh"
 
-# Music-like content: two tones over soft noise, so the encoders have real work to do.
 src="$work/long.flac"
-ffmpeg -v error -nostdin -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=600" \
-    -f lavfi -i "sine=frequency=659:sample_rate=44100:duration=600" \
-    -f lavfi -i "anoisesrc=r=44100:a=0.05:d=600" \
-    -filter_complex "[0][1][2]amix=inputs=3,pan=stereo|c0=c0|c1=c0" -c:a flac "$src"
-
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-
-# "elapsed cpu" seconds of one run (cpu = user + system), its output folder emptied first
-timed() {
-    local out="$1"; shift
-    rm -rf "$out"; mkdir -p "$out"
-    /usr/bin/time -f "%e %U %S" -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ print $1, $2 + $3 }' "$work/t"
-}
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-col() { awk -v c="$1" '{ print $c }' "$2" | median; }
+music_flac "$src"
 
 # Ours and the references of one format; the reference commands mirror what the format's
 # encoder setup asks of FFmpeg (src/formats/*Format.cpp) and the writer's resampler.

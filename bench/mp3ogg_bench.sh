@@ -5,20 +5,13 @@
 # median of 5 each (KV_BENCH_RUNS=n for n).
 # Usage: bench/mp3ogg_bench.sh [build-dir]
 set -euo pipefail
-build="${1:-$(dirname "$0")/../build}"
-tool="$build/bin/kelvanto-batch"
-runs="${KV_BENCH_RUNS:-5}" # runs of each command; bench/perf_report.sh asks for fewer
-work=$(mktemp -d /tmp/kelvanto-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config"
-mkdir -p "$HOME"
+source "$(dirname "$0")/bench_common.sh"
 
 src="$work/long.flac"
 ffmpeg -v error -nostdin -f lavfi -i "anoisesrc=d=600:c=pink:a=0.3:r=44100" \
     -f lavfi -i "sine=f=440:d=600:sample_rate=44100" -filter_complex "[0][1]amerge=inputs=2" \
     -c:a flac "$src"
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # "wall-seconds cpu-seconds" of one run (cpu: user + system of every process of it), its output
 # folder emptied first. The processor time shows the cost on a machine that is busy otherwise.
 timed() {

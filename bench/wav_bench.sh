@@ -4,13 +4,7 @@
 # peak memory of our tool.
 # Usage: bench/wav_bench.sh [build-dir]
 set -euo pipefail
-build="${1:-$(dirname "$0")/../build}"
-tool="$build/bin/kelvanto-batch"
-runs="${KV_BENCH_RUNS:-5}" # runs of each command; bench/perf_report.sh asks for fewer
-work=$(mktemp -d /tmp/kelvanto-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config"
-mkdir -p "$HOME"
+source "$(dirname "$0")/bench_common.sh"
 
 ffmpeg -v error -nostdin -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=600" \
     -ac 2 -c:a flac "$work/long.flac"
@@ -21,7 +15,6 @@ for i in $(seq -w 1 20); do
 done
 
 now() { date +%s.%N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # seconds of one run of a command, its outputs removed first
 timed() {
