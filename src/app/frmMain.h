@@ -218,6 +218,8 @@ public:
     void cmdAddFolder_Click();
     // Files dropped on the grid: added in order, refusals not reported.
     void Grid_DropFiles(const QStringList& paths);
+    // Whether a folder added or dropped brings its sub-folders' files too.
+    bool includeSubfolders() const;
     FileAdder* fileAdder() const { return adder_; }
     // Turns discs among the picked paths into their tracks, away from the window's thread.
     PathExpander* pathExpander() const { return expander_; }

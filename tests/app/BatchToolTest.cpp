@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
+#include "filelist/FolderListing.h"
+#include "filelist/PathExpansion.h"
 
 #include <QDir>
 #include <QProcess>
@@ -212,4 +214,60 @@ TEST_F(BatchTool, ControlCharactersInNamesAreEscaped) {
         r.out.startsWith(dir.path() + QStringLiteral("/tab\\there.wav\tWaiting Conversion\t")))
         << r.out.toStdString();
     EXPECT_EQ(r.out.count(QLatin1Char('\t')), 3);
+}
+
+// A library tree: every level in name order, the hidden folder left out, the link back to the
+// top not followed, the link to a folder elsewhere followed once (the second link to it not).
+TEST_F(BatchTool, SubfoldersListTheTreeOnce) {
+    const QString root = dir.filePath(QStringLiteral("Music"));
+    const QString sample = tone(QStringLiteral("sample.wav"), 0.3);
+    QStringList tree{QStringLiteral("intro.wav")};
+    for (int artist = 1; artist <= 3; ++artist) {
+        for (int album = 1; album <= 2; ++album) {
+            for (int track = 1; track <= 3; ++track)
+                tree << QStringLiteral("Artist %1/Album %2/0%3.wav")
+                            .arg(artist)
+                            .arg(album)
+                            .arg(track);
+            if (artist == 2 && album == 2)
+                tree << QStringLiteral("Artist 2/link/extra.wav");
+        }
+    }
+    for (const QString& name : tree + QStringList{".cache/hidden.wav"}) {
+        const QString path = name.startsWith("Artist 2/link") ? dir.filePath("Outside/extra.wav")
+                                                              : root + "/" + name;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+        ASSERT_TRUE(QFile::copy(sample, path)) << path.toStdString();
+    }
+    ASSERT_TRUE(QFile::link(root, root + "/Artist 1/Album 1/loop"));
+    ASSERT_TRUE(QFile::link(dir.filePath("Outside"), root + "/Artist 2/link"));
+    ASSERT_TRUE(QFile::link(dir.filePath("Outside"), root + "/Artist 3/again"));
+    QStringList expected;
+    for (const QString& name : tree)
+        expected << root + "/" + name;
+
+    const auto toolPaths = [](const BatchRun& run) {
+        QStringList paths;
+        for (const QString& line : run.lines)
+            paths << line.section(QLatin1Char('\t'), 0, 0);
+        return paths;
+    };
+    PrivateHome saved;
+    StoreOutputSettings({{"chkSubfolders", "True"}}, saved.settingsFile());
+    const BatchRun savedRun = saved.run(kvtest::BatchTool(), {root});
+    struct Row {
+        const char* what;
+        QStringList listed;
+        QStringList expected;
+    };
+    const Row rows[] = {
+        {"listing", ListFolderFiles(root, false, false, false), expected},
+        {"adding", ExpandPathForAdding(root, true).paths, expected},
+        {"tool --recursive", toolPaths(batch({"--recursive", root})), expected},
+        {"tool, saved setting on", toolPaths(savedRun), expected},
+        {"tool without it", toolPaths(batch({root})), {root + "/intro.wav"}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.listed, row.expected) << row.what;
+    EXPECT_EQ(savedRun.exitCode, 0) << savedRun.err.toStdString();
 }
