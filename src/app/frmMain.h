@@ -114,6 +114,7 @@ public:
     MyButton *cmdDownloadWMF = nullptr, *cmdOpenWMSite = nullptr;
     QCheckBox *chkSelectAll = nullptr, *chkShutdown = nullptr, *chkWMAFileTags = nullptr;
     QCheckBox* chkCopyTags = nullptr;
+    QCheckBox* chkSubfolders = nullptr; // Add Folder and drops take the sub-folders too
     QRadioButton *optSameFolder = nullptr, *optOtherFolder = nullptr;
     std::vector<QRadioButton*> optFileFormat; // by optFileFormat value, 0 up to LastFormatId()
     QRadioButton *optMP3CBR = nullptr, *optMP3VBR = nullptr, *optMP3ABR = nullptr;
