@@ -178,9 +178,9 @@ void frmMain::Grid_DropFiles(const QStringList& paths) {
         return;
     // A dropped folder is passed over, unless sub-folders are asked for: then it brings its
     // whole tree, listed off the window's thread.
-    const bool folders = includeSubfolders() &&
-                         std::any_of(paths.begin(), paths.end(),
-                                     [](const QString& p) { return QFileInfo(p).isDir(); });
+    const bool folders =
+        includeSubfolders() && std::any_of(paths.begin(), paths.end(),
+                                           [](const QString& p) { return QFileInfo(p).isDir(); });
     if (folders) {
         expander_->run(
             true,

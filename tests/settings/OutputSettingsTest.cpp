@@ -95,7 +95,8 @@ TEST(OutputSettings, NewFormatValuesRoundTripAfterTheOthers) {
         if (static_cast<int>(e.id) < 21 && e.kind != SettingKind::Text)
             described.append({e.id, SettingText(e, older.number(e.id))});
     StoreSettings(reg, described);
-    OutputSettings loaded = with({{S::sliderFLACLevel, 1}, {S::sliderOpusBitrate, 40}, {S::chkSubfolders, 1}});
+    OutputSettings loaded =
+        with({{S::sliderFLACLevel, 1}, {S::sliderOpusBitrate, 40}, {S::chkSubfolders, 1}});
     ReadStoredOutputSettings(reg, loaded);
     EXPECT_EQ(loaded.number(S::sliderOGG), 7);
     EXPECT_EQ(loaded.number(S::sliderFLACLevel), 5);
