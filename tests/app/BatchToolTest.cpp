@@ -222,31 +222,24 @@ TEST_F(BatchTool, SubfoldersListTheTreeOnce) {
     const QString root = dir.filePath(QStringLiteral("Music"));
     const QString sample = tone(QStringLiteral("sample.wav"), 0.3);
     QStringList tree{QStringLiteral("intro.wav")};
-    for (int artist = 1; artist <= 3; ++artist) {
-        for (int album = 1; album <= 2; ++album) {
-            for (int track = 1; track <= 3; ++track)
-                tree << QStringLiteral("Artist %1/Album %2/0%3.wav")
-                            .arg(artist)
-                            .arg(album)
-                            .arg(track);
-            if (artist == 2 && album == 2)
-                tree << QStringLiteral("Artist 2/link/extra.wav");
-        }
-    }
+    for (int n = 0; n < 18; ++n) // 3 artists x 2 albums x 3 tracks
+        tree << QStringLiteral("Artist %1/Album %2/0%3.wav")
+                    .arg(n / 6 + 1)
+                    .arg(n / 3 % 2 + 1)
+                    .arg(n % 3 + 1);
+    tree.insert(13, QStringLiteral("Artist 2/link/extra.wav")); // after Artist 2/Album 2
+    QStringList expected;
     for (const QString& name : tree + QStringList{".cache/hidden.wav"}) {
-        const QString path = name.startsWith("Artist 2/link") ? dir.filePath("Outside/extra.wav")
-                                                              : root + "/" + name;
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-        ASSERT_TRUE(QFile::copy(sample, path)) << path.toStdString();
+        const QString path =
+            name.contains("link") ? dir.filePath("Outside/extra.wav") : root + "/" + name;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::copy(sample, path));
+        expected << root + "/" + name;
     }
+    expected.removeLast();
     ASSERT_TRUE(QFile::link(root, root + "/Artist 1/Album 1/loop"));
     ASSERT_TRUE(QFile::link(dir.filePath("Outside"), root + "/Artist 2/link"));
     ASSERT_TRUE(QFile::link(dir.filePath("Outside"), root + "/Artist 3/again"));
-    QStringList expected;
-    for (const QString& name : tree)
-        expected << root + "/" + name;
-
-    const auto toolPaths = [](const BatchRun& run) {
+    const auto firstFields = [](const BatchRun& run) {
         QStringList paths;
         for (const QString& line : run.lines)
             paths << line.section(QLatin1Char('\t'), 0, 0);
@@ -254,20 +247,13 @@ TEST_F(BatchTool, SubfoldersListTheTreeOnce) {
     };
     PrivateHome saved;
     StoreOutputSettings({{"chkSubfolders", "True"}}, saved.settingsFile());
-    const BatchRun savedRun = saved.run(kvtest::BatchTool(), {root});
-    struct Row {
-        const char* what;
-        QStringList listed;
-        QStringList expected;
+    const std::pair<const char*, QStringList> rows[] = {
+        {"listing", ListFolderFiles(root, false, false, false)},
+        {"adding", ExpandPathForAdding(root, true).paths},
+        {"tool --recursive", firstFields(batch({"--recursive", root}))},
+        {"tool, saved setting on", firstFields(saved.run(kvtest::BatchTool(), {root}))},
     };
-    const Row rows[] = {
-        {"listing", ListFolderFiles(root, false, false, false), expected},
-        {"adding", ExpandPathForAdding(root, true).paths, expected},
-        {"tool --recursive", toolPaths(batch({"--recursive", root})), expected},
-        {"tool, saved setting on", toolPaths(savedRun), expected},
-        {"tool without it", toolPaths(batch({root})), {root + "/intro.wav"}},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(row.listed, row.expected) << row.what;
-    EXPECT_EQ(savedRun.exitCode, 0) << savedRun.err.toStdString();
+    for (const auto& [what, listed] : rows)
+        EXPECT_EQ(listed, expected) << what;
+    EXPECT_EQ(firstFields(batch({root})), QStringList{root + "/intro.wav"});
 }
