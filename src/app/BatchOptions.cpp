@@ -107,6 +107,13 @@ const std::vector<BatchOption>& BatchOptions() {
                         "(as --set chkCopyTags=False)"),
          true,
          [](BatchRequest& r, const QStringList&) { return switchOn(r.noTags); }},
+        {{QStringLiteral("recursive")},
+         {},
+         QStringLiteral("a folder PATH brings the files of its sub-folders too, hidden "
+                        "folders and links back up the tree left out (as --set "
+                        "chkSubfolders=True)"),
+         false,
+         [](BatchRequest& r, const QStringList&) { return switchOn(r.recursive); }},
         {{QStringLiteral("out")},
          QStringLiteral("DIR"),
          QStringLiteral("write the outputs into DIR (its last part is made when missing)"),

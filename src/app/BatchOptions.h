@@ -21,6 +21,7 @@ struct BatchRequest {
     QStringList wmaTags;   // "NAME=TEXT" for WMA tags, in the order given
     int jobs = -1;         // files converted at once; 0 one per core, -1 as saved
     bool noTags = false;   // the source's tags stay out of the outputs in this run
+    bool recursive = false; // folders bring the files of their sub-folders too
     QStringList paths;
 };
 

@@ -2,16 +2,18 @@
 
 #include "app/SignalWatch.h"
 #include "convert/BatchDriver.h"
+#include "convert/Converters.h"
 #include "convert/SettingsOptions.h"
 #include "convert/StatusWriting.h"
-#include "convert/Converters.h"
-#include "formats/WmaFormat.h"
 #include "engine/Decoders.h"
-#include "formats/Format.h"
 #include "filelist/AddFile2Grid.h"
 #include "filelist/PathExpansion.h"
+#include "formats/Format.h"
+#include "formats/WmaFormat.h"
 #include "lang/Captions.h"
 #include "settings/NativePath.h"
+#include "settings/OutputSettings.h"
+#include "settings/SettingOverrides.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -71,8 +73,8 @@ bool addOne(QString path, FileListModel& model, BatchHost& host) {
 }
 
 // Adds what a path stands for: a folder's files, a disc's audio tracks, or the file itself.
-bool addPath(const QString& path, FileListModel& model, BatchHost& host) {
-    const PathsToAdd add = ExpandPathForAdding(path);
+bool addPath(const QString& path, bool recursive, FileListModel& model, BatchHost& host) {
+    const PathsToAdd add = ExpandPathForAdding(path, recursive);
     if (add.empty) {
         printErr(QStringLiteral("kelvanto-batch: %1: Selected Folder is empty.").arg(path));
         return false;
@@ -262,13 +264,24 @@ int RunBatch(const BatchRequest& request) {
         SignalWatch::Repeat::Handled);
     RegisterDecoders();
 
+    // --recursive, or the window's saved "Include sub-folders" (as --set may give it).
+    bool recursive = request.recursive;
+    if (!recursive) {
+        CRegister reg;
+        OutputSettings saved;
+        ReadStoredOutputSettings(reg, saved);
+        for (const QString& assignment : request.overrides)
+            ApplySettingOverride(saved, assignment); // already checked above
+        recursive = saved.selected(OutputSetting::chkSubfolders);
+    }
+
     FileListModel model;
     BatchHost host;
     bool allListed = true;
     for (const QString& path : request.paths) {
         if (SignalWatch::Received())
             break;
-        allListed = addPath(path, model, host) && allListed;
+        allListed = addPath(path, recursive, model, host) && allListed;
     }
 
     QHash<FileListRowId, QString> outputs;

@@ -76,6 +76,7 @@ OptionsPanel::OptionsPanel(frmMain& window) : QObject(&window), w_(window) {
     connect(w_.chkWMAFileTags, &QCheckBox::toggled, this, &OptionsPanel::changed);
     connect(w_.spnSimultaneous, &QSpinBox::valueChanged, this, &OptionsPanel::changed);
     connect(w_.chkCopyTags, &QCheckBox::toggled, this, &OptionsPanel::changed);
+    connect(w_.chkSubfolders, &QCheckBox::toggled, this, &OptionsPanel::changed);
 
     // The window opens on the defaults, so a value that cannot be loaded leaves its default.
     const OutputSettings defaults;
@@ -130,6 +131,8 @@ QWidget* OptionsPanel::control(OutputSetting id) const {
         return w_.spnSimultaneous;
     case S::chkCopyTags:
         return w_.chkCopyTags;
+    case S::chkSubfolders:
+        return w_.chkSubfolders;
     case S::txtOutPath:
     case S::optFileFormat:
         break;
@@ -196,6 +199,7 @@ void OptionsPanel::LoadSettings() {
     applyStored(reg, S::chkCopyTags, S::chkCopyTags);
     // The in-process formats' values, each as its slider takes it.
     applyStored(reg, S::sliderFLACLevel, S::sliderM4ABitrate);
+    applyStored(reg, S::chkSubfolders, S::chkSubfolders);
     // 10.
     UpdateFormatSummary();
     // Files converted at once.

@@ -229,6 +229,8 @@ void frmMain::buildMainPanel() {
     QFont heading = font();
     heading.setBold(true);
     label(p, "Label1", QRect(40, 64, 380, 22))->setFont(heading);
+    // Above the hint, in line with the heading: how Add Folder and a dropped folder list.
+    chkSubfolders = place(new QCheckBox(p), "chkSubfolders", QRect(428, 62, 290, 22));
     cmdAddFile = button(p, "cmdAddFile", QRect(40, 90, 120, 26));
     cmdAddVideoFile = button(p, "cmdAddVideoFile", QRect(166, 90, 120, 26));
     cmdAddFolder = button(p, "cmdAddFolder", QRect(292, 90, 128, 26));

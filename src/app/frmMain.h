@@ -114,6 +114,7 @@ public:
     MyButton *cmdDownloadWMF = nullptr, *cmdOpenWMSite = nullptr;
     QCheckBox *chkSelectAll = nullptr, *chkShutdown = nullptr, *chkWMAFileTags = nullptr;
     QCheckBox* chkCopyTags = nullptr;
+    QCheckBox* chkSubfolders = nullptr; // Add Folder and drops take the sub-folders too
     QRadioButton *optSameFolder = nullptr, *optOtherFolder = nullptr;
     std::vector<QRadioButton*> optFileFormat; // by optFileFormat value, 0 up to LastFormatId()
     QRadioButton *optMP3CBR = nullptr, *optMP3VBR = nullptr, *optMP3ABR = nullptr;
@@ -218,6 +219,8 @@ public:
     void cmdAddFolder_Click();
     // Files dropped on the grid: added in order, refusals not reported.
     void Grid_DropFiles(const QStringList& paths);
+    // Whether a folder added or dropped brings its sub-folders' files too.
+    bool includeSubfolders() const;
     FileAdder* fileAdder() const { return adder_; }
     // Turns discs among the picked paths into their tracks, away from the window's thread.
     PathExpander* pathExpander() const { return expander_; }

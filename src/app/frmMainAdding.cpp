@@ -3,6 +3,8 @@
 // runs on the file adder's worker, so the window keeps painting.
 #include "app/frmMain.h"
 
+#include "app/OptionsPanel.h"
+#include "engine/CdSource.h"
 #include "filelist/DialogFilters.h"
 #include "filelist/FileAdder.h"
 #include "filelist/FileDropFilter.h"
@@ -16,12 +18,15 @@
 #include "ui/MyButton.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTableView>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kv {
 namespace {
@@ -152,9 +157,9 @@ void frmMain::cmdAddFolder_Click() {
         Dialogs().chooseFolder(this, GetCaption(20006, QStringLiteral("Select folder to add")));
     if (folder.isEmpty())
         return;
-    // Only the files directly inside: subfolders are neither entered nor listed. A CD drive, the
-    // folder its disc is mounted on or a CUE image gives its audio tracks.
-    expander_->expandFolder(folder, [this](const PathsToAdd& add) {
+    // The files directly inside, and those of every sub-folder when the option asks for them.
+    // A CD drive, the folder its disc is mounted on or a CUE image gives its audio tracks.
+    expander_->expandFolder(folder, includeSubfolders(), [this](const PathsToAdd& add) {
         if (add.empty) {
             ShowMessage(this, MsgIcon::Warning, QStringLiteral("Selected Folder is empty."),
                         GetCaption(100024, QStringLiteral("Kelvanto")));
@@ -164,9 +169,32 @@ void frmMain::cmdAddFolder_Click() {
     });
 }
 
+bool frmMain::includeSubfolders() const {
+    return options_->Values().selected(OutputSetting::chkSubfolders);
+}
+
 void frmMain::Grid_DropFiles(const QStringList& paths) {
     if (paths.isEmpty())
         return;
+    // A dropped folder is passed over, unless sub-folders are asked for: then it brings its
+    // whole tree, listed off the window's thread.
+    const bool folders =
+        includeSubfolders() && std::any_of(paths.begin(), paths.end(),
+                                           [](const QString& p) { return QFileInfo(p).isDir(); });
+    if (folders) {
+        expander_->run(
+            true,
+            [paths] {
+                PathsToAdd all;
+                for (const QString& path : paths)
+                    all.paths += QFileInfo(path).isDir() && CdSourceOf(path).isEmpty()
+                                     ? ExpandPathForAdding(path, true).paths
+                                     : ExpandDiscPaths({path});
+                return all;
+            },
+            [this](const PathsToAdd& add) { adder_->add(add.paths, false); });
+        return;
+    }
     expander_->expandDiscs(paths, [this](const PathsToAdd& add) { adder_->add(add.paths, false); });
 }
 

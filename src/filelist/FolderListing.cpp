@@ -6,10 +6,31 @@
 #include <QLocale>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 namespace kv {
+
+namespace {
+
+// A folder as the file system knows it, whatever path or link leads to it.
+using FolderId = std::pair<dev_t, ino_t>;
+
+bool folderId(const QString& path, FolderId& id) {
+    struct stat st {};
+    if (stat(NativePath(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+QStringList listFolder(const QString& folder, bool noSubfolders, bool includeFolders,
+                       bool namesOnly, std::set<FolderId>& seen);
+
+} // namespace
 
 QString JoinPath(const QString& folder, const QString& name) {
     if (folder.endsWith(QLatin1Char('/')))
@@ -19,6 +40,17 @@ QString JoinPath(const QString& folder, const QString& name) {
 
 QStringList ListFolderFiles(const QString& folder, bool noSubfolders, bool includeFolders,
                             bool namesOnly) {
+    std::set<FolderId> seen;
+    FolderId id;
+    if (!noSubfolders && folderId(folder, id))
+        seen.insert(id);
+    return listFolder(folder, noSubfolders, includeFolders, namesOnly, seen);
+}
+
+namespace {
+
+QStringList listFolder(const QString& folder, bool noSubfolders, bool includeFolders,
+                       bool namesOnly, std::set<FolderId>& seen) {
     // The folder is read by its bytes: a name that is not UTF-8 is listed too (Qt's own
     // listing leaves it out), and it reaches the file again through NativePath.
     QStringList names;
@@ -49,21 +81,29 @@ QStringList ListFolderFiles(const QString& folder, bool noSubfolders, bool inclu
     for (const QString& name : names) {
         const QString path = JoinPath(folder, name);
         const NativeFileInfo e = StatNative(path);
-        // A link to a folder is not entered, so a loop of links cannot recurse forever.
         if (e.isDir) {
             if (includeFolders)
                 result << path;
-            if (!e.isSymLink)
+            // Hidden folders (settings, caches, a trash) hold no music to add.
+            if (!name.startsWith(QLatin1Char('.')))
                 subfolders << name;
         } else {
             result << (namesOnly ? name : path);
         }
     }
     if (!noSubfolders) {
-        for (const QString& sub : subfolders)
-            result << ListFolderFiles(JoinPath(folder, sub), false, false, false);
+        for (const QString& sub : subfolders) {
+            // A folder already entered, through a link or not, is passed over: a link back up
+            // the tree cannot loop and a folder reached twice is not listed twice.
+            const QString path = JoinPath(folder, sub);
+            FolderId id;
+            if (folderId(path, id) && seen.insert(id).second)
+                result << listFolder(path, false, false, false, seen);
+        }
     }
     return result;
 }
+
+} // namespace
 
 } // namespace kv

@@ -40,7 +40,7 @@ bool isCueName(const QString& path) {
 
 } // namespace
 
-PathsToAdd ExpandPathForAdding(const QString& path) {
+PathsToAdd ExpandPathForAdding(const QString& path, bool subfolders) {
     const QString source = CdSourceOf(path);
     const bool folder = QFileInfo(path).isDir();
     if (!source.isEmpty()) {
@@ -54,20 +54,19 @@ PathsToAdd ExpandPathForAdding(const QString& path) {
     }
     if (!folder)
         return {{path}, false};
-    const QStringList names = ListFolderFiles(path, true, false, true);
+    const QStringList files = ListFolderFiles(path, !subfolders, false, false);
     // A data file that a disc image's sheet beside it names belongs to that sheet, which
     // stands for its tracks: it is passed over, not refused.
     QStringList owned;
-    for (const QString& name : names) {
-        if (isCueName(name))
-            owned << CueImageDataFiles(JoinPath(path, name));
+    for (const QString& file : files) {
+        if (isCueName(file))
+            owned << CueImageDataFiles(file);
     }
     PathsToAdd add;
-    for (const QString& name : names) {
-        const QString file = JoinPath(path, name);
+    for (const QString& file : files) {
         if (!owned.isEmpty() && owned.contains(QDir::cleanPath(file)))
             continue;
-        add.paths << (isCueName(name) ? ExpandDiscPaths({file}) : QStringList{file});
+        add.paths << (isCueName(file) ? ExpandDiscPaths({file}) : QStringList{file});
     }
     add.empty = add.paths.isEmpty();
     return add;
@@ -109,9 +108,9 @@ void PathExpander::expandDiscs(const QStringList& paths, Done done) {
     run(AnyDiscPath(paths), std::move(job), std::move(done));
 }
 
-void PathExpander::expandFolder(const QString& folder, Done done) {
+void PathExpander::expandFolder(const QString& folder, bool subfolders, Done done) {
     // Listing and sorting a folder of thousands of files would hold the window up too.
-    Job job = [folder] { return ExpandPathForAdding(folder); };
+    Job job = [folder, subfolders] { return ExpandPathForAdding(folder, subfolders); };
     run(true, std::move(job), std::move(done));
 }
 

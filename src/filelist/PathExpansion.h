@@ -19,8 +19,9 @@ struct PathsToAdd {
 // A disc (a CUE image, a CD drive, the folder its disc is mounted on) gives its audio tracks,
 // data tracks left out; a drive without a disc is empty; a disc that cannot be read gives its
 // first track, whose length probe then fails. A folder gives the files directly inside it,
-// with a CUE image among them replaced by its tracks. Anything else is itself.
-PathsToAdd ExpandPathForAdding(const QString& path);
+// with a CUE image among them replaced by its tracks; with `subfolders`, the files of every
+// level below follow (see ListFolderFiles). Anything else is itself.
+PathsToAdd ExpandPathForAdding(const QString& path, bool subfolders = false);
 
 // Picked or dropped paths with every disc among them replaced by its tracks; the rest as is.
 QStringList ExpandDiscPaths(const QStringList& paths);
@@ -43,7 +44,7 @@ public:
     void expandDiscs(const QStringList& paths, Done done);
     // What "Add Folder..." adds for a folder, a drive or an image; always listed off the
     // window's thread.
-    void expandFolder(const QString& folder, Done done);
+    void expandFolder(const QString& folder, bool subfolders, Done done);
     void run(bool slow, Job job, Done done);
     bool isBusy() const { return !pending_.empty(); }
     // Drops the jobs not yet handed over; returns once the thread has ended, or after half a

@@ -108,6 +108,7 @@ constexpr CaptionEntry kCaptions[] = {
     {10078, "lblM4ANote", CaptionTarget::Caption, -1,
      "AAC-LC. Mono gets half this rate; surround gets it for each pair of channels and half for "
      "each single channel."},
+    {10079, "chkSubfolders", CaptionTarget::Caption, -1, "Include sub-folders"},
 };
 
 constexpr MessageKey kMessages[] = {

@@ -40,6 +40,7 @@ const std::array<OutputSettingEntry, kOutputSettingCount> kEntries = {{
     {S::sliderFLACLevel, "sliderFLACLevel", "sliderFLACLevel", K::Integer, 0, 8, "5"},
     {S::sliderOpusBitrate, "sliderOpusBitrate", "sliderOpusBitrate", K::Integer, 32, 256, "128"},
     {S::sliderM4ABitrate, "sliderM4ABitrate", "sliderM4ABitrate", K::Integer, 64, 320, "256"},
+    {S::chkSubfolders, "chkSubfolders", "chkSubfolders", K::Boolean, 0, 1, "False"},
 }};
 
 // Option buttons that exclude each other.

@@ -38,8 +38,9 @@ enum class OutputSetting : int {
     sliderFLACLevel,   // FLAC compression level, 0 to 8
     sliderOpusBitrate, // Opus kbit/s for stereo, 32 to 256
     sliderM4ABitrate,  // AAC kbit/s for stereo, 64 to 320
+    chkSubfolders,     // a folder added brings the files of its sub-folders too
 };
-inline constexpr int kOutputSettingCount = 24;
+inline constexpr int kOutputSettingCount = 25;
 
 enum class SettingKind {
     Boolean, // an option button or a check box: "True"/"False"

@@ -243,7 +243,7 @@ TEST_F(Adding, FolderButtonAddsTheFilesDirectlyInsideAndWarnsOnce) {
     const QString a =
         tone(QStringLiteral("album/a.mp3"), 2, {QStringLiteral("-b:a"), QStringLiteral("32k")});
     textFile(QStringLiteral("album/notes.txt"));
-    tone(QStringLiteral("album/bonus/c.wav"));
+    const QString c = tone(QStringLiteral("album/bonus/c.wav"));
     // The dialog may hand the folder back with a trailing separator.
     dialogs.folders.push_back(album + QLatin1Char('/'));
     w.cmdAddFolder->click();
@@ -271,6 +271,15 @@ TEST_F(Adding, FolderButtonAddsTheFilesDirectlyInsideAndWarnsOnce) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(paths(), (QStringList{a, b, MakeCdTrackPath(cue, 1)}));
     EXPECT_EQ(boxes.shown.size(), 2u);
+
+    // With sub-folders ticked, the button and a dropped folder bring the files below too.
+    w.chkSubfolders->setChecked(true);
+    dialogs.folders.push_back(album);
+    w.cmdAddFolder->click();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_TRUE(dropOnGrid({QUrl::fromLocalFile(hollow)}));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(paths(), (QStringList{a, b, MakeCdTrackPath(cue, 1), c, hollow + "/inner/deep.wav"}));
 }
 
 TEST_F(Adding, DroppedFilesAreAddedInOrderAndRefusalsSaySilent) {

@@ -2,10 +2,12 @@
 #include "CdImages.h"
 #include "MediaTools.h"
 #include "SynthFixtures.h"
-#include "engine/CdSource.h"
 #include "TestSupport.h"
+#include "engine/CdSource.h"
 #include "engine/Decoders.h"
 #include "filelist/AddFile2Grid.h"
+#include "filelist/FolderListing.h"
+#include "filelist/PathExpansion.h"
 
 #include <QDir>
 #include <QProcess>
@@ -212,4 +214,46 @@ TEST_F(BatchTool, ControlCharactersInNamesAreEscaped) {
         r.out.startsWith(dir.path() + QStringLiteral("/tab\\there.wav\tWaiting Conversion\t")))
         << r.out.toStdString();
     EXPECT_EQ(r.out.count(QLatin1Char('\t')), 3);
+}
+
+// A library tree: every level in name order, the hidden folder left out, the link back to the
+// top not followed, the link to a folder elsewhere followed once (the second link to it not).
+TEST_F(BatchTool, SubfoldersListTheTreeOnce) {
+    const QString root = dir.filePath(QStringLiteral("Music"));
+    const QString sample = tone(QStringLiteral("sample.wav"), 0.3);
+    QStringList tree{QStringLiteral("intro.wav")};
+    for (int n = 0; n < 18; ++n) // 3 artists x 2 albums x 3 tracks
+        tree << QStringLiteral("Artist %1/Album %2/0%3.wav")
+                    .arg(n / 6 + 1)
+                    .arg(n / 3 % 2 + 1)
+                    .arg(n % 3 + 1);
+    tree.insert(13, QStringLiteral("Artist 2/link/extra.wav")); // after Artist 2/Album 2
+    QStringList expected;
+    for (const QString& name : tree + QStringList{".cache/hidden.wav"}) {
+        const QString path =
+            name.contains("link") ? dir.filePath("Outside/extra.wav") : root + "/" + name;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::copy(sample, path));
+        expected << root + "/" + name;
+    }
+    expected.removeLast();
+    ASSERT_TRUE(QFile::link(root, root + "/Artist 1/Album 1/loop"));
+    ASSERT_TRUE(QFile::link(dir.filePath("Outside"), root + "/Artist 2/link"));
+    ASSERT_TRUE(QFile::link(dir.filePath("Outside"), root + "/Artist 3/again"));
+    const auto firstFields = [](const BatchRun& run) {
+        QStringList paths;
+        for (const QString& line : run.lines)
+            paths << line.section(QLatin1Char('\t'), 0, 0);
+        return paths;
+    };
+    PrivateHome saved;
+    StoreOutputSettings({{"chkSubfolders", "True"}}, saved.settingsFile());
+    const std::pair<const char*, QStringList> rows[] = {
+        {"listing", ListFolderFiles(root, false, false, false)},
+        {"adding", ExpandPathForAdding(root, true).paths},
+        {"tool --recursive", firstFields(batch({"--recursive", root}))},
+        {"tool, saved setting on", firstFields(saved.run(kvtest::BatchTool(), {root}))},
+    };
+    for (const auto& [what, listed] : rows)
+        EXPECT_EQ(listed, expected) << what;
+    EXPECT_EQ(firstFields(batch({root})), QStringList{root + "/intro.wav"});
 }

@@ -95,17 +95,20 @@ TEST(OutputSettings, NewFormatValuesRoundTripAfterTheOthers) {
         if (static_cast<int>(e.id) < 21 && e.kind != SettingKind::Text)
             described.append({e.id, SettingText(e, older.number(e.id))});
     StoreSettings(reg, described);
-    OutputSettings loaded = with({{S::sliderFLACLevel, 1}, {S::sliderOpusBitrate, 40}});
+    OutputSettings loaded =
+        with({{S::sliderFLACLevel, 1}, {S::sliderOpusBitrate, 40}, {S::chkSubfolders, 1}});
     ReadStoredOutputSettings(reg, loaded);
     EXPECT_EQ(loaded.number(S::sliderOGG), 7);
     EXPECT_EQ(loaded.number(S::sliderFLACLevel), 5);
     EXPECT_EQ(loaded.number(S::sliderOpusBitrate), 128);
     EXPECT_EQ(loaded.number(S::sliderM4ABitrate), 256);
+    EXPECT_FALSE(loaded.selected(S::chkSubfolders));
 
     const OutputSettings v = with({{S::optFileFormat, 6},
                                    {S::sliderFLACLevel, 0},
                                    {S::sliderOpusBitrate, 256},
-                                   {S::sliderM4ABitrate, 96}});
+                                   {S::sliderM4ABitrate, 96},
+                                   {S::chkSubfolders, 1}});
     WriteOutputSettings(reg, v);
     OutputSettings back;
     ReadStoredOutputSettings(reg, back);
@@ -117,4 +120,5 @@ TEST(OutputSettings, NewFormatValuesRoundTripAfterTheOthers) {
     ASSERT_GE(lastDescribed, 0);
     for (const char* name : {"sliderFLACLevel=0", "sliderOpusBitrate=256", "sliderM4ABitrate=96"})
         EXPECT_GT(text.indexOf(name), lastDescribed) << name;
+    EXPECT_GT(text.indexOf("chkSubfolders=True"), text.indexOf("sliderM4ABitrate=96"));
 }
