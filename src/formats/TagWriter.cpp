@@ -169,8 +169,8 @@ private:
 
 // The names of the fields in TagLib's common property map (ID3v2, Vorbis comments, ASF).
 const std::array<const char*, kTagFieldCount> kPropertyKeys = {
-    "TITLE", "ARTIST", "ALBUM", "ALBUMARTIST", "TRACKNUMBER",
-    "DISCNUMBER", "DATE", "GENRE", "COMMENT"};
+    "TITLE",      "ARTIST", "ALBUM", "ALBUMARTIST", "TRACKNUMBER",
+    "DISCNUMBER", "DATE",   "GENRE", "COMMENT"};
 
 // The source's fields over what the file already holds (the WMA boxes stay). TagLib 1's
 // properties are not virtual: they must be called on the tag's own type.
@@ -227,8 +227,7 @@ std::optional<PictureDepth> pictureDepth(const QByteArray& b) {
             return std::nullopt;
         const int marker = u8(at + 1);
         const int length = (u8(at + 2) << 8) | u8(at + 3);
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-            marker != 0xCC)
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
             return PictureDepth{u8(at + 4) * u8(at + 9), 0};
         at += 2 + length;
     }
@@ -251,17 +250,25 @@ TagLib::FLAC::Picture* flacPicture(const SourceTags& tags) {
     return picture;
 }
 
-bool writeOgg(CheckedStream& stream, const SourceTags& tags) {
-    TagLib::Ogg::Vorbis::File file(&stream, false);
+// A file whose tag TagLib gives as one object: the source's fields merged in, then the cover
+// in the form `putCover` gives it.
+template <typename File, typename PutCover>
+bool writeTagged(CheckedStream& stream, const SourceTags& tags, PutCover putCover) {
+    File file(&stream, false);
     if (!file.isValid() || file.tag() == nullptr)
         return false;
-    TagLib::Ogg::XiphComment* comment = file.tag();
-    mergeProperties(*comment, tags);
-    if (!tags.cover.isEmpty()) {
-        comment->removeAllPictures();
-        comment->addPicture(flacPicture(tags)); // the comment owns it now
-    }
+    mergeProperties(*file.tag(), tags);
+    if (!tags.cover.isEmpty())
+        putCover(*file.tag());
     return file.save();
+}
+
+// Vorbis comments in Ogg Vorbis and Opus; the cover as METADATA_BLOCK_PICTURE.
+template <typename File> bool writeXiph(CheckedStream& stream, const SourceTags& tags) {
+    return writeTagged<File>(stream, tags, [&tags](TagLib::Ogg::XiphComment& comment) {
+        comment.removeAllPictures();
+        comment.addPicture(flacPicture(tags)); // the comment owns it now
+    });
 }
 
 // Vorbis comments in the FLAC header and the cover in a PICTURE block of its own.
@@ -277,53 +284,28 @@ bool writeFlac(CheckedStream& stream, const SourceTags& tags) {
     return file.save();
 }
 
-// Vorbis comments in the Opus header; the cover as METADATA_BLOCK_PICTURE.
-bool writeOpus(CheckedStream& stream, const SourceTags& tags) {
-    TagLib::Ogg::Opus::File file(&stream, false);
-    if (!file.isValid() || file.tag() == nullptr)
-        return false;
-    TagLib::Ogg::XiphComment* comment = file.tag();
-    mergeProperties(*comment, tags);
-    if (!tags.cover.isEmpty()) {
-        comment->removeAllPictures();
-        comment->addPicture(flacPicture(tags));
-    }
-    return file.save();
-}
-
 // MP4 atoms: TagLib's property names become ©nam, ©ART, trkn, disk...; the cover is covr.
 bool writeMp4(CheckedStream& stream, const SourceTags& tags) {
-    TagLib::MP4::File file(&stream, false);
-    if (!file.isValid() || file.tag() == nullptr)
-        return false;
-    TagLib::MP4::Tag* tag = file.tag();
-    mergeProperties(*tag, tags);
-    if (!tags.cover.isEmpty()) {
-        const auto kind = tags.coverMime == QLatin1String("image/png")   ? TagLib::MP4::CoverArt::PNG
-                          : tags.coverMime == QLatin1String("image/bmp") ? TagLib::MP4::CoverArt::BMP
-                          : tags.coverMime == QLatin1String("image/gif") ? TagLib::MP4::CoverArt::GIF
-                                                                         : TagLib::MP4::CoverArt::JPEG;
+    return writeTagged<TagLib::MP4::File>(stream, tags, [&tags](TagLib::MP4::Tag& tag) {
+        const auto kind =
+            tags.coverMime == QLatin1String("image/png")   ? TagLib::MP4::CoverArt::PNG
+            : tags.coverMime == QLatin1String("image/bmp") ? TagLib::MP4::CoverArt::BMP
+            : tags.coverMime == QLatin1String("image/gif") ? TagLib::MP4::CoverArt::GIF
+                                                           : TagLib::MP4::CoverArt::JPEG;
         TagLib::MP4::CoverArtList covers;
         covers.append(TagLib::MP4::CoverArt(kind, bytes(tags.cover)));
-        tag->setItem("covr", TagLib::MP4::Item(covers));
-    }
-    return file.save();
+        tag.setItem("covr", TagLib::MP4::Item(covers));
+    });
 }
 
 bool writeWma(CheckedStream& stream, const SourceTags& tags) {
-    TagLib::ASF::File file(&stream, false);
-    if (!file.isValid() || file.tag() == nullptr)
-        return false;
-    TagLib::ASF::Tag* tag = file.tag();
-    mergeProperties(*tag, tags);
-    if (!tags.cover.isEmpty()) {
+    return writeTagged<TagLib::ASF::File>(stream, tags, [&tags](TagLib::ASF::Tag& tag) {
         TagLib::ASF::Picture picture;
         picture.setType(TagLib::ASF::Picture::FrontCover);
         picture.setMimeType(tagString(tags.coverMime));
         picture.setPicture(bytes(tags.cover));
-        tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
-    }
-    return file.save();
+        tag.setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+    });
 }
 
 // RIFF INFO texts as UTF-8, which FFmpeg and most players take; TagLib's own default is
@@ -335,8 +317,8 @@ public:
 };
 
 // INFO ids of the fields a WAV file carries; album artist and disc have none players read.
-const std::array<const char*, kTagFieldCount> kInfoIds = {
-    "INAM", "IART", "IPRD", nullptr, "IPRT", nullptr, "ICRD", "IGNR", "ICMT"};
+const std::array<const char*, kTagFieldCount> kInfoIds = {"INAM",  "IART", "IPRD", nullptr, "IPRT",
+                                                          nullptr, "ICRD", "IGNR", "ICMT"};
 
 bool writeWav(CheckedStream& stream, const SourceTags& tags) {
     static const Utf8InfoStrings utf8;
@@ -407,8 +389,7 @@ public:
 
     bool open(QString& why) {
         sweepLeftovers();
-        fd_ = ::open(QFile::encodeName(folder_).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
-                     0600);
+        fd_ = ::open(QFile::encodeName(folder_).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (fd_ >= 0 && unnamed_.open(fd_, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle))
             return true;
         if (fd_ >= 0)
@@ -503,11 +484,14 @@ void ApplyWmaBoxes(SourceTags& tags, const WmaOptions& wma) {
     // Box i of txtWMATags (Title, Author, WM/AlbumTitle, Description, Rating, Copyright,
     // WM/Genre, WM/Year) against the field it stands for; rating and copyright are no
     // field of a source.
-    static const std::array<int, 8> kFieldOfBox = {
-        static_cast<int>(TagField::Title),  static_cast<int>(TagField::Artist),
-        static_cast<int>(TagField::Album),  static_cast<int>(TagField::Comment),
-        -1,                                 -1,
-        static_cast<int>(TagField::Genre),  static_cast<int>(TagField::Date)};
+    static const std::array<int, 8> kFieldOfBox = {static_cast<int>(TagField::Title),
+                                                   static_cast<int>(TagField::Artist),
+                                                   static_cast<int>(TagField::Album),
+                                                   static_cast<int>(TagField::Comment),
+                                                   -1,
+                                                   -1,
+                                                   static_cast<int>(TagField::Genre),
+                                                   static_cast<int>(TagField::Date)};
     for (size_t box = 0; box < kFieldOfBox.size(); ++box) {
         if (kFieldOfBox[box] >= 0 && !wma.tagTexts[box].isEmpty())
             tags.texts[kFieldOfBox[box]] = wma.tagTexts[box];
@@ -521,7 +505,7 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
         write = writeMp3;
         break;
     case TagKind::VorbisInOgg:
-        write = writeOgg;
+        write = writeXiph<TagLib::Ogg::Vorbis::File>;
         break;
     case TagKind::AsfAttributes:
         write = writeWma;
@@ -541,7 +525,7 @@ QStringList WriteOutputTags(const QString& output, int format, const SourceTags&
         write = writeFlac;
         break;
     case TagKind::OpusComments:
-        write = writeOpus;
+        write = writeXiph<TagLib::Ogg::Opus::File>;
         break;
     case TagKind::Mp4Atoms:
         write = writeMp4;
