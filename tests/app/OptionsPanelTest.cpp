@@ -272,9 +272,7 @@ TEST_F(Options, FormatPagesTheSummaryThePanelAndTheFolderPicker) {
 // its own choice, and the format chosen last is the one saved.
 TEST_F(Options, EveryButtonSetKeepsOneChoiceWhateverIsClicked) {
     frmMain w;
-    ASSERT_TRUE(w.load());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ShowLoaded(w));
     const auto modes = [&] {
         QString s;
         for (QRadioButton* o : {w.optMP3CBR, w.optMP3ABR, w.optMP3VBR, w.optOGGCBR, w.optOGGVBR})
@@ -337,9 +335,7 @@ TEST_F(Options, TheNewFormatsSlidersStepSaveAndLoadBack) {
         StoreOutputSettings({{row.slider, row.before}});
         {
             frmMain w;
-            ASSERT_TRUE(w.load());
-            w.show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+            ASSERT_TRUE(ShowLoaded(w));
             w.cmdChangeFormat->click();
             FinishSliding(w);
             QTest::mouseClick(w.optFileFormat[row.format], Qt::LeftButton);
@@ -365,9 +361,7 @@ TEST_F(Options, TheNewFormatsSlidersStepSaveAndLoadBack) {
     // The pointer lands on a step too: a third of the way along is 64 + 256 / 3, about 149,
     // shown as the step of 16 nearest to it.
     frmMain w;
-    ASSERT_TRUE(w.load());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ShowLoaded(w));
     auto* m4a = w.findChild<Slider*>(QStringLiteral("sliderM4ABitrate"));
     QTest::mouseClick(m4a, Qt::LeftButton, {}, QPoint(m4a->width() / 3, m4a->height() / 2));
     EXPECT_EQ(m4a->value() % 16, 0);
@@ -381,9 +375,7 @@ TEST_F(Options, TheNewFormatsSlidersStepSaveAndLoadBack) {
 TEST_F(Options, PictureOfTheMp3PageOverTheWindow) {
     fx.copyShippedLanguages();
     frmMain w;
-    ASSERT_TRUE(w.load());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ShowLoaded(w));
     w.cmdChangeFormat->click();
     FinishSliding(w);
     QApplication::processEvents();

@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "ui/PanelAnimation.h"
 
+#include <QTest>
 #include <QTimer>
 
 // Runs the panel animation to its end by its own ticks, as the window's timer would.
@@ -13,4 +14,12 @@ inline int FinishSliding(kv::frmMain& w) {
         ++ticks;
     }
     return ticks;
+}
+
+// Loads the window's settings and shows it; false when either fails.
+[[nodiscard]] inline bool ShowLoaded(kv::frmMain& w) {
+    if (!w.load())
+        return false;
+    w.show();
+    return QTest::qWaitForWindowExposed(&w);
 }

@@ -322,9 +322,7 @@ TEST_F(WindowTest, LeftToRightTextsKeepTheirOrderAndEveryLineItsSide) {
     fx.copyShippedLanguages();
     fx.writeFile("Deployment.ini", "[Addresses]\nWebSite=https://audio.example.net/kv\n");
     frmMain w;
-    ASSERT_TRUE(w.load());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ShowLoaded(w));
     w.cmbMP3Freq->setCurrentIndex(8); // "44.1 KHz"
     // The part of each control that holds its text.
     const auto textPart = [](QWidget* c) {
